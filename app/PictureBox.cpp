@@ -1,0 +1,118 @@
+#include "app/PictureBox.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+
+namespace orbelix {
+
+int TwipsToPixels(double twips) { return static_cast<int>(std::floor(twips / TwipsPerPixel)); }
+
+PictureBox::PictureBox(QWidget* parent, const QString& name, QRect place, bool visible,
+                       bool autoSize)
+    : QWidget(parent), autoSize_(autoSize) {
+    setObjectName(name);
+    setGeometry(place);
+    setVisible(visible);
+    // The game hides and shows controls itself; nothing should happen on focus.
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void PictureBox::setPicture(const QPixmap& picture) {
+    picture_ = picture;
+    if (autoSize_) fitToPicture();
+    update();
+}
+
+bool PictureBox::samePicture(const QPixmap& other) const {
+    return !picture_.isNull() && picture_.cacheKey() == other.cacheKey();
+}
+
+void PictureBox::setAutoSize(bool on) {
+    autoSize_ = on;
+    if (autoSize_) fitToPicture();
+}
+
+void PictureBox::setBorder(bool on) {
+    border_ = on;
+    if (autoSize_) fitToPicture();
+    update();
+}
+
+void PictureBox::fitToPicture() {
+    if (picture_.isNull()) return;
+    const int frame = border_ ? 2 : 0;
+    // Pictures are made at 1x; their logical size is their pixel size.
+    resize(picture_.width() + frame, picture_.height() + frame);
+}
+
+void PictureBox::makeSurface(QColor background) {
+    background_ = background;
+    back_ = QImage(size(), QImage::Format_RGB32);
+    back_.fill(background_);
+}
+
+void PictureBox::Cls() {
+    if (!back_.isNull()) back_.fill(background_);
+}
+
+void PictureBox::Refresh() {
+    if (isVisible()) {
+        repaint();
+    } else if (parentWidget() != nullptr) {
+        parentWidget()->repaint(geometry());
+    }
+}
+
+void PictureBox::resizeEvent(QResizeEvent*) {
+    if (back_.isNull() || back_.size() == size()) return;
+    // A surface keeps what was drawn on it when it grows or shrinks.
+    QImage grown(size(), QImage::Format_RGB32);
+    grown.fill(background_);
+    QPainter painter(&grown);
+    painter.drawImage(0, 0, back_);
+    painter.end();
+    back_ = grown;
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (!back_.isNull()) {
+        painter.drawImage(0, 0, back_);
+        return;
+    }
+    const int inset = border_ ? 1 : 0;
+    if (border_) {
+        painter.setPen(QColor(128, 128, 128));
+        painter.drawRect(0, 0, width() - 1, height() - 1);
+    }
+    if (!picture_.isNull()) painter.drawPixmap(inset, inset, picture_);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    emit MouseDown(event->button(), event->modifiers(), event->position());
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+    // A click is a left press and release over the same control.
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    pressed_ = false;
+    if (click) emit Click();
+}
+
+void MousePointer::set(int code) {
+    if (code == code_) return;
+    if (code == Hourglass) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+    code_ = code;
+}
+
+MousePointer::~MousePointer() { set(Default); }
+
+}  // namespace orbelix

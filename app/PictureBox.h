@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QPointF>
+#include <QWidget>
+
+namespace orbelix {
+
+// Window places in the game's layout are measured in twips, 15 to the pixel.
+constexpr int TwipsPerPixel = 15;
+
+// One rounding for every twips-to-pixel conversion: towards minus infinity.
+int TwipsToPixels(double twips);
+inline int PixelsToTwips(int pixels) { return pixels * TwipsPerPixel; }
+
+// A picture control: a rectangle that shows one picture, can be shown and hidden,
+// moved and sized, and reports clicks. The picture is held by reference: a QPixmap
+// copy shares the store picture's data, so "the same picture" means an equal
+// cacheKey(). With AutoSize on, the control takes the size of every picture it gets.
+//
+// A control can also be a drawing surface: it then keeps a persistent back image
+// (its own size, in logical pixels) that drawing goes to and that painting shows.
+class PictureBox : public QWidget {
+    Q_OBJECT
+
+public:
+    PictureBox(QWidget* parent, const QString& name, QRect place, bool visible, bool autoSize);
+
+    const QPixmap& picture() const { return picture_; }
+    void setPicture(const QPixmap& picture);
+    bool samePicture(const QPixmap& other) const;
+
+    bool autoSize() const { return autoSize_; }
+    void setAutoSize(bool on);
+
+    // A one-pixel frame around the picture; the control is then 2 pixels larger.
+    void setBorder(bool on);
+
+    // Drawing surface: a persistent back image filled with the background colour.
+    void makeSurface(QColor background);
+    QImage& backImage() { return back_; }
+    const QImage& backImage() const { return back_; }
+    QColor backColor() const { return background_; }
+    void Cls();      // fill the back image with the background colour
+    void Refresh();  // show what was drawn now, without waiting for the event loop
+
+signals:
+    void Click();
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF position);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void fitToPicture();
+
+    QPixmap picture_;
+    bool autoSize_ = false;
+    bool border_ = false;
+    bool pressed_ = false;
+    QImage back_;
+    QColor background_;
+};
+
+// Sets the program's mouse pointer by the game's codes: 11 the hourglass, 0 the default.
+// Setting the same code twice changes nothing, so nested routines may each set it.
+class MousePointer {
+public:
+    static constexpr int Default = 0;
+    static constexpr int Hourglass = 11;
+    void set(int code);
+    int code() const { return code_; }
+    ~MousePointer();
+
+private:
+    int code_ = Default;
+};
+
+}  // namespace orbelix

@@ -1,0 +1,167 @@
+#include "app/frmMain.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QScreen>
+#include <QTime>
+#include <chrono>
+
+#include "app/Pictures.h"
+
+namespace orbelix {
+namespace {
+
+// The button-face grey that the playing surface is cleared to.
+const QColor ButtonFace(240, 240, 240);
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Orbelix"));
+    setWindowIcon(QIcon(QPixmap::fromImage(QImage(QStringLiteral(":/assets/icons/orbelix-256.png")))));
+    // A fixed window with a close box only: no minimise, no maximise, no resizing.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    // Light grey until start-up paints the window black.
+    setAutoFillBackground(true);
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, QColor(192, 192, 192));
+    setPalette(grey);
+
+    CreateControls();
+    ConnectControls();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::CreateControls() {
+    const auto add = [this](const QString& name, QRect place, bool visible, bool autoSize,
+                            const QString& picture = QString()) {
+        auto* box = new PictureBox(this, name, place, visible, autoSize);
+        if (!picture.isEmpty()) box->setPicture(LoadPicture(picture));
+        return box;
+    };
+    const auto indexed = [](const char* name, int index) {
+        return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+    };
+
+    // Image controls lie below every picture control, so they are made first.
+    const int scoreLefts[6] = {626, 604, 584, 562, 540, 518};
+    for (int i = 0; i < 6; ++i)
+        imgScore[i] = add(indexed("imgScore", i), {scoreLefts[i], 4, 22, 28}, true, true);
+    for (int i = 0; i <= 10; ++i)
+        imgDigit[i] = add(indexed("imgDigit", i), {20 + 22 * i, 202, 22, 28}, false, true,
+                          indexed("imgDigit", i));
+
+    pctBoard = add(QStringLiteral("pctBoard"), {20, 234, 245, 41}, true, false);
+    pctBoard->makeSurface(ButtonFace);
+    for (int i = 0; i <= MaxColors; ++i)
+        pctBall[i] = add(indexed("pctBall", i), {-60, 25 * i, 50, 25}, false, true,
+                         indexed("pctBall", i));
+
+    pctColors[0] = add(indexed("pctColors", 0), {546, 150, 111, 25}, true, true);
+    const int colorLefts[3] = {24, 140, 254};
+    const int colorTops[3] = {282, 306, 330};
+    for (int i = 1; i <= 8; ++i)
+        pctColors[i] = add(indexed("pctColors", i),
+                           {colorLefts[(i - 1) / 3], colorTops[(i - 1) % 3], 111, 25}, false,
+                           true, indexed("pctColors", i));
+
+    pctOrbelix = add(QStringLiteral("pctOrbelix"), {272, 190, 241, 90}, false, true,
+                     QStringLiteral("pctOrbelix"));
+    pctHelpText = add(QStringLiteral("pctHelpText"), {274, 132, 172, 46}, false, false,
+                      QStringLiteral("pctHelpText"));
+    pctAboutText = add(QStringLiteral("pctAboutText"), {240, 4, 201, 69}, false, false,
+                       QStringLiteral("pctAboutText"));
+    const int versionLefts[3] = {232, 256, 280};
+    for (int i = 0; i < 3; ++i)
+        pctVersion[i] = add(indexed("pctVersion", i), {versionLefts[i], 104, 21, 23}, false, true);
+    pctBlank = add(QStringLiteral("pctBlank"), {182, 100, 32, 32}, false, true,
+                   QStringLiteral("pctBlank"));
+    pctSoundOn = add(QStringLiteral("pctSoundOn"), {332, 104, 111, 25}, false, true,
+                     QStringLiteral("pctSoundOn"));
+    pctSoundOff = add(QStringLiteral("pctSoundOff"), {332, 80, 111, 25}, false, true,
+                      QStringLiteral("pctSoundOff"));
+    // The sound button's own picture looks like "No Sound" but is a picture of its own.
+    pctSound = add(QStringLiteral("pctSound"), {542, 176, 111, 25}, true, true,
+                   QStringLiteral("pctSoundOff"));
+    pctGameOver = add(QStringLiteral("pctGameOver"), {500, 34, 151, 36}, false, true,
+                      QStringLiteral("pctGameOver"));
+    pctGameOver->setBorder(true);
+    pctNew = add(QStringLiteral("pctNew"), {598, 72, 48, 24}, true, true, QStringLiteral("pctNew"));
+    pctHighScores = add(QStringLiteral("pctHighScores"), {580, 100, 68, 49}, true, false,
+                        QStringLiteral("pctHighScores"));
+    pctHelp = add(QStringLiteral("pctHelp"), {604, 228, 44, 26}, true, true, QStringLiteral("pctHelp"));
+    pctUndo = add(QStringLiteral("pctUndo"), {586, 204, 66, 20}, true, true, QStringLiteral("pctUndo"));
+    pctAbout = add(QStringLiteral("pctAbout"), {586, 256, 66, 20}, true, true,
+                   QStringLiteral("pctAbout"));
+    pctExit = add(QStringLiteral("pctExit"), {604, 278, 48, 25}, true, false, QStringLiteral("pctExit"));
+}
+
+void frmMain::ConnectControls() {
+    connect(pctNew, &PictureBox::Click, this, &frmMain::pctNew_Click);
+    connect(pctUndo, &PictureBox::Click, this, &frmMain::pctUndo_Click);
+    connect(pctBoard, &PictureBox::MouseDown, this, &frmMain::pctBoard_MouseDown);
+    for (int i = 0; i <= 8; ++i)
+        connect(pctColors[i], &PictureBox::Click, this,
+                [this, i] { pctColors_Click(static_cast<int16_t>(i)); });
+    connect(pctSound, &PictureBox::Click, this, &frmMain::pctSound_Click);
+    connect(pctHelp, &PictureBox::Click, this, &frmMain::pctHelp_Click);
+    connect(pctHelpText, &PictureBox::Click, this, &frmMain::pctHelpText_Click);
+    connect(pctAbout, &PictureBox::Click, this, &frmMain::pctAbout_Click);
+    connect(pctAboutText, &PictureBox::Click, this, &frmMain::pctAboutText_Click);
+    connect(pctHighScores, &PictureBox::Click, this, &frmMain::pctHighScores_Click);
+    connect(pctExit, &PictureBox::Click, this, &frmMain::pctExit_Click);
+}
+
+void frmMain::Form_Load() {
+    Random.seed(static_cast<uint32_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^
+        std::chrono::system_clock::now().time_since_epoch().count()));
+    ColorCount = MinColors;
+    LoadSettings();
+
+    pctBoard->move(0, 0);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    pctBoard->resize(pctSound->x(), OuterSize().height());
+    update();
+
+    Score = 0;
+    GameInProgress = false;
+
+    const QSize outer = OuterSize();
+    const float left = (static_cast<float>(PixelsToTwips(outer.width())) -
+                        static_cast<float>(PixelsToTwips(pctOrbelix->width()))) / 2.0f;
+    const float top = (static_cast<float>(PixelsToTwips(outer.height())) -
+                       static_cast<float>(PixelsToTwips(pctOrbelix->height()))) / 2.0f;
+    pctOrbelix->move(TwipsToPixels(left), TwipsToPixels(top));
+    pctOrbelix->setVisible(true);
+
+    pctColors[0]->setPicture(pctColors[ColorCount - 5]->picture());
+}
+
+QSize frmMain::OuterSize() const {
+    const QSize frame = frameGeometry().size();
+    return frame.isValid() && frame.width() >= width() ? frame : size();
+}
+
+void frmMain::CentreOnScreen() {
+    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    const QSize outer = OuterSize();
+    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+}
+
+BallSprites frmMain::Sprites() const {
+    BallSprites sprites;
+    for (int i = 0; i <= MaxColors; ++i) sprites[i] = pctBall[i]->picture();
+    return sprites;
+}
+
+}  // namespace orbelix

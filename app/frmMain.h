@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+#include "app/PictureBox.h"
+#include "board/BoardDrawing.h"
+#include "board/BoardModel.h"
+#include "moves/Moves.h"
+#include "moves/Sound.h"
+
+namespace orbelix {
+
+// The main window: the playing surface, the score digits, the button pictures and the
+// help and about screens, with all of the game's state as its members.
+class frmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int ClientWidth = 656;
+    static constexpr int ClientHeight = 364;
+
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Screens, score and settings, also used by the high-score window.
+    void ShowScore();
+    void HideMainScreen();
+    void ShowMainScreen();
+
+    // The window's outer size (frame included where the platform knows the frame),
+    // which the game centres its pictures on.
+    QSize OuterSize() const;
+    // Puts the window in the middle of its screen.
+    void CentreOnScreen();
+    // Closes the window the way the system ending the program does: after the move
+    // under way, closing the high-score window first if it is up.
+    void RequestClose();
+    // Opens the high-score window modally and waits until it has closed.
+    void ShowHighScoreWindow();
+
+    // ---- The controls (their game names). Arrays are addressed by the game's index. ----
+    PictureBox* pctBoard = nullptr;
+    std::array<PictureBox*, MaxColors + 1> pctBall{};
+    std::array<PictureBox*, 6> imgScore{};
+    std::array<PictureBox*, 11> imgDigit{};
+    std::array<PictureBox*, 9> pctColors{};
+    PictureBox* pctOrbelix = nullptr;
+    PictureBox* pctHelpText = nullptr;
+    PictureBox* pctAboutText = nullptr;
+    std::array<PictureBox*, 3> pctVersion{};
+    PictureBox* pctBlank = nullptr;
+    PictureBox* pctSoundOn = nullptr;
+    PictureBox* pctSoundOff = nullptr;
+    PictureBox* pctSound = nullptr;
+    PictureBox* pctGameOver = nullptr;
+    PictureBox* pctNew = nullptr;
+    PictureBox* pctHighScores = nullptr;
+    PictureBox* pctHelp = nullptr;
+    PictureBox* pctUndo = nullptr;
+    PictureBox* pctAbout = nullptr;
+    PictureBox* pctExit = nullptr;
+
+    // ---- The game's state. ----
+    BoardGrid Board;
+    BoardGrid UndoBoard;
+    PixelTables Tables;  // BallLeft and BallTop
+    GroupList Group;     // GroupRow, GroupColumn, GroupLayer and GroupCount
+    int32_t Score = 0;
+    int32_t UndoScore = 0;
+    bool GameInProgress = false;
+    int16_t ColorCount = 0;
+    int16_t ColumnsInUse = 0;
+    // The undo snapshot also keeps the column count, and counts only once the current
+    // game has made a move that removed balls.
+    int16_t UndoColumnsInUse = 0;
+    bool UndoAvailable = false;
+
+    UniformRandom Random;
+    MousePointer Pointer;
+    SoundPlayer Sound;
+
+    // ---- Event handlers and routines. ----
+    void Form_Load();
+    void pctNew_Click();
+    void FillBoard();
+    void pctBoard_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF position);
+    void pctUndo_Click();
+    void DrawBoard();
+    void RemoveGroup(int16_t& row, int16_t& column, int16_t& layer);
+    bool InGroup(int16_t layer, int16_t row, int16_t column) const;
+    bool AnyMovesLeft();
+    void EndGame();
+    void PlayBleep(const QString& fileName, int16_t flags);
+    bool SoundIsOn() const;
+    void LoadSettings();
+    void SaveSettings();
+    void pctColors_Click(int16_t index);
+    void pctSound_Click();
+    void pctHelp_Click();
+    void pctHelpText_Click();
+    void pctAbout_Click();
+    void pctAboutText_Click();
+    void pctHighScores_Click();
+    void pctExit_Click();
+
+    // Counts the saves, so that a caller can tell the store was written.
+    int SaveCount = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void ConnectControls();
+    BallSprites Sprites() const;
+
+    bool inMove_ = false;
+    bool closePending_ = false;
+    bool closed_ = false;
+};
+
+}  // namespace orbelix

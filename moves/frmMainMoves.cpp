@@ -1,0 +1,78 @@
+// What a click on a ball does: the group, its removal, the score, the sound and the end.
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include "app/frmMain.h"
+#include "scores/mdlMain.h"
+
+namespace orbelix {
+
+bool frmMain::InGroup(int16_t layer, int16_t row, int16_t column) const {
+    return Group.InGroup(layer, row, column);
+}
+
+void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
+    if (Board(column, row, layer) == 0) return;
+    inMove_ = true;
+    Pointer.set(MousePointer::Hourglass);
+
+    const int n = CollectGroup(Board, Group, {row, column, layer});
+    if (n >= 2) {
+        UndoBoard = Board;
+        UndoColumnsInUse = ColumnsInUse;
+        UndoAvailable = true;
+        RemoveAndSettle(Board, Group, n, [this] { PlayBleep(QStringLiteral("Bleep.wav"), 1); });
+    }
+    ColumnsInUse = CloseUpColumns(Board, ColumnsInUse);
+    DrawBoard();
+    if (n >= 2) {
+        UndoScore = Score;
+        Score += 2 * n;
+        ShowScore();
+    }
+    Pointer.set(MousePointer::Default);
+    if (!AnyMovesLeft()) EndGame();
+
+    inMove_ = false;
+    if (closePending_) close();
+}
+
+bool frmMain::AnyMovesLeft() {
+    Pointer.set(MousePointer::Hourglass);
+    const bool found = orbelix::AnyMovesLeft(Board);
+    Pointer.set(MousePointer::Default);
+    return found;
+}
+
+void frmMain::EndGame() {
+    Pointer.set(MousePointer::Hourglass);
+    pctBoard->setVisible(false);
+    pctBoard->Refresh();
+    pctGameOver->setVisible(true);
+    pctGameOver->Refresh();
+    mdlMain::Wait(5);
+    Pointer.set(MousePointer::Default);
+
+    mdlMain::PlaceScore(Score);
+    // A close asked for during the pause skips name entry; the placed score is saved.
+    if (mdlMain::NewEntryRow != 0 && !closePending_) {
+        HideMainScreen();
+        ShowHighScoreWindow();
+        ShowMainScreen();
+    }
+    GameInProgress = false;
+}
+
+bool frmMain::SoundIsOn() const { return pctSound->samePicture(pctSoundOn->picture()); }
+
+void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
+    Q_UNUSED(flags);  // always an asynchronous start
+    if (!SoundIsOn()) return;
+    // Beside the program first, as the game ships; else where an installation put it.
+    QString path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + fileName;
+    if (!QFileInfo::exists(path))
+        path = QStringLiteral(ORBELIX_DATADIR) + QLatin1Char('/') + fileName;
+    Sound.start(path.toStdString());
+}
+
+}  // namespace orbelix

@@ -1,0 +1,180 @@
+#include "scores/frmHighScore.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+
+#include "app/Pictures.h"
+#include "app/frmMain.h"
+
+namespace orbelix {
+
+frmHighScore::frmHighScore(frmMain& main)
+    : QDialog(&main, Qt::Dialog | Qt::FramelessWindowHint), main_(main) {
+    setObjectName(QStringLiteral("frmHighScore"));
+    setWindowTitle(QStringLiteral("Form1"));
+    setFixedSize(ClientWidth, ClientHeight);
+    setModal(true);
+
+    pctHighScore = new PictureBox(this, QStringLiteral("pctHighScore"), {230, 202, 77, 35}, true, false);
+    for (int i = 0; i <= 26; ++i) {
+        const int column = i / 7;
+        const int lefts[4] = {0, 26, 58, 86};
+        pctAlphabet[i] = new PictureBox(this, QStringLiteral("pctAlphabet_%1").arg(i),
+                                        {lefts[column], 28 * (i % 7), 22, 28}, false, false);
+        pctAlphabet[i]->setPicture(LoadPicture(QStringLiteral("pctAlphabet_%1").arg(i)));
+    }
+    pctReset = new PictureBox(this, QStringLiteral("pctReset"), {522, 162, 75, 24}, false, true);
+    pctReset->setPicture(LoadPicture(QStringLiteral("pctReset")));
+    pctOk = new PictureBox(this, QStringLiteral("pctOk"), {522, 132, 47, 29}, true, true);
+    pctOk->setPicture(LoadPicture(QStringLiteral("pctOk")));
+    connect(pctOk, &PictureBox::Click, this, &frmHighScore::pctOk_Click);
+    connect(pctReset, &PictureBox::Click, this, &frmHighScore::pctReset_Click);
+
+    Form_Load();
+    CentreOnMainWindow();
+}
+
+void frmHighScore::CentreOnMainWindow() {
+    const QRect outer = main_.frameGeometry();
+    move(outer.x() + (outer.width() - width()) / 2, outer.y() + (outer.height() - height()) / 2);
+}
+
+void frmHighScore::Form_Load() {
+    setAutoFillBackground(true);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    pctHighScore->setGeometry(0, 0, pctOk->x(), height());
+    pctHighScore->makeSurface(Qt::black);
+
+    pointer_.set(MousePointer::Hourglass);
+    Editing = false;
+    for (int r = 1; r <= mdlMain::TableRows; ++r) {
+        const auto top = static_cast<int16_t>(60 + (r - 1) * 510);
+        int x = 2190;
+        const QString& name = mdlMain::HighScoreNames[r];
+        for (int p = 1; p <= NameCells; ++p) {
+            LetterX[r][p] = static_cast<int16_t>(x);
+            LetterY[r][p] = top;
+            if (name.size() >= p) {
+                if (const QPixmap* picture = PictureOfCharacter(name[p - 1]))
+                    DrawAt(LetterX[r][p], top, *picture);
+            }
+            x += 330;
+        }
+        x += 800;
+        const QString digits = FormatScore(mdlMain::HighScores[r]);
+        for (int d = 1; d <= ScoreDigits; ++d) {
+            DigitX[r][d] = static_cast<int16_t>(x);
+            DigitY[r][d] = top;
+            const QChar ch = digits[d - 1];
+            // Only digits have pictures: the sign of a negative score stays blank.
+            if (ch.isDigit()) DrawAt(DigitX[r][d], top, main_.imgDigit[ch.unicode() - '0']->picture());
+            x += 330;
+        }
+    }
+    pointer_.set(MousePointer::Default);
+
+    if (mdlMain::NewEntryRow != 0) {
+        BeginNameEntry();
+    } else {
+        pctReset->setVisible(true);
+    }
+}
+
+const QPixmap* frmHighScore::PictureOfCharacter(QChar ch) const {
+    if (ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) return &pctAlphabet[ch.unicode() - 'A' + 1]->picture();
+    if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) return &main_.imgDigit[ch.unicode() - '0']->picture();
+    return nullptr;  // a character typed into the store by hand: its cell stays blank
+}
+
+void frmHighScore::DrawAt(int16_t xTwips, int16_t yTwips, const QPixmap& picture) {
+    QPainter painter(&pctHighScore->backImage());
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(TwipsToPixels(xTwips), TwipsToPixels(yTwips), picture);
+    painter.end();
+    pctHighScore->update();
+}
+
+void frmHighScore::BeginNameEntry() {
+    Editing = true;
+    CursorPos = 1;
+    BlankNameRow(mdlMain::NewEntryRow);
+    DrawCursor();
+}
+
+void frmHighScore::BlankNameRow(int16_t row) {
+    for (int p = 1; p <= NameCells; ++p) DrawAt(LetterX[row][p], LetterY[row][p], main_.pctBlank->picture());
+}
+
+void frmHighScore::DrawCursor() {
+    const int16_t row = mdlMain::NewEntryRow;
+    DrawAt(LetterX[row][CursorPos], LetterY[row][CursorPos], pctAlphabet[0]->picture());
+}
+
+void frmHighScore::EraseCursor() {
+    const int16_t row = mdlMain::NewEntryRow;
+    DrawAt(LetterX[row][CursorPos], LetterY[row][CursorPos], main_.pctBlank->picture());
+}
+
+void frmHighScore::Form_KeyPress(int16_t keyAscii) {
+    if (!Editing) return;
+    const int16_t row = mdlMain::NewEntryRow;
+    QString& name = mdlMain::HighScoreNames[row];
+    int k = keyAscii;
+    if ((k >= 'a' && k <= 'z') || (k >= 'A' && k <= 'Z')) {
+        if (k >= 'a') k -= 32;
+        DrawAt(LetterX[row][CursorPos], LetterY[row][CursorPos], pctAlphabet[k - 64]->picture());
+        name.append(QChar(k));
+        Advance();
+    } else if (k >= '0' && k <= '9') {
+        DrawAt(LetterX[row][CursorPos], LetterY[row][CursorPos], main_.imgDigit[k - 48]->picture());
+        name.append(QChar(k));
+        Advance();
+    } else if (k == 13) {
+        EraseCursor();
+        Editing = false;
+        mdlMain::NewEntryRow = 0;
+    } else if (k == 8 && CursorPos > 1) {
+        name.chop(1);
+        EraseCursor();
+        --CursorPos;
+        DrawCursor();
+    }
+}
+
+void frmHighScore::Advance() {
+    ++CursorPos;
+    if (CursorPos == NameCells) {
+        Editing = false;
+        mdlMain::NewEntryRow = 0;
+        return;
+    }
+    DrawCursor();
+}
+
+void frmHighScore::ClearHighScores() { mdlMain::ClearTable(); }
+
+void frmHighScore::pctOk_Click() { accept(); }
+
+void frmHighScore::pctReset_Click() {
+    ClearHighScores();
+    accept();
+}
+
+void frmHighScore::keyPressEvent(QKeyEvent* event) {
+    // Every key goes to name entry; none closes the window (Escape included).
+    int code = -1;
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: code = 13; break;
+        case Qt::Key_Backspace: code = 8; break;
+        case Qt::Key_Escape: code = 27; break;
+        default:
+            if (!event->text().isEmpty()) code = event->text().at(0).unicode();
+    }
+    if (code >= 0 && code <= 0x7FFF) Form_KeyPress(static_cast<int16_t>(code));
+    event->accept();
+}
+
+}  // namespace orbelix

@@ -1,0 +1,50 @@
+#include "scores/mdlMain.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+
+namespace orbelix::mdlMain {
+
+QString HighScoreNames[TableRows + 1];
+int32_t HighScores[TableRows + 1] = {};
+int16_t NewEntryRow = 0;
+int MillisecondsPerSecond = 1000;
+
+void PlaceScore(int32_t score) {
+    NewEntryRow = 0;
+    for (int r = 1; r <= TableRows && NewEntryRow == 0; ++r) {
+        if (score < HighScores[r]) continue;
+        NewEntryRow = static_cast<int16_t>(r);
+        for (int h = TableRows; h >= r + 1; --h) {
+            HighScoreNames[h] = HighScoreNames[h - 1];
+            HighScores[h] = HighScores[h - 1];
+        }
+        HighScoreNames[r].clear();
+        HighScores[r] = score;
+    }
+}
+
+void ClearTable() {
+    for (int r = 1; r <= TableRows; ++r) {
+        HighScoreNames[r].clear();
+        HighScores[r] = 0;
+    }
+}
+
+void Wait(int32_t seconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto total = std::chrono::milliseconds(static_cast<int64_t>(seconds) * MillisecondsPerSecond);
+    const auto deadline = Clock::now() + total;
+    // An event loop that takes no user input sleeps until its timer fires, so the pause
+    // costs no CPU; the deadline guards against waking early.
+    for (auto left = deadline - Clock::now(); left > Clock::duration::zero();
+         left = deadline - Clock::now()) {
+        QEventLoop loop;
+        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+        QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+}  // namespace orbelix::mdlMain

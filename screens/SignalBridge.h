@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <functional>
+
+namespace orbelix {
+
+// Turns SIGTERM, SIGINT and SIGHUP into a call on the event loop, so that the system
+// ending the program closes the main window the normal way and the settings get saved.
+// The signal handler only writes one byte to a socket; the work happens in the loop.
+class SignalBridge : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SignalBridge(std::function<void()> onSignal, QObject* parent = nullptr);
+    ~SignalBridge() override;
+
+private:
+    void readSignal();
+
+    std::function<void()> onSignal_;
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+}  // namespace orbelix

@@ -1,0 +1,144 @@
+// The main screen and the screens shown in its place, the options and leaving.
+#include <QApplication>
+#include <QCloseEvent>
+
+#include "app/frmMain.h"
+#include "scores/frmHighScore.h"
+#include "scores/mdlMain.h"
+
+namespace orbelix {
+
+void frmMain::HideMainScreen() {
+    Pointer.set(MousePointer::Hourglass);
+    pctBoard->setVisible(false);
+    for (PictureBox* digit : imgScore) digit->setVisible(false);
+    for (PictureBox* control : {pctExit, pctNew, pctHighScores, pctSound, pctOrbelix})
+        control->setVisible(false);
+    Pointer.set(MousePointer::Default);
+    for (PictureBox* control : {pctGameOver, pctHelp, pctAbout}) control->setVisible(false);
+    pctColors[0]->setVisible(false);
+    pctUndo->setVisible(false);
+}
+
+void frmMain::ShowMainScreen() {
+    Pointer.set(MousePointer::Hourglass);
+    pctBoard->setVisible(true);
+    for (PictureBox* digit : imgScore) digit->setVisible(true);
+    for (PictureBox* control : {pctExit, pctNew, pctHighScores, pctSound, pctHelp, pctAbout, pctUndo})
+        control->setVisible(true);
+    if (!GameInProgress) pctOrbelix->setVisible(true);
+    pctColors[0]->setVisible(true);
+    Pointer.set(MousePointer::Default);
+}
+
+void frmMain::ShowHighScoreWindow() {
+    {
+        frmHighScore window(*this);
+        window.exec();
+    }
+    // The table may hold a new name or have been reset: put it on disk now, so a
+    // finished game's result survives whatever happens to the program later.
+    SaveSettings();
+}
+
+void frmMain::pctHighScores_Click() {
+    mdlMain::NewEntryRow = 0;
+    HideMainScreen();
+    ShowHighScoreWindow();
+    ShowMainScreen();
+}
+
+namespace {
+
+// Centres a picture on the window's outer size, in twips and single precision.
+QPoint CentredOn(QSize outer, QSize picture) {
+    const float left = (static_cast<float>(PixelsToTwips(outer.width())) -
+                        static_cast<float>(PixelsToTwips(picture.width()))) / 2.0f;
+    const float top = (static_cast<float>(PixelsToTwips(outer.height())) -
+                       static_cast<float>(PixelsToTwips(picture.height()))) / 2.0f;
+    return {TwipsToPixels(left), TwipsToPixels(top)};
+}
+
+}  // namespace
+
+void frmMain::pctHelp_Click() {
+    HideMainScreen();
+    pctHelpText->setAutoSize(true);
+    pctHelpText->move(CentredOn(OuterSize(), pctHelpText->size()));
+    pctHelpText->setVisible(true);
+}
+
+void frmMain::pctHelpText_Click() {
+    ShowMainScreen();
+    pctHelpText->setVisible(false);
+}
+
+void frmMain::pctAbout_Click() {
+    HideMainScreen();
+    pctAboutText->setAutoSize(true);
+    const QSize outer = OuterSize();
+    pctAboutText->move(CentredOn(outer, pctAboutText->size()));
+
+    // The version under the picture: major digit, dot, minor digit, edge to edge, the
+    // row starting two cell widths left of the window's middle.
+    const float middle = static_cast<float>(PixelsToTwips(outer.width())) / 2.0f;
+    const int top = pctAboutText->y() + pctAboutText->height();
+    pctVersion[0]->setPicture(imgDigit[ORBELIX_VERSION_MAJOR]->picture());
+    const auto cell = static_cast<float>(PixelsToTwips(pctVersion[0]->width()));
+    pctVersion[0]->move(TwipsToPixels(middle - 2.0f * cell), top);
+    pctVersion[1]->setPicture(imgDigit[10]->picture());
+    pctVersion[1]->move(TwipsToPixels(middle - cell), top);
+    pctVersion[2]->setPicture(imgDigit[ORBELIX_VERSION_MINOR]->picture());
+    pctVersion[2]->move(TwipsToPixels(middle), top);
+    for (PictureBox* cellBox : pctVersion) cellBox->setVisible(true);
+    pctAboutText->setVisible(true);
+}
+
+void frmMain::pctAboutText_Click() {
+    pctAboutText->setVisible(false);
+    for (PictureBox* cellBox : pctVersion) cellBox->setVisible(false);
+    ShowMainScreen();
+}
+
+void frmMain::pctColors_Click(int16_t index) {
+    if (index != 0) return;
+    ++ColorCount;
+    if (ColorCount > MaxColors) ColorCount = MinColors;
+    pctColors[0]->setPicture(pctColors[ColorCount - 5]->picture());
+    pctColors[0]->repaint();
+}
+
+void frmMain::pctSound_Click() {
+    pctSound->setPicture(SoundIsOn() ? pctSoundOff->picture() : pctSoundOn->picture());
+}
+
+void frmMain::pctExit_Click() {
+    SaveSettings();
+    close();
+}
+
+void frmMain::RequestClose() {
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    if (inMove_) {
+        // The move finishes first (its pause, its table placement), then the window closes.
+        closePending_ = true;
+        return;
+    }
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (inMove_) {
+        // Closed during the end-of-game pause: let the move finish, then close.
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    if (!closed_) {
+        closed_ = true;
+        SaveSettings();
+    }
+    event->accept();
+}
+
+}  // namespace orbelix

@@ -1,0 +1,736 @@
+#!/usr/bin/env python3
+"""Draw every picture, icon and sound effect that Orbelix ships.
+
+Usage:  /usr/bin/python3 tools/make_art.py [OUTPUT_DIR]
+
+OUTPUT_DIR defaults to the assets/ folder next to tools/.  The output is
+fully deterministic: running the script twice gives byte-identical files
+(no timestamps or text chunks in the PNGs, no unseeded randomness).
+
+Needs only Pillow (Debian: python3-pil) and the Kaushan Script font
+(Debian: fonts-kaushanscript).  Everything else is drawn here.
+"""
+
+import math
+import os
+import struct
+import sys
+import wave
+
+from PIL import Image, ImageChops, ImageDraw, ImageFont
+
+# ---------------------------------------------------------------------------
+# Look and contents.  Everything a designer may want to change lives here.
+# ---------------------------------------------------------------------------
+
+FONT_FILE = "/usr/share/fonts/opentype/kaushanscript/KaushanScript-Regular.otf"
+
+# Lettering colour: a vertical gradient from a light top to a deeper bottom,
+# averaging roughly (170, 110, 255).
+INK_TOP = (214, 176, 255)
+INK_BOTTOM = (150, 88, 246)
+BACKGROUND = (0, 0, 0)
+# The big "Orbelix" titles get a stronger gradient.
+TITLE_TOP = (232, 206, 255)
+TITLE_BOTTOM = (146, 82, 246)
+
+# Labels are drawn SS times larger and box-filtered down, which gives clean
+# antialiasing and lets font sizes move in quarter-pixel steps.
+SS = 4
+
+# Pictures.  kind:
+#   label  - text lines centred in the box, as large as fits.  margins are
+#            (left, top, right, bottom) in pixels that stay pure black.
+#            Labels with the same group share one font size (buttons that
+#            toggle between these texts keep the same letter size).
+#   glyph  - one character in the shared 22 x 28 digit/letter cell.
+#   ball   - ball sprite + mask; text is the index into BALL_COLOURS.
+#   blank / title / help / about - special layouts, see their functions.
+M2 = (2, 2, 2, 2)
+M3R = (3, 2, 3, 2)  # button sits 1 px outside the window: keep 3 px right
+
+PICTURES = [
+    # file                   w    h   kind     text                        margins group
+    ("pctColors_1.png",    111,  25, "label", ("6 Colors",),               M3R, "colors"),
+    ("pctColors_2.png",    111,  25, "label", ("7 Colors",),               M3R, "colors"),
+    ("pctColors_3.png",    111,  25, "label", ("8 Colors",),               M3R, "colors"),
+    ("pctColors_4.png",    111,  25, "label", ("9 Colors",),               M3R, "colors"),
+    ("pctColors_5.png",    111,  25, "label", ("10 Colors",),              M3R, "colors"),
+    ("pctColors_6.png",    111,  25, "label", ("11 Colors",),              M3R, "colors"),
+    ("pctColors_7.png",    111,  25, "label", ("12 Colors",),              M3R, "colors"),
+    ("pctColors_8.png",    111,  25, "label", ("13 Colors",),              M3R, "colors"),
+    ("pctSoundOn.png",     111,  25, "label", ("Sound",),                  M3R, "sound"),
+    ("pctSoundOff.png",    111,  25, "label", ("No Sound",),               M3R, "sound"),
+    ("pctGameOver.png",    149,  34, "label", ("Game Over!",),             M2,  None),
+    ("pctNew.png",          48,  24, "label", ("New",),                    M2,  None),
+    ("pctHighScores.png",   68,  49, "label", ("High", "Scores"),          M2,  None),
+    ("pctHelp.png",         44,  26, "label", ("Help",),                   M2,  None),
+    ("pctUndo.png",         66,  20, "label", ("Undo",),                   M2,  None),
+    ("pctAbout.png",        66,  20, "label", ("About",),                  M2,  None),
+    ("pctExit.png",         48,  25, "label", ("Exit",),                   M2,  None),
+    ("pctReset.png",        75,  24, "label", ("Reset",),                  M2,  None),
+    ("pctOk.png",           47,  29, "label", ("Ok",),                     M2,  None),
+    ("pctBlank.png",        32,  32, "blank", (),                          M2,  None),
+    ("pctOrbelix.png",     241,  90, "title", ("Orbelix",),                M2,  None),
+    ("pctHelpText.png",    292, 172, "help",  ("Click on identical adjacent pieces to score points", "Ok"), M2, None),
+    ("pctAboutText.png",   343, 123, "about", ("Orbelix", "by Orbelix developers", "orbelix.example.org", "Version"), M2, None),
+]
+# Digits 0-9, then the decimal point as digit 10.
+PICTURES += [("imgDigit_%d.png" % i, 22, 28, "glyph", (str(i),), M2, None) for i in range(10)]
+PICTURES += [("imgDigit_10.png", 22, 28, "glyph", (".",), M2, None)]
+# Alphabet: 0 is the "_" input cursor, 1..26 are A..Z.
+PICTURES += [("pctAlphabet_0.png", 22, 28, "glyph", ("_",), M2, None)]
+PICTURES += [("pctAlphabet_%d.png" % (i + 1), 22, 28, "glyph", (chr(65 + i),), M2, None) for i in range(26)]
+# Ball sprites: 25 x 25 ball on the left, its AND mask on the right.
+PICTURES += [("pctBall_%d.png" % i, 50, 25, "ball", (i,), M2, None) for i in range(14)]
+
+# Ball colours by index.  0 is the EMPTY cell, so it is dim and matte.
+BALL_COLOURS = [
+    (100, 100, 106),  # 0  empty: dim grey
+    (250, 222, 40),   # 1  yellow
+    (150, 242, 232),  # 2  pale cyan
+    (36, 64, 232),    # 3  blue
+    (246, 246, 246),  # 4  white
+    (232, 28, 28),    # 5  red
+    (60, 165, 250),   # 6  sky blue
+    (40, 190, 60),    # 7  green
+    (238, 40, 205),   # 8  magenta
+    (255, 138, 20),   # 9  orange
+    (255, 172, 196),  # 10 pale pink
+    (128, 14, 20),    # 11 dark red
+    (118, 44, 196),   # 12 purple
+    (172, 122, 42),   # 13 brown-gold
+]
+BALL_DIAMETER = 25
+BALL_RADIUS = 12.5        # disc test on pixel centres around (12.5, 12.5)
+
+# Shared 22 x 28 cell for digits and letters: one font size and one baseline
+# so that names and numbers composed from cells line up.
+GLYPH_FONT_PX = 25.0      # font size in pixels
+GLYPH_BASELINE = 21.75    # baseline row (pixels from the top of the cell)
+GLYPH_MARGIN = 2          # black pixels kept on every side of the cell
+GLYPH_DOT_DIAMETER = 4.5  # the decimal point
+
+# Application icons: three balls stacked as a small pyramid.
+ICON_SIZES = [16, 22, 32, 48, 64, 128, 256]
+ICON_BALLS = [  # (centre x, centre y, radius) in units of the icon size, back to front
+    (0.290, 0.700, 0.285, 5),   # red, bottom left
+    (0.710, 0.700, 0.285, 3),   # blue, bottom right
+    (0.500, 0.335, 0.285, 1),   # yellow, on top
+]
+
+# Bleep: a short sine with a quick upward glide and a soft second harmonic.
+BLEEP_RATE = 44100
+BLEEP_SECONDS = 0.12
+BLEEP_FREQ_START = 880.0
+BLEEP_FREQ_END = 1320.0
+BLEEP_GLIDE_SECONDS = 0.025
+BLEEP_HARMONIC = 0.18     # level of the 2nd harmonic relative to the fundamental
+BLEEP_ATTACK = 0.004
+BLEEP_DECAY = 0.035       # exponential decay time constant
+BLEEP_RELEASE = 0.010     # fade to silence before the end
+BLEEP_PEAK_DBFS = -6.0
+
+# ---------------------------------------------------------------------------
+# Text rendering
+# ---------------------------------------------------------------------------
+
+_font_cache = {}
+
+
+def font(size):
+    """Kaushan Script at an integer pixel size (sizes here are already SS-scaled)."""
+    f = _font_cache.get(size)
+    if f is None:
+        f = ImageFont.truetype(FONT_FILE, size)
+        _font_cache[size] = f
+    return f
+
+
+def line_mask(text, size):
+    """Render one line at font size `size`; return (mask, left, top) where
+    mask is cropped to the ink and (left, top) is its position relative to the
+    pen origin on the baseline."""
+    f = font(size)
+    w = int(f.getlength(text)) + 2 * size
+    h = 3 * size
+    ox, oy = size, 2 * size
+    im = Image.new("L", (w, h), 0)
+    ImageDraw.Draw(im).text((ox, oy), text, font=f, fill=255, anchor="ls")
+    box = im.getbbox()
+    return im.crop(box), box[0] - ox, box[1] - oy
+
+
+def block_mask(lines, size):
+    """Stack lines on baselines one line pitch apart, each centred
+    horizontally on the block.  Returns a mask cropped to the ink."""
+    pitch = round(size * 0.95)
+    parts = [line_mask(t, size) for t in lines]
+    # Each line's ink box relative to (block centre x, first baseline).
+    boxes = []
+    for i, (m, left, top) in enumerate(parts):
+        x0 = -m.width // 2
+        y0 = top + i * pitch
+        boxes.append((x0, y0, m))
+    minx = min(b[0] for b in boxes)
+    miny = min(b[1] for b in boxes)
+    maxx = max(b[0] + b[2].width for b in boxes)
+    maxy = max(b[1] + b[2].height for b in boxes)
+    out = Image.new("L", (maxx - minx, maxy - miny), 0)
+    for x0, y0, m in boxes:
+        layer = Image.new("L", out.size, 0)
+        layer.paste(m, (x0 - minx, y0 - miny))
+        out = ImageChops.lighter(out, layer)
+    return out
+
+
+def place(canvas_ss, mask, box):
+    """Paste mask (SS units) centred in box (x0, y0, x1, y1, in pixels) onto
+    an SS canvas.  Returns the ink rectangle in SS units."""
+    x0, y0, x1, y1 = box
+    cx = (x0 + x1) * SS / 2.0
+    cy = (y0 + y1) * SS / 2.0
+    px = int(round(cx - mask.width / 2.0))
+    py = int(round(cy - mask.height / 2.0))
+    layer = Image.new("L", canvas_ss.size, 0)
+    layer.paste(mask, (px, py))
+    canvas_ss.paste(ImageChops.lighter(canvas_ss, layer))
+    return (px, py, px + mask.width, py + mask.height)
+
+
+def fits_in(mask, box):
+    x0, y0, x1, y1 = box
+    cx = (x0 + x1) * SS / 2.0
+    cy = (y0 + y1) * SS / 2.0
+    px = int(round(cx - mask.width / 2.0))
+    py = int(round(cy - mask.height / 2.0))
+    return (px >= x0 * SS and py >= y0 * SS and
+            px + mask.width <= x1 * SS and py + mask.height <= y1 * SS)
+
+
+def largest_size(lines, box, limit=None):
+    """Largest SS font size whose ink fits inside box (pixels)."""
+    lo, hi = 4, (limit or 4 * SS * (box[3] - box[1]))
+    best = None
+    while lo <= hi:
+        mid = (lo + hi) // 2
+        if fits_in(block_mask(lines, mid), box):
+            best = mid
+            lo = mid + 1
+        else:
+            hi = mid - 1
+    if best is None:
+        raise SystemExit("text %r cannot fit in %r" % (lines, box))
+    return best
+
+
+def colourise(mask, top, bottom, ink_top=INK_TOP, ink_bottom=INK_BOTTOM):
+    """Turn a coverage mask (final resolution) into violet lettering on black,
+    the gradient running from row `top` to row `bottom`."""
+    w, h = mask.size
+    grad = Image.new("RGB", (w, h))
+    px = grad.load()
+    span = max(1.0, float(bottom - top))
+    for y in range(h):
+        t = min(1.0, max(0.0, (y - top) / span))
+        c = tuple(int(round(a + (b - a) * t)) for a, b in zip(ink_top, ink_bottom))
+        for x in range(w):
+            px[x, y] = c
+    return Image.composite(grad, Image.new("RGB", (w, h), BACKGROUND), mask)
+
+
+def downscale(mask_ss):
+    return mask_ss.resize((mask_ss.width // SS, mask_ss.height // SS), Image.BOX)
+
+
+def draw_text_block(mask_ss, lines, size, box):
+    """Render lines at an SS font size centred in box; return the ink
+    rectangle in pixels (top and bottom rows, used for the gradient)."""
+    m = block_mask(lines, size)
+    r = place(mask_ss, m, box)
+    return r[1] / SS, r[3] / SS
+
+
+def text_image(w, h, pieces, extra=None):
+    """pieces: list of (lines, size, box).  Returns an RGB image; each piece
+    gets its own gradient over its own ink height."""
+    out = Image.new("RGB", (w, h), BACKGROUND)
+    for lines, size, box in pieces:
+        mask_ss = Image.new("L", (w * SS, h * SS), 0)
+        top, bottom = draw_text_block(mask_ss, lines, size, box)
+        mask = downscale(mask_ss)
+        out = ImageChops.lighter(out, colourise(mask, top, bottom))
+    return out
+
+
+# ---------------------------------------------------------------------------
+# Labels
+# ---------------------------------------------------------------------------
+
+def label_box(w, h, margins):
+    l, t, r, b = margins
+    return (l, t, w - r, h - b)
+
+
+def make_labels(entries):
+    """Draw all 'label' pictures; labels sharing a group share a size."""
+    sizes = {}
+    for name, w, h, kind, text, margins, group in entries:
+        s = largest_size(text, label_box(w, h, margins))
+        key = group or name
+        sizes[key] = min(sizes.get(key, s), s)
+    images = {}
+    for name, w, h, kind, text, margins, group in entries:
+        size = sizes[group or name]
+        images[name] = text_image(w, h, [(text, size, label_box(w, h, margins))])
+    return images
+
+
+# ---------------------------------------------------------------------------
+# Digit and letter cells
+# ---------------------------------------------------------------------------
+
+def glyph_image(ch, w, h):
+    m = GLYPH_MARGIN
+    fsize = int(round(GLYPH_FONT_PX * SS))
+    base = GLYPH_BASELINE * SS
+    # Cap height of the font, used for the gradient so that every cell is
+    # coloured identically row by row.
+    cap_top = GLYPH_BASELINE - 0.742 * GLYPH_FONT_PX
+    mask_ss = Image.new("L", (w * SS, h * SS), 0)
+    if ch == ".":
+        d = GLYPH_DOT_DIAMETER * SS
+        cx = w * SS / 2.0
+        bottom = base + 0.6 * SS
+        ImageDraw.Draw(mask_ss).ellipse((cx - d / 2, bottom - d, cx + d / 2, bottom), fill=255)
+    else:
+        g, left, top = line_mask(ch, fsize)
+        if ch == "0":
+            g = slash_zero(g)
+        # Squeeze wide letters (M, W, ...) horizontally to fit the cell.
+        max_w = (w - 2 * m) * SS
+        if g.width > max_w:
+            g = g.resize((max_w, g.height), Image.LANCZOS)
+        # Letters with a long tail (Q) are squashed a little vertically,
+        # keeping their top on the common cap line.
+        gy = int(round(base + top))
+        max_bottom = (h - m) * SS
+        if gy + g.height > max_bottom:
+            g = g.resize((g.width, max_bottom - gy), Image.LANCZOS)
+        gx = int(round(w * SS / 2.0 - g.width / 2.0))
+        mask_ss.paste(g, (gx, gy))
+    mask = downscale(mask_ss)
+    return colourise(mask, cap_top, GLYPH_BASELINE), mask
+
+
+def slash_zero(g):
+    """Draw a diagonal stroke through the zero so it never reads as O."""
+    g = g.copy()
+    d = ImageDraw.Draw(g)
+    w, h = g.size
+    sw = 0.13 * w
+    # The font leans right, so the stroke goes from lower left to upper right
+    # across the counter, touching the ring at both ends.
+    a = (0.24 * w, 0.80 * h)
+    b = (0.78 * w, 0.20 * h)
+    d.line((a, b), fill=255, width=int(round(sw)))
+    for x, y in (a, b):
+        d.ellipse((x - sw / 2, y - sw / 2, x + sw / 2, y + sw / 2), fill=255)
+    return g
+
+
+# ---------------------------------------------------------------------------
+# Ball shading (used by the sprites, the title ornament and the icons)
+# ---------------------------------------------------------------------------
+
+def _norm(v):
+    n = math.sqrt(sum(c * c for c in v))
+    return tuple(c / n for c in v)
+
+
+LIGHT = _norm((-0.55, -0.70, 0.80))       # key light: top left, in front
+BOUNCE = _norm((0.60, 0.75, 0.25))         # faint reflected light from below right
+HALF = _norm((LIGHT[0], LIGHT[1], LIGHT[2] + 1.0))
+
+
+def to_lin(c):
+    return (c / 255.0) ** 2.2
+
+
+def to_srgb(v):
+    v = min(1.0, max(0.0, v))
+    return v ** (1 / 2.2) * 255.0
+
+
+def shade(nx, ny, colour, gloss=1.0):
+    """Linear RGB of a sphere point with surface normal (nx, ny, nz)."""
+    nz = math.sqrt(max(0.0, 1.0 - nx * nx - ny * ny))
+    diffuse = max(0.0, nx * LIGHT[0] + ny * LIGHT[1] + nz * LIGHT[2])
+    bounce = max(0.0, nx * BOUNCE[0] + ny * BOUNCE[1] + nz * BOUNCE[2])
+    spec = max(0.0, nx * HALF[0] + ny * HALF[1] + nz * HALF[2]) ** 38
+    # A broad soft sheen around the highlight makes the ball look glossy.
+    sheen = max(0.0, nx * HALF[0] + ny * HALF[1] + nz * HALF[2]) ** 6
+    light = 0.10 + 0.95 * diffuse + 0.22 * bounce
+    out = []
+    for c in colour:
+        base = to_lin(c)
+        out.append(base * light + gloss * (0.95 * spec + 0.06 * sheen))
+    return out
+
+
+def ball_pixel(x, y, cx, cy, r, colour, gloss=1.0, sub=4):
+    """Average shaded colour (sRGB floats) over sub x sub samples of pixel
+    (x, y), samples falling outside the sphere pulled onto its rim."""
+    acc = [0.0, 0.0, 0.0]
+    for j in range(sub):
+        for i in range(sub):
+            nx = (x + (i + 0.5) / sub - cx) / r
+            ny = (y + (j + 0.5) / sub - cy) / r
+            d = math.hypot(nx, ny)
+            if d > 0.999:
+                nx, ny = nx / d * 0.999, ny / d * 0.999
+            lin = shade(nx, ny, colour, gloss)
+            for k in range(3):
+                acc[k] += lin[k]
+    n = sub * sub
+    return [to_srgb(a / n) for a in acc]
+
+
+def in_disc(x, y):
+    c = BALL_DIAMETER / 2.0
+    return (x + 0.5 - c) ** 2 + (y + 0.5 - c) ** 2 <= BALL_RADIUS ** 2
+
+
+def ball_sprite(index):
+    d = BALL_DIAMETER
+    colour = BALL_COLOURS[index]
+    gloss = 0.35 if index == 0 else 1.0   # the empty cell is matte
+    im = Image.new("RGB", (2 * d, d), BACKGROUND)
+    px = im.load()
+    for y in range(d):
+        for x in range(d):
+            if in_disc(x, y):
+                c = tuple(int(round(v)) for v in ball_pixel(x, y, d / 2.0, d / 2.0, d / 2.0, colour, gloss))
+                if c == (0, 0, 0):
+                    c = (1, 1, 1)   # never pure black inside the disc
+                px[x, y] = c
+                px[x + d, y] = (0, 0, 0)
+            else:
+                px[x, y] = (0, 0, 0)
+                px[x + d, y] = (255, 255, 255)
+    check_ball(im, index)
+    return im
+
+
+def check_ball(im, index):
+    """The game ANDs the mask and XORs the ball, so the two halves must
+    describe exactly the same hard-edged disc."""
+    d = BALL_DIAMETER
+    assert im.size == (2 * d, d) and im.mode == "RGB"
+    px = im.load()
+    for y in range(d):
+        for x in range(d):
+            ball = px[x, y]
+            mask = px[x + d, y]
+            assert mask in ((0, 0, 0), (255, 255, 255)), (index, x, y, mask)
+            inside = mask == (0, 0, 0)
+            assert inside == in_disc(x, y), (index, x, y)
+            if inside:
+                assert ball != (0, 0, 0), ("black pixel inside disc", index, x, y)
+            else:
+                assert ball == (0, 0, 0), ("ball colour outside disc", index, x, y)
+    # The disc touches all four edges of its square.
+    assert all(in_disc(x, y) for x, y in ((0, 12), (24, 12), (12, 0), (12, 24)))
+
+
+def draw_balls_rgba(size, balls, sub):
+    """Antialiased, shaded balls (cx, cy, r, colour index) in pixel units on a
+    transparent background, later balls in front."""
+    im = Image.new("RGBA", (size, size), (0, 0, 0, 0))
+    px = im.load()
+    n = sub * sub
+    for y in range(size):
+        for x in range(size):
+            # Skip pixels no ball comes near.
+            if not any(math.hypot(x + 0.5 - cx, y + 0.5 - cy) < r + 1.0 for cx, cy, r, _ in balls):
+                continue
+            acc = [0.0, 0.0, 0.0]
+            cover = 0
+            for j in range(sub):
+                for i in range(sub):
+                    sx = x + (i + 0.5) / sub
+                    sy = y + (j + 0.5) / sub
+                    for cx, cy, r, ci in reversed(balls):
+                        nx, ny = (sx - cx) / r, (sy - cy) / r
+                        if nx * nx + ny * ny <= 1.0:
+                            lin = shade(nx, ny, BALL_COLOURS[ci])
+                            for k in range(3):
+                                acc[k] += to_srgb(lin[k])
+                            cover += 1
+                            break
+            if cover:
+                px[x, y] = tuple(int(round(a / cover)) for a in acc) + (int(round(255.0 * cover / n)),)
+    return im
+
+
+# ---------------------------------------------------------------------------
+# Composite pictures
+# ---------------------------------------------------------------------------
+
+def rounded_outline(mask_ss, inset, radius, width, w, h):
+    d = ImageDraw.Draw(mask_ss)
+    d.rounded_rectangle(
+        (inset * SS, inset * SS, (w - inset) * SS - 1, (h - inset) * SS - 1),
+        radius=int(radius * SS), outline=255, width=int(round(width * SS)))
+
+
+def frame_image(w, h, frames):
+    """Violet rounded frames: list of (inset, radius, width)."""
+    mask_ss = Image.new("L", (w * SS, h * SS), 0)
+    for inset, radius, width in frames:
+        rounded_outline(mask_ss, inset, radius, width, w, h)
+    return downscale(mask_ss)
+
+
+def add_ink(out, mask, top, bottom, ink_top=INK_TOP, ink_bottom=INK_BOTTOM):
+    """Lettering and lines are combined on black by taking the brighter
+    pixel, so antialiased edges keep their exact coverage."""
+    return ImageChops.lighter(out, colourise(mask, top, bottom, ink_top, ink_bottom))
+
+
+def make_title(w, h, text):
+    out = Image.new("RGB", (w, h), BACKGROUND)
+    # Double rounded border.
+    out = add_ink(out, frame_image(w, h, [(2, 9, 1.25), (5, 6, 0.75)]), 0, h)
+    # Title lettering, brighter at the top.
+    box = (12, 7, w - 12, 64)
+    size = largest_size(text, box)
+    mask_ss = Image.new("L", (w * SS, h * SS), 0)
+    top, bottom = draw_text_block(mask_ss, text, size, box)
+    mask = downscale(mask_ss)
+    out = add_ink(out, mask, top, bottom, TITLE_TOP, TITLE_BOTTOM)
+    # Ornament: three small balls between two tapering rules.
+    cy, r = 73.5, 6.5
+    centres = [w / 2.0 - 15, w / 2.0, w / 2.0 + 15]
+    colours = [5, 1, 3]
+    rules = Image.new("L", (w * SS, h * SS), 0)
+    d = ImageDraw.Draw(rules)
+    for side in (-1, 1):
+        x_in = w / 2.0 + side * 26
+        x_out = w / 2.0 + side * 92
+        # A thin wedge: full width near the balls, a point at the far end.
+        d.polygon([(x_in * SS, (cy - 0.6) * SS), (x_in * SS, (cy + 0.6) * SS),
+                   (x_out * SS, cy * SS)], fill=255)
+    rules = downscale(rules)
+    out = add_ink(out, rules, cy - 1, cy + 1)
+    balls = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    for cx, ci in zip(centres, colours):
+        b = draw_balls_rgba(int(2 * r) + 4, [(r + 2, r + 2, r, ci)], 4)
+        ox, oy = int(round(cx - r - 2)), int(round(cy - r - 2))
+        balls.alpha_composite(b, (ox, oy))
+    out.paste(balls.convert("RGB"), (0, 0), balls.split()[3])
+    return out
+
+
+def wrap_options(sentence, max_lines):
+    """All ways of breaking the sentence into 2..max_lines lines."""
+    words = sentence.split()
+    results = []
+
+    def rec(start, lines):
+        if start == len(words):
+            if 2 <= len(lines) <= max_lines:
+                results.append(tuple(lines))
+            return
+        if len(lines) >= max_lines:
+            return
+        for end in range(start + 1, len(words) + 1):
+            rec(end, lines + [" ".join(words[start:end])])
+
+    rec(0, [])
+    return results
+
+
+def make_help(w, h, text):
+    sentence, ok = text
+    out = Image.new("RGB", (w, h), BACKGROUND)
+    out = add_ink(out, frame_image(w, h, [(2, 10, 1.0)]), 0, h)
+    text_box = (14, 10, w - 14, 118)
+    ok_box = (w / 2.0 - 40, 124, w / 2.0 + 40, h - 10)
+    # Choose the line breaks that allow the largest letters.
+    best = None
+    for lines in wrap_options(sentence, 4):
+        s = largest_size(lines, text_box)
+        if best is None or s > best[0]:
+            best = (s, lines)
+    size, lines = best
+    ok_size = min(int(size * 1.3), largest_size((ok,), ok_box))
+    # A thin rule separates the sentence from the button word.
+    rule = Image.new("L", (w * SS, h * SS), 0)
+    d = ImageDraw.Draw(rule)
+    for side in (-1, 1):
+        x_in = w / 2.0 + side * 34
+        x_out = w / 2.0 + side * 110
+        d.polygon([(x_in * SS, 120.9 * SS), (x_in * SS, 122.1 * SS), (x_out * SS, 121.5 * SS)], fill=255)
+    out = add_ink(out, downscale(rule), 120, 123)
+    pieces = [(lines, size, text_box), ((ok,), ok_size, ok_box)]
+    return ImageChops.lighter(out, text_image(w, h, pieces))
+
+
+def make_about(w, h, text):
+    title, *rest = text
+    title_box = (4, 2, w - 4, 48)
+    line_boxes = [(4, 50, w - 4, 74), (4, 74, w - 4, 98), (4, 98, w - 4, h - 2)]
+    size = min(largest_size((t,), b) for t, b in zip(rest, line_boxes))
+    out = Image.new("RGB", (w, h), BACKGROUND)
+    tsize = largest_size((title,), title_box)
+    mask_ss = Image.new("L", (w * SS, h * SS), 0)
+    top, bottom = draw_text_block(mask_ss, (title,), tsize, title_box)
+    mask = downscale(mask_ss)
+    out = add_ink(out, mask, top, bottom, TITLE_TOP, TITLE_BOTTOM)
+    for t, b in zip(rest, line_boxes):
+        out = ImageChops.lighter(out, text_image(w, h, [((t,), size, b)]))
+    return out
+
+
+# ---------------------------------------------------------------------------
+# Icons
+# ---------------------------------------------------------------------------
+
+def make_icon(size):
+    sub = 4 if size <= 64 else 2
+    balls = [(cx * size, cy * size, r * size, ci) for cx, cy, r, ci in ICON_BALLS]
+    return draw_balls_rgba(size, balls, sub)
+
+
+def icon_svg():
+    """A hand-written SVG of the same three-ball pyramid (unit = 256 px)."""
+    s = 256
+    parts = [
+        '<?xml version="1.0" encoding="UTF-8"?>',
+        '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d">' % (s, s, s, s),
+        "  <defs>",
+    ]
+    for cx, cy, r, ci in ICON_BALLS:
+        col = BALL_COLOURS[ci]
+        def tint(k):   # towards white for k > 0, towards black for k < 0
+            if k >= 0:
+                return "#%02x%02x%02x" % tuple(int(round(c + (255 - c) * k)) for c in col)
+            return "#%02x%02x%02x" % tuple(int(round(c * (1 + k))) for c in col)
+        parts += [
+            '    <radialGradient id="b%d" cx="0.40" cy="0.36" r="0.70" fx="0.32" fy="0.27">' % ci,
+            '      <stop offset="0" stop-color="%s"/>' % tint(0.9),
+            '      <stop offset="0.16" stop-color="%s"/>' % tint(0.35),
+            '      <stop offset="0.45" stop-color="%s"/>' % tint(0.0),
+            '      <stop offset="0.85" stop-color="%s"/>' % tint(-0.45),
+            '      <stop offset="1" stop-color="%s"/>' % tint(-0.7),
+            "    </radialGradient>",
+        ]
+    parts.append("  </defs>")
+    for cx, cy, r, ci in ICON_BALLS:
+        parts.append('  <circle cx="%.1f" cy="%.1f" r="%.1f" fill="url(#b%d)"/>' % (cx * s, cy * s, r * s, ci))
+    parts.append("</svg>")
+    return "\n".join(parts) + "\n"
+
+
+# ---------------------------------------------------------------------------
+# Sound
+# ---------------------------------------------------------------------------
+
+def bleep_samples():
+    n = int(round(BLEEP_RATE * BLEEP_SECONDS))
+    raw = []
+    phase = 0.0
+    for i in range(n):
+        t = i / BLEEP_RATE
+        # Frequency glides up smoothly (ease-out) then holds.
+        g = min(1.0, t / BLEEP_GLIDE_SECONDS)
+        g = 1.0 - (1.0 - g) ** 2
+        f = BLEEP_FREQ_START + (BLEEP_FREQ_END - BLEEP_FREQ_START) * g
+        phase += 2.0 * math.pi * f / BLEEP_RATE
+        v = math.sin(phase) + BLEEP_HARMONIC * math.sin(2.0 * phase)
+        # Raised-cosine attack, exponential decay, raised-cosine release.
+        env = math.exp(-t / BLEEP_DECAY)
+        if t < BLEEP_ATTACK:
+            env *= 0.5 - 0.5 * math.cos(math.pi * t / BLEEP_ATTACK)
+        left = BLEEP_SECONDS - t
+        if left < BLEEP_RELEASE:
+            env *= 0.5 - 0.5 * math.cos(math.pi * max(0.0, left - 1.0 / BLEEP_RATE) / BLEEP_RELEASE)
+        raw.append(v * env)
+    peak = max(abs(v) for v in raw)
+    scale = 32767.0 * 10 ** (BLEEP_PEAK_DBFS / 20.0) / peak
+    return [int(round(v * scale)) for v in raw]
+
+
+def write_bleep(path):
+    samples = bleep_samples()
+    with wave.open(path, "wb") as wf:
+        wf.setnchannels(1)
+        wf.setsampwidth(2)
+        wf.setframerate(BLEEP_RATE)
+        wf.writeframes(b"".join(struct.pack("<h", s) for s in samples))
+
+
+# ---------------------------------------------------------------------------
+# Checks and output
+# ---------------------------------------------------------------------------
+
+def check_margins(name, im, margins):
+    """Fail loudly if any ink reaches into the black margins."""
+    l, t, r, b = margins
+    w, h = im.size
+    px = im.load()
+    for y in range(h):
+        for x in range(w):
+            if x < l or x >= w - r or y < t or y >= h - b:
+                assert px[x, y] == BACKGROUND, "%s: ink in margin at %d,%d" % (name, x, y)
+
+
+def save_png(im, path):
+    # No pnginfo and no optimisation: the bytes depend only on the pixels.
+    im.save(path, format="PNG", optimize=False)
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "assets")
+    out_dir = os.path.abspath(out_dir)
+    os.makedirs(os.path.join(out_dir, "icons"), exist_ok=True)
+
+    images = {}
+    labels = [p for p in PICTURES if p[3] == "label"]
+    images.update(make_labels(labels))
+    for name, w, h, kind, text, margins, group in PICTURES:
+        if kind == "glyph":
+            images[name] = glyph_image(text[0], w, h)[0]
+        elif kind == "ball":
+            images[name] = ball_sprite(text[0])
+        elif kind == "blank":
+            images[name] = Image.new("RGB", (w, h), BACKGROUND)
+        elif kind == "title":
+            images[name] = make_title(w, h, text)
+        elif kind == "help":
+            images[name] = make_help(w, h, text)
+        elif kind == "about":
+            images[name] = make_about(w, h, text)
+
+    for name, w, h, kind, text, margins, group in PICTURES:
+        im = images[name]
+        assert im.size == (w, h) and im.mode == "RGB", (name, im.size, im.mode)
+        if kind in ("label", "glyph", "help", "about"):
+            check_margins(name, im, margins)
+        save_png(im, os.path.join(out_dir, name))
+
+    for size in ICON_SIZES:
+        icon = make_icon(size)
+        assert icon.size == (size, size)
+        save_png(icon, os.path.join(out_dir, "icons", "orbelix-%d.png" % size))
+    with open(os.path.join(out_dir, "icons", "orbelix.svg"), "w", encoding="utf-8", newline="\n") as f:
+        f.write(icon_svg())
+
+    write_bleep(os.path.join(out_dir, "Bleep.wav"))
+    print("wrote %d pictures, %d icons and Bleep.wav to %s" % (len(PICTURES), len(ICON_SIZES) + 1, out_dir))
+
+
+if __name__ == "__main__":
+    main()
