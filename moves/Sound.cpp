@@ -66,11 +66,16 @@ void SoundPlayer::closeWhenQuiet() {
 void SoundPlayer::start(const std::string& path) {
     ++starts_;
     const std::vector<uint8_t>& samples = samplesFor(path);
+    lastLength_ = static_cast<uint32_t>(samples.size());
     if (!openDevice()) return;
     SDL_ClearQueuedAudio(device_);
     SDL_QueueAudio(device_, samples.data(), static_cast<Uint32>(samples.size()));
     SDL_PauseAudioDevice(device_, 0);
     quietTimer_.start();
+}
+
+uint32_t SoundPlayer::queuedBytes() const {
+    return device_ != 0 ? SDL_GetQueuedAudioSize(device_) : 0;
 }
 
 const std::vector<uint8_t>& SoundPlayer::samplesFor(const std::string& path) {

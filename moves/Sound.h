@@ -28,6 +28,9 @@ public:
     bool deviceOpen() const { return device_ != 0; }
     // Whether the last start played the built-in bleep because the file was unusable.
     bool lastWasFallback() const { return lastWasFallback_; }
+    // Bytes still waiting to be played, and the length of the last sound started.
+    uint32_t queuedBytes() const;
+    uint32_t lastLength() const { return lastLength_; }
 
 private:
     bool openDevice();
@@ -41,6 +44,7 @@ private:
     bool audioFailed_ = false;
     int starts_ = 0;
     bool lastWasFallback_ = false;
+    uint32_t lastLength_ = 0;
     QTimer quietTimer_;
 
     std::string cachedPath_;

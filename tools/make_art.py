@@ -45,7 +45,7 @@ SS = 4
 #            toggle between these texts keep the same letter size).
 #   glyph  - one character in the shared 22 x 28 digit/letter cell.
 #   ball   - ball sprite + mask; text is the index into BALL_COLOURS.
-#   blank / title / help / about - special layouts, see their functions.
+#   blank / title / help / about - custom layouts, see their functions.
 M2 = (2, 2, 2, 2)
 M3R = (3, 2, 3, 2)  # button sits 1 px outside the window: keep 3 px right
 
@@ -184,14 +184,18 @@ def block_mask(lines, size):
     return out
 
 
+def centred_origin(mask, box):
+    """Top-left corner (SS units) that centres mask in box (pixels)."""
+    x0, y0, x1, y1 = box
+    px = int(round((x0 + x1) * SS / 2.0 - mask.width / 2.0))
+    py = int(round((y0 + y1) * SS / 2.0 - mask.height / 2.0))
+    return px, py
+
+
 def place(canvas_ss, mask, box):
     """Paste mask (SS units) centred in box (x0, y0, x1, y1, in pixels) onto
     an SS canvas.  Returns the ink rectangle in SS units."""
-    x0, y0, x1, y1 = box
-    cx = (x0 + x1) * SS / 2.0
-    cy = (y0 + y1) * SS / 2.0
-    px = int(round(cx - mask.width / 2.0))
-    py = int(round(cy - mask.height / 2.0))
+    px, py = centred_origin(mask, box)
     layer = Image.new("L", canvas_ss.size, 0)
     layer.paste(mask, (px, py))
     canvas_ss.paste(ImageChops.lighter(canvas_ss, layer))
@@ -200,17 +204,14 @@ def place(canvas_ss, mask, box):
 
 def fits_in(mask, box):
     x0, y0, x1, y1 = box
-    cx = (x0 + x1) * SS / 2.0
-    cy = (y0 + y1) * SS / 2.0
-    px = int(round(cx - mask.width / 2.0))
-    py = int(round(cy - mask.height / 2.0))
+    px, py = centred_origin(mask, box)
     return (px >= x0 * SS and py >= y0 * SS and
             px + mask.width <= x1 * SS and py + mask.height <= y1 * SS)
 
 
-def largest_size(lines, box, limit=None):
+def largest_size(lines, box):
     """Largest SS font size whose ink fits inside box (pixels)."""
-    lo, hi = 4, (limit or 4 * SS * (box[3] - box[1]))
+    lo, hi = 4, 4 * SS * (box[3] - box[1])
     best = None
     while lo <= hi:
         mid = (lo + hi) // 2
@@ -251,7 +252,7 @@ def draw_text_block(mask_ss, lines, size, box):
     return r[1] / SS, r[3] / SS
 
 
-def text_image(w, h, pieces, extra=None):
+def text_image(w, h, pieces):
     """pieces: list of (lines, size, box).  Returns an RGB image; each piece
     gets its own gradient over its own ink height."""
     out = Image.new("RGB", (w, h), BACKGROUND)
@@ -367,14 +368,14 @@ def shade(nx, ny, colour, gloss=1.0):
     nz = math.sqrt(max(0.0, 1.0 - nx * nx - ny * ny))
     diffuse = max(0.0, nx * LIGHT[0] + ny * LIGHT[1] + nz * LIGHT[2])
     bounce = max(0.0, nx * BOUNCE[0] + ny * BOUNCE[1] + nz * BOUNCE[2])
-    spec = max(0.0, nx * HALF[0] + ny * HALF[1] + nz * HALF[2]) ** 38
+    shine = max(0.0, nx * HALF[0] + ny * HALF[1] + nz * HALF[2]) ** 38
     # A broad soft sheen around the highlight makes the ball look glossy.
     sheen = max(0.0, nx * HALF[0] + ny * HALF[1] + nz * HALF[2]) ** 6
     light = 0.10 + 0.95 * diffuse + 0.22 * bounce
     out = []
     for c in colour:
         base = to_lin(c)
-        out.append(base * light + gloss * (0.95 * spec + 0.06 * sheen))
+        out.append(base * light + gloss * (0.95 * shine + 0.06 * sheen))
     return out
 
 
@@ -498,6 +499,21 @@ def add_ink(out, mask, top, bottom, ink_top=INK_TOP, ink_bottom=INK_BOTTOM):
     return ImageChops.lighter(out, colourise(mask, top, bottom, ink_top, ink_bottom))
 
 
+def fading_rules(w, h, row, gap, reach):
+    """Two one-pixel horizontal rules on `row`, symmetric about the centre:
+    each starts `gap` px from the centre at full strength and fades out
+    smoothly `reach` px from the centre."""
+    mask = Image.new("L", (w, h), 0)
+    px = mask.load()
+    c = w / 2.0
+    for x in range(w):
+        dist = abs(x + 0.5 - c)
+        if gap <= dist <= reach:
+            t = (reach - dist) / float(reach - gap)
+            px[x, row] = int(round(255 * t ** 0.7))
+    return mask
+
+
 def make_title(w, h, text):
     out = Image.new("RGB", (w, h), BACKGROUND)
     # Double rounded border.
@@ -513,16 +529,7 @@ def make_title(w, h, text):
     cy, r = 73.5, 6.5
     centres = [w / 2.0 - 15, w / 2.0, w / 2.0 + 15]
     colours = [5, 1, 3]
-    rules = Image.new("L", (w * SS, h * SS), 0)
-    d = ImageDraw.Draw(rules)
-    for side in (-1, 1):
-        x_in = w / 2.0 + side * 26
-        x_out = w / 2.0 + side * 92
-        # A thin wedge: full width near the balls, a point at the far end.
-        d.polygon([(x_in * SS, (cy - 0.6) * SS), (x_in * SS, (cy + 0.6) * SS),
-                   (x_out * SS, cy * SS)], fill=255)
-    rules = downscale(rules)
-    out = add_ink(out, rules, cy - 1, cy + 1)
+    out = add_ink(out, fading_rules(w, h, int(cy), 26, 92), 0, h)
     balls = Image.new("RGBA", (w, h), (0, 0, 0, 0))
     for cx, ci in zip(centres, colours):
         b = draw_balls_rgba(int(2 * r) + 4, [(r + 2, r + 2, r, ci)], 4)
@@ -566,13 +573,7 @@ def make_help(w, h, text):
     size, lines = best
     ok_size = min(int(size * 1.3), largest_size((ok,), ok_box))
     # A thin rule separates the sentence from the button word.
-    rule = Image.new("L", (w * SS, h * SS), 0)
-    d = ImageDraw.Draw(rule)
-    for side in (-1, 1):
-        x_in = w / 2.0 + side * 34
-        x_out = w / 2.0 + side * 110
-        d.polygon([(x_in * SS, 120.9 * SS), (x_in * SS, 122.1 * SS), (x_out * SS, 121.5 * SS)], fill=255)
-    out = add_ink(out, downscale(rule), 120, 123)
+    out = add_ink(out, fading_rules(w, h, 121, 34, 110), 0, h)
     pieces = [(lines, size, text_box), ((ok,), ok_size, ok_box)]
     return ImageChops.lighter(out, text_image(w, h, pieces))
 
