@@ -140,7 +140,7 @@ private slots:
         for (int x = 146; x < 212; ++x)
             for (int y = 4; y < 32; ++y) QCOMPARE(surface.pixel(x, y), qRgb(0, 0, 0));
         for (int x = 375; x < 397; ++x) QCOMPARE(surface.pixel(x, 18), qRgb(0, 0, 0));  // the minus sign
-        QVERIFY(view.pctReset->isVisible());
+        QVERIFY(!view.pctReset->isHidden());
     }
 
     // ---- Whole games. ----

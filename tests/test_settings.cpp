@@ -217,18 +217,6 @@ private slots:
         QVERIFY(!QFile::exists(SettingsFile::Path()));
     }
 
-    void missingFolderUnderAFileIsNotWritten() {
-        // The config "folder" is a plain file: nothing can be created below it.
-        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-        QTemporaryDir dir;
-        const QString blocker = dir.filePath(QStringLiteral("blocker"));
-        QFile(blocker).open(QIODevice::WriteOnly);
-        qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
-        QVERIFY(!SettingsFile::WriteAll({{QStringLiteral("Sound"), QStringLiteral("1")}}));
-        QVERIFY(SettingsFile::ReadAll().isEmpty());
-        qputenv("XDG_CONFIG_HOME", saved);
-    }
-
     void signalClosesTheWindowAndSaves() {
         frmMain window;
         SignalBridge bridge([&window] { window.RequestClose(); });

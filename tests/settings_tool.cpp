@@ -1,0 +1,36 @@
+// A helper process for the settings tests: it writes the settings file in a loop or
+// once, so that tests can kill it mid-save or point it at folders it cannot write.
+//   settings_tool once N    write every key for generation N; exit 0, or 3 if not written
+//   settings_tool loop      write generations 1, 2, 3... until killed
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "scores/SettingsFile.h"
+#include "scores/StoredText.h"
+
+using namespace orbelix;
+
+static SettingsFile::Entries Generation(int n) {
+    SettingsFile::Entries entries;
+    entries.append({QStringLiteral("Sound"), WriteStoredSound(n % 2 == 1)});
+    for (int r = 1; r <= 10; ++r) {
+        entries.append({QStringLiteral("HighScoreName%1").arg(r), QStringLiteral("GEN%1").arg(n)});
+        entries.append({QStringLiteral("HighScore%1").arg(r), WriteStoredScore(n)});
+    }
+    entries.append({QStringLiteral("ColorCount"), WriteStoredColorCount(static_cast<int16_t>(6 + n % 8))});
+    return entries;
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() >= 3 && args[1] == QLatin1String("once"))
+        return SettingsFile::WriteAll(Generation(args[2].toInt())) ? 0 : 3;
+    if (args.size() >= 2 && args[1] == QLatin1String("loop")) {
+        std::puts("ready");
+        std::fflush(stdout);
+        for (int n = 1;; ++n) SettingsFile::WriteAll(Generation(n));
+    }
+    std::fputs("usage: settings_tool once N | loop\n", stderr);
+    return 2;
+}

@@ -1,0 +1,118 @@
+// Saving survives being killed: a process that saves in a loop is killed with SIGKILL
+// at random moments; the settings file must always be the old or the new one, whole,
+// and the next save must not stall on a lock the killed process left behind.
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QtTest>
+#include <csignal>
+
+#include "scores/StoredText.h"
+
+namespace {
+
+// Reads the INI text the way a strict reader would, without QSettings' caches.
+QHash<QString, QString> ParseIni(const QByteArray& text, bool& sectionSeen) {
+    QHash<QString, QString> values;
+    sectionSeen = false;
+    for (const QByteArray& raw : text.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty()) continue;
+        if (line == QLatin1String("[Settings]")) {
+            sectionSeen = true;
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0) continue;
+        QString value = line.mid(eq + 1);
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2);
+        values.insert(line.left(eq), value);
+    }
+    return values;
+}
+
+}  // namespace
+
+class CrashSafeTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir config;
+
+    QProcessEnvironment Environment(const QString& configHome) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        return env;
+    }
+    QString IniPath() const { return config.filePath(QStringLiteral("Orbelix/Orbelix.ini")); }
+
+    // Checks that the file is one whole generation of the writer; returns it (0: no file yet).
+    int WholeGeneration() const {
+        QFile file(IniPath());
+        if (!file.exists()) return 0;
+        if (!file.open(QIODevice::ReadOnly)) return -1;
+        bool section = false;
+        const auto values = ParseIni(file.readAll(), section);
+        if (!section || values.size() != 22) return -1;
+        const QString name = values.value(QStringLiteral("HighScoreName1"));
+        if (!name.startsWith(QLatin1String("GEN"))) return -1;
+        const int n = name.mid(3).toInt();
+        for (int r = 1; r <= 10; ++r) {
+            if (values.value(QStringLiteral("HighScoreName%1").arg(r)) != name) return -1;
+            if (orbelix::ReadStoredScore(values.value(QStringLiteral("HighScore%1").arg(r))) != n) return -1;
+        }
+        return n;
+    }
+
+private slots:
+    void blockedFolderIsNotWritten() {
+        QTemporaryDir dir;
+        const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
+        QFile(blocker).open(QIODevice::WriteOnly);
+        QProcess tool;
+        tool.setProcessEnvironment(Environment(blocker));
+        tool.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("once"), QStringLiteral("1")});
+        QVERIFY(tool.waitForFinished(10000));
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), 3);
+    }
+
+    void killedSavesLeaveAWholeFile() {
+        const int kills = qEnvironmentVariableIntValue("ORBELIX_KILLS") > 0
+                              ? qEnvironmentVariableIntValue("ORBELIX_KILLS")
+                              : 60;
+        QRandomGenerator random(20261207);
+        int lastGeneration = 0;
+        qint64 slowestNextSave = 0;
+        for (int i = 0; i < kills; ++i) {
+            QProcess writer;
+            writer.setProcessEnvironment(Environment(config.path()));
+            writer.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("loop")});
+            QVERIFY(writer.waitForReadyRead(10000));
+            QThread::usleep(random.bounded(30000));
+            ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
+            QVERIFY(writer.waitForFinished(10000));
+
+            const int generation = WholeGeneration();
+            QVERIFY2(generation >= 0, qPrintable(QStringLiteral("broken file after kill %1").arg(i)));
+            lastGeneration = std::max(lastGeneration, generation);
+
+            // The next save goes through promptly, whatever lock the kill left behind.
+            QElapsedTimer timer;
+            timer.start();
+            QProcess next;
+            next.setProcessEnvironment(Environment(config.path()));
+            next.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("once"), QStringLiteral("1000000")});
+            QVERIFY(next.waitForFinished(20000));
+            QCOMPARE(next.exitCode(), 0);
+            slowestNextSave = std::max(slowestNextSave, timer.elapsed());
+            QCOMPARE(WholeGeneration(), 1000000);
+        }
+        qInfo("%d kills; slowest next save %lld ms", kills, slowestNextSave);
+        // A stale lock would cost about 30 s; the target (under 1 s) is measured by the benchmark.
+        QVERIFY(slowestNextSave < 5000);
+        QVERIFY(lastGeneration >= 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(CrashSafeTest)
+#include "test_crashsafe.moc"
