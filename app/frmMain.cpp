@@ -3,7 +3,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
-#include <QTime>
+#include <QShortcut>
 #include <chrono>
 
 #include "app/Pictures.h"
@@ -115,6 +115,43 @@ void frmMain::ConnectControls() {
     connect(pctAboutText, &PictureBox::Click, this, &frmMain::pctAboutText_Click);
     connect(pctHighScores, &PictureBox::Click, this, &frmMain::pctHighScores_Click);
     connect(pctExit, &PictureBox::Click, this, &frmMain::pctExit_Click);
+
+    // Keyboard shortcuts for the main screen's buttons. Each acts only while its picture
+    // is showing, so it follows the same rules as a click on it.
+    const auto shortcut = [this](QKeySequence keys, PictureBox* button, void (frmMain::*handler)()) {
+        auto* key = new QShortcut(keys, this);
+        connect(key, &QShortcut::activated, this, [this, button, handler] {
+            if (button->isVisible()) (this->*handler)();
+        });
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), pctNew, &frmMain::pctNew_Click);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), pctUndo, &frmMain::pctUndo_Click);
+    shortcut(QKeySequence(Qt::Key_F1), pctHelp, &frmMain::pctHelp_Click);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), pctExit, &frmMain::pctExit_Click);
+
+    // Names and descriptions for screen readers: every clickable picture says what it does.
+    const auto describe = [](PictureBox* box, const QString& name, const QString& description) {
+        box->setAccessibleName(name);
+        box->setAccessibleDescription(description);
+    };
+    describe(pctNew, tr("New game"), tr("Starts a new game with a fresh board (Ctrl+N)"));
+    describe(pctUndo, tr("Undo"), tr("Takes back the last move that removed balls (Ctrl+Z)"));
+    describe(pctHelp, tr("Help"), tr("Shows how to play (F1)"));
+    describe(pctAbout, tr("About"), tr("Shows the program's name, makers and version"));
+    describe(pctExit, tr("Exit"), tr("Saves the settings and closes the game (Ctrl+Q)"));
+    describe(pctHighScores, tr("High scores"), tr("Shows the ten best results"));
+    describe(pctHelpText, tr("How to play"),
+             tr("Click on identical adjacent pieces to score points. Click to go back."));
+    describe(pctAboutText, tr("About Orbelix"),
+             tr("Orbelix by Orbelix developers, version %1. Click to go back.").arg(QStringLiteral(ORBELIX_VERSION)));
+    describe(pctBoard, tr("Board"), tr("Click a ball to remove its group of one colour"));
+}
+
+void frmMain::DescribeOptions() {
+    pctColors[0]->setAccessibleName(tr("Colour count: %1 colours").arg(ColorCount));
+    pctColors[0]->setAccessibleDescription(tr("Steps the number of colours of the next game, 6 to 13"));
+    pctSound->setAccessibleName(SoundIsOn() ? tr("Sound on") : tr("Sound off"));
+    pctSound->setAccessibleDescription(tr("Switches the sound of removed balls on or off"));
 }
 
 void frmMain::Form_Load() {
@@ -143,6 +180,7 @@ void frmMain::Form_Load() {
     pctOrbelix->setVisible(true);
 
     pctColors[0]->setPicture(pctColors[ColorCount - 5]->picture());
+    DescribeOptions();
 }
 
 QSize frmMain::OuterSize() const {

@@ -114,6 +114,8 @@ protected:
 private:
     void CreateControls();
     void ConnectControls();
+    // Keeps the option buttons' accessible names in step with what they show.
+    void DescribeOptions();
     BallSprites Sprites() const;
 
     bool inMove_ = false;

@@ -27,6 +27,11 @@ frmHighScore::frmHighScore(frmMain& main)
     pctReset->setPicture(LoadPicture(QStringLiteral("pctReset")));
     pctOk = new PictureBox(this, QStringLiteral("pctOk"), {522, 132, 47, 29}, true, true);
     pctOk->setPicture(LoadPicture(QStringLiteral("pctOk")));
+    pctOk->setAccessibleName(tr("Ok"));
+    pctOk->setAccessibleDescription(tr("Closes the high-score table"));
+    pctReset->setAccessibleName(tr("Reset"));
+    pctReset->setAccessibleDescription(tr("Empties the high-score table"));
+    pctHighScore->setAccessibleName(tr("High scores"));
     connect(pctOk, &PictureBox::Click, this, &frmHighScore::pctOk_Click);
     connect(pctReset, &PictureBox::Click, this, &frmHighScore::pctReset_Click);
 
@@ -74,6 +79,11 @@ void frmHighScore::Form_Load() {
         }
     }
     pointer_.set(MousePointer::Default);
+
+    QStringList rows;
+    for (int r = 1; r <= mdlMain::TableRows; ++r)
+        rows.append(QStringLiteral("%1. %2 %3").arg(r).arg(mdlMain::HighScoreNames[r]).arg(mdlMain::HighScores[r]));
+    pctHighScore->setAccessibleDescription(rows.join(QStringLiteral("; ")));
 
     if (mdlMain::NewEntryRow != 0) {
         BeginNameEntry();

@@ -106,10 +106,12 @@ void frmMain::pctColors_Click(int16_t index) {
     if (ColorCount > MaxColors) ColorCount = MinColors;
     pctColors[0]->setPicture(pctColors[ColorCount - 5]->picture());
     pctColors[0]->repaint();
+    DescribeOptions();
 }
 
 void frmMain::pctSound_Click() {
     pctSound->setPicture(SoundIsOn() ? pctSoundOff->picture() : pctSoundOn->picture());
+    DescribeOptions();
 }
 
 void frmMain::pctExit_Click() {

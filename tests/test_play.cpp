@@ -224,6 +224,39 @@ private slots:
         if (window->Sound.deviceOpen()) QVERIFY(window->Sound.queuedBytes() <= window->Sound.lastLength());
     }
 
+    void keyboardShortcutsFollowTheButtons() {
+        QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);  // no game: nothing
+        QVERIFY(!window->GameInProgress);
+        QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(window->GameInProgress);
+        window->Board = Playable();
+        PressOnBall(*window, 2, 4, 1);
+        QCOMPARE(window->Score, 4);
+        QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(window->Score, 0);
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        QVERIFY(window->pctHelpText->isVisible());
+        QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);  // New is not on screen
+        QCOMPARE(window->Board(2, 4, 1), Playable()(2, 4, 1));
+        Click(window->pctHelpText);
+        QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->SaveCount, 2);
+    }
+
+    void picturesHaveAccessibleNames() {
+        for (PictureBox* box : {window->pctNew, window->pctUndo, window->pctHelp, window->pctAbout, window->pctExit,
+                                window->pctHighScores, window->pctColors[0], window->pctSound})
+            QVERIFY2(!box->accessibleName().isEmpty() && !box->accessibleDescription().isEmpty(),
+                     qPrintable(box->objectName()));
+        QCOMPARE(window->pctColors[0]->accessibleName(), QStringLiteral("Colour count: 6 colours"));
+        Click(window->pctColors[0]);
+        QCOMPARE(window->pctColors[0]->accessibleName(), QStringLiteral("Colour count: 7 colours"));
+        QCOMPARE(window->pctSound->accessibleName(), QStringLiteral("Sound off"));
+        Click(window->pctSound);
+        QCOMPARE(window->pctSound->accessibleName(), QStringLiteral("Sound on"));
+    }
+
 private:
     static BoardGrid Uniform() {
         BoardGrid board;
