@@ -35,9 +35,12 @@ bench:
 	cmake --build build-bench -j$(JOBS)
 	bench/measure.sh build-bench
 
-package: build
+# A Debian package of a Release build installed under /usr.
+package: deps
 	@tools/install-deps.sh package
-	cd $(BUILD) && cpack -G DEB
+	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DORBELIX_TESTS=OFF
+	cmake --build build-package -j$(JOBS)
+	cd build-package && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) build-asan build-bench
+	rm -rf $(BUILD) build-asan build-bench build-package build-fuzz

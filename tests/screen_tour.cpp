@@ -1,0 +1,35 @@
+// Opens the real game window in a prepared state, for looking at it and clicking it by
+// hand or with xdotool under Xvfb. Test builds only.
+//   screen_tour endgame   a game whose only move left is the red pair at the bottom left
+//   screen_tour table     a filled high-score table, for the viewing screen
+#include <QApplication>
+
+#include "TestSupport.h"
+#include "screens/SignalBridge.h"
+
+using namespace orbelix;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Orbelix"));
+    QApplication::setApplicationName(QStringLiteral("Orbelix"));
+    const QString scenario = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+
+    frmMain window;
+    SignalBridge bridge([&window] { window.RequestClose(); });
+    window.CentreOnScreen();
+    window.show();
+    if (scenario == QLatin1String("endgame")) {
+        BoardGrid board = testing::Checkered();
+        board(1, 9, 1) = 5;
+        board(1, 10, 1) = 5;
+        testing::StartGameWith(window, board);
+    } else if (scenario == QLatin1String("table")) {
+        const char* names[10] = {"ANN", "BOB", "C3PO", "DORA", "EVE", "FRED", "GUS", "HAL9000", "IVY", "JO"};
+        for (int r = 1; r <= 10; ++r) {
+            mdlMain::HighScoreNames[r] = QString::fromLatin1(names[r - 1]);
+            mdlMain::HighScores[r] = 620 - 60 * r;
+        }
+    }
+    return QApplication::exec();
+}
