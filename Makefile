@@ -31,9 +31,9 @@ asan: deps
 
 bench:
 	@tools/install-deps.sh bench
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DORBELIX_BENCH=ON
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j$(JOBS)
-	bench/measure.sh build-bench
+	/usr/bin/python3 bench/measure.py build-bench
 
 # A Debian package of a Release build installed under /usr.
 package: deps

@@ -2,6 +2,7 @@
 #include <QCommandLineParser>
 #include <cstdio>
 
+#include "app/FirstFrameReport.h"
 #include "app/frmMain.h"
 #include "screens/SignalBridge.h"
 
@@ -34,6 +35,7 @@ int main(int argc, char* argv[]) {
     orbelix::frmMain window;
     orbelix::SignalBridge signalBridge([&window] { window.RequestClose(); });
     window.CentreOnScreen();
+    orbelix::FirstFrameReport::Watch(&window);
     window.show();
     return QApplication::exec();
 }

@@ -10,6 +10,7 @@ QString HighScoreNames[TableRows + 1];
 int32_t HighScores[TableRows + 1] = {};
 int16_t NewEntryRow = 0;
 int MillisecondsPerSecond = 1000;
+bool Pausing = false;
 
 void PlaceScore(int32_t score) {
     NewEntryRow = 0;
@@ -36,6 +37,7 @@ void Wait(int32_t seconds) {
     using Clock = std::chrono::steady_clock;
     const auto total = std::chrono::milliseconds(static_cast<int64_t>(seconds) * MillisecondsPerSecond);
     const auto deadline = Clock::now() + total;
+    Pausing = true;
     // An event loop that takes no user input sleeps until its timer fires, so the pause
     // costs no CPU; the deadline guards against waking early.
     for (auto left = deadline - Clock::now(); left > Clock::duration::zero();
@@ -45,6 +47,7 @@ void Wait(int32_t seconds) {
         QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    Pausing = false;
 }
 
 }  // namespace orbelix::mdlMain

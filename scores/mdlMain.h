@@ -29,6 +29,9 @@ void ClearTable();
 // like are handled meanwhile, clicks and keys wait in order until the pause is over.
 void Wait(int32_t seconds);
 
+// True while Wait is pausing.
+extern bool Pausing;
+
 // How long one second of Wait lasts, in milliseconds; tests shorten it.
 extern int MillisecondsPerSecond;
 

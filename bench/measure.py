@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""Measures the game against a bare Qt window built in the same tree, in one run, and
+prints one table with PASS or FAIL for each target.
+
+    bench/measure.py BUILD_DIR
+
+Start-up is the time from starting the program to its first painted frame under Xvfb
+(median of 15 runs); memory is the resident set 2 s after start; idle CPU is the CPU
+time all threads use over 10 s of doing nothing; the pause is the CPU time of the
+five-second end-of-game wait; the move and the sound starts come from the
+micro-benchmarks; the save is one settings save with a stale lock file in the way.
+"""
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+RUNS = 15
+
+
+def cpu_seconds(pid):
+    """CPU time of every thread of a process, in seconds (nanosecond counters)."""
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/schedstat") as f:
+                total += int(f.read().split()[0])
+        except OSError:
+            pass
+    return total / 1e9
+
+
+def rss_mb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) / 1024.0
+    return float("nan")
+
+
+class Program:
+    def __init__(self, path, env):
+        self.path = path
+        self.env = env
+
+    def start(self):
+        return subprocess.Popen([self.path], env=self.env, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True)
+
+    def startup(self):
+        times = []
+        for _ in range(RUNS):
+            begin = time.monotonic()
+            proc = self.start()
+            line = proc.stdout.readline()
+            elapsed = time.monotonic() - begin
+            proc.kill()
+            proc.wait()
+            if line.strip() != "first-frame":
+                raise RuntimeError(f"{self.path} did not report its first frame")
+            times.append(elapsed)
+        return statistics.median(times)
+
+    def memory_and_idle(self):
+        proc = self.start()
+        proc.stdout.readline()
+        time.sleep(2.0)
+        memory = rss_mb(proc.pid)
+        before = cpu_seconds(proc.pid)
+        time.sleep(10.0)
+        idle = cpu_seconds(proc.pid) - before
+        proc.kill()
+        proc.wait()
+        return memory, idle
+
+
+def micro_benchmarks(build):
+    binary = os.path.join(build, "bench", "bench_game")
+    if not os.path.exists(binary):
+        return {}
+    out = subprocess.run([binary, "--benchmark_format=json", "--benchmark_min_time=0.5"],
+                         capture_output=True, text=True, check=True).stdout
+    results = {}
+    for bench in json.loads(out)["benchmarks"]:
+        results[bench["name"]] = bench["real_time"] / 1000.0  # microseconds -> ms
+    return results
+
+
+def stale_lock_save(build, env):
+    tool = os.path.join(build, "tests", "settings_tool")
+    if not os.path.exists(tool):
+        return float("nan")
+    folder = os.path.join(env["XDG_CONFIG_HOME"], "Orbelix")
+    os.makedirs(folder, exist_ok=True)
+    worst = 0.0
+    for content in ("", "999999\norbelix\nsomehost\n"):
+        with open(os.path.join(folder, "Orbelix.ini.lock"), "w") as f:
+            f.write(content)
+        begin = time.monotonic()
+        subprocess.run([tool, "once", "1"], env=env, check=True)
+        worst = max(worst, time.monotonic() - begin)
+    return worst
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build-bench"
+    config = tempfile.mkdtemp(prefix="orbelix-bench-")
+    env = dict(os.environ, ORBELIX_REPORT_FIRST_FRAME="1", XDG_CONFIG_HOME=config,
+               SDL_AUDIODRIVER="dummy", QT_QPA_PLATFORM="xcb")
+    env.pop("QT_SCALE_FACTOR", None)
+    xvfb = None
+    if "DISPLAY" not in os.environ or os.environ.get("ORBELIX_OWN_XVFB"):
+        env["DISPLAY"] = ":97"
+        xvfb = subprocess.Popen(["Xvfb", ":97", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1.0)
+    try:
+        game = Program(os.path.join(build, "orbelix"), env)
+        reference = Program(os.path.join(build, "bench", "reference"), env)
+
+        # Alternate the two so that a busy machine weighs on both alike.
+        ref_start, game_start = reference.startup(), game.startup()
+        ref_mem, ref_idle = reference.memory_and_idle()
+        game_mem, game_idle = game.memory_and_idle()
+        pause = float(subprocess.run([os.path.join(build, "bench", "pause_cpu")], env=env,
+                                     capture_output=True, text=True, check=True).stdout)
+        micro = micro_benchmarks(build)
+        save = stale_lock_save(build, env)
+    finally:
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait()
+        shutil.rmtree(config, ignore_errors=True)
+
+    move = micro.get("WorstCaseMoveWithRedraw", float("nan"))
+    sounds = micro.get("ThreeHundredSoundStarts", float("nan"))
+    rows = [
+        ("start-up to first frame (median of 15)", f"{ref_start * 1000:.1f} ms", f"{game_start * 1000:.1f} ms",
+         "<= 1.3 x reference", game_start <= 1.3 * ref_start),
+        ("resident memory 2 s after start", f"{ref_mem:.1f} MB", f"{game_mem:.1f} MB",
+         "<= reference + 10 MB", game_mem <= ref_mem + 10.0),
+        ("CPU over 10 s idle", f"{ref_idle:.4f} s", f"{game_idle:.4f} s", "< 0.01 s", game_idle < 0.01),
+        ("CPU during the 5 s game-over pause", "-", f"{pause:.4f} s", "< 0.15 s", pause < 0.15),
+        ("worst-case move with redraw", "-", f"{move:.3f} ms", "< 2 ms", move < 2.0),
+        ("300 sound starts", "-", f"{sounds:.3f} ms", "< 1 ms", sounds < 1.0),
+        ("save past a stale lock", "-", f"{save * 1000:.0f} ms", "< 1 s", save < 1.0),
+    ]
+    width = max(len(r[0]) for r in rows)
+    print(f"{'measure':<{width}}  {'reference':>12}  {'orbelix':>12}  target")
+    for name, ref, ours, target, _ in rows:
+        print(f"{name:<{width}}  {ref:>12}  {ours:>12}  {target}")
+    verdicts = [f"{name.split(' (')[0]}: {'PASS' if ok else 'FAIL'}" for name, _, _, _, ok in rows]
+    print("; ".join(verdicts))
+    return 0 if all(r[4] for r in rows) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

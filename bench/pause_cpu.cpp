@@ -1,0 +1,26 @@
+// CPU time that the end-of-game pause uses: the game window is up and the five-second
+// Wait runs; prints the process CPU seconds spent in it.
+#include <QApplication>
+#include <ctime>
+
+#include "app/frmMain.h"
+#include "scores/mdlMain.h"
+
+static double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    orbelix::frmMain window;
+    window.CentreOnScreen();
+    window.show();
+    window.pctNew_Click();
+    QApplication::processEvents();
+    const double before = CpuSeconds();
+    orbelix::mdlMain::Wait(5);
+    std::printf("%.4f\n", CpuSeconds() - before);
+    return 0;
+}
