@@ -4,7 +4,9 @@ TYPE ?= RelWithDebInfo
 JOBS ?= 2
 TEST_ENV = QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 
-.PHONY: all deps configure build run test asan bench package clean
+FUZZ_SECONDS ?= 30
+
+.PHONY: all deps configure build run test asan fuzz bench package clean
 
 all: build
 
@@ -28,6 +30,14 @@ asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORBELIX_SANITIZE=ON
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && $(TEST_ENV) ctest --output-on-failure -j$(JOBS)
+
+# The settings fuzz target under libFuzzer for FUZZ_SECONDS (30 s by default).
+fuzz: deps
+	@tools/install-deps.sh fuzz
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBELIX_FUZZ=ON -DORBELIX_TESTS=OFF
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_settings
+	mkdir -p build-fuzz/corpus && cp -n tests/fuzz/corpus/* build-fuzz/corpus/
+	cd build-fuzz && $(TEST_ENV) ./tests/fuzz/fuzz_settings -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 corpus
 
 bench:
 	@tools/install-deps.sh bench
