@@ -19,7 +19,10 @@ const QColor ButtonFace(240, 240, 240);
 frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orbelix"));
-    setWindowIcon(QIcon(QPixmap::fromImage(QImage(QStringLiteral(":/assets/icons/orbelix-256.png")))));
+    QIcon icon;
+    for (int size : {16, 22, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/assets/icons/orbelix-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     // A fixed window with a close box only: no minimise, no maximise, no resizing.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);

@@ -3,24 +3,28 @@
 #include <SDL.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace orbelix {
 namespace {
 
-// Everything is converted to this one format, so the device never has to be reopened.
+// Everything is converted to this one format when it is decoded.
 constexpr int SampleRate = 44100;
 constexpr SDL_AudioFormat SampleFormat = AUDIO_S16SYS;
 constexpr int Channels = 1;
-constexpr int QuietMilliseconds = 2000;
+constexpr auto Quiet = std::chrono::milliseconds(2000);
+
+bool IsFile(const std::string& path, struct stat& info) {
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
 
 }  // namespace
 
-SoundPlayer::SoundPlayer(QObject* parent) : QObject(parent) {
+SoundPlayer::SoundPlayer(QObject* parent) : QObject(parent), fallback_(MakeFallback()) {
     quietTimer_.setSingleShot(true);
-    quietTimer_.setInterval(QuietMilliseconds);
     connect(&quietTimer_, &QTimer::timeout, this, &SoundPlayer::closeWhenQuiet);
-    makeFallback();
 }
 
 SoundPlayer::~SoundPlayer() {
@@ -40,12 +44,14 @@ bool SoundPlayer::openDevice() {
     wanted.format = SampleFormat;
     wanted.channels = Channels;
     wanted.samples = 512;
-    SDL_AudioSpec obtained{};
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    wanted.callback = &SoundPlayer::Mix;
+    wanted.userdata = this;
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
     if (device_ == 0) {
         audioFailed_ = true;
         return false;
     }
+    SDL_PauseAudioDevice(device_, 0);
     return true;
 }
 
@@ -53,75 +59,102 @@ void SoundPlayer::closeDevice() {
     if (device_ == 0) return;
     SDL_CloseAudioDevice(device_);
     device_ = 0;
+    playing_.reset();
+    position_ = 0;
+}
+
+void SoundPlayer::Mix(void* self, uint8_t* stream, int length) {
+    auto* player = static_cast<SoundPlayer*>(self);
+    const auto wanted = static_cast<size_t>(length);
+    size_t copied = 0;
+    if (player->playing_) {
+        copied = std::min(wanted, player->playing_->size() - player->position_);
+        std::memcpy(stream, player->playing_->data() + player->position_, copied);
+        player->position_ += copied;
+    }
+    std::memset(stream + copied, 0, wanted - copied);
+}
+
+uint32_t SoundPlayer::queuedBytes() const {
+    if (device_ == 0) return 0;
+    SDL_LockAudioDevice(device_);
+    const auto left = playing_ ? static_cast<uint32_t>(playing_->size() - position_) : 0u;
+    SDL_UnlockAudioDevice(device_);
+    return left;
 }
 
 void SoundPlayer::closeWhenQuiet() {
-    if (device_ != 0 && SDL_GetQueuedAudioSize(device_) > 0) {
-        quietTimer_.start();
+    const auto quietFor = std::chrono::steady_clock::now() - lastStart_;
+    if (quietFor < Quiet) {
+        quietTimer_.start(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(Quiet - quietFor).count()));
         return;
     }
     closeDevice();
 }
 
-void SoundPlayer::start(const std::string& path) {
+void SoundPlayer::start(const std::string& path, const std::string& alternative) {
     ++starts_;
-    const std::vector<uint8_t>& samples = samplesFor(path);
-    lastLength_ = static_cast<uint32_t>(samples.size());
+    Samples samples = samplesFor(path, alternative);
+    lastLength_ = static_cast<uint32_t>(samples->size());
     if (!openDevice()) return;
-    SDL_ClearQueuedAudio(device_);
-    SDL_QueueAudio(device_, samples.data(), static_cast<Uint32>(samples.size()));
-    SDL_PauseAudioDevice(device_, 0);
-    quietTimer_.start();
+    SDL_LockAudioDevice(device_);
+    playing_.swap(samples);
+    position_ = 0;
+    SDL_UnlockAudioDevice(device_);
+    // The sound that was cut off is released here, outside the audio lock.
+    lastStart_ = std::chrono::steady_clock::now();
+    if (!quietTimer_.isActive()) quietTimer_.start(static_cast<int>(Quiet.count()));
 }
 
-uint32_t SoundPlayer::queuedBytes() const {
-    return device_ != 0 ? SDL_GetQueuedAudioSize(device_) : 0;
-}
-
-const std::vector<uint8_t>& SoundPlayer::samplesFor(const std::string& path) {
+SoundPlayer::Samples SoundPlayer::samplesFor(const std::string& path, const std::string& alternative) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        lastWasFallback_ = true;
-        return fallback_;
+    const std::string* found = &path;
+    if (!IsFile(path, info)) {
+        found = &alternative;
+        if (!IsFile(alternative, info)) {
+            lastWasFallback_ = true;
+            return fallback_;
+        }
     }
-    const int64_t modified =
-        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    if (path != cachedPath_ || modified != cachedModified_ || info.st_size != cachedSize_) {
-        cachedPath_ = path;
+    const int64_t modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    if (*found != cachedPath_ || modified != cachedModified_ || info.st_size != cachedSize_) {
+        cachedPath_ = *found;
         cachedModified_ = modified;
         cachedSize_ = info.st_size;
-        cachedOk_ = decode(path, cached_);
+        cached_ = Decode(*found);
     }
-    lastWasFallback_ = !cachedOk_;
-    return cachedOk_ ? cached_ : fallback_;
+    lastWasFallback_ = !cached_;
+    return cached_ ? cached_ : fallback_;
 }
 
-bool SoundPlayer::decode(const std::string& path, std::vector<uint8_t>& out) const {
+SoundPlayer::Samples SoundPlayer::Decode(const std::string& path) {
     SDL_AudioSpec spec{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    if (SDL_LoadWAV(path.c_str(), &spec, &buffer, &length) == nullptr) return false;
+    if (SDL_LoadWAV(path.c_str(), &spec, &buffer, &length) == nullptr) return nullptr;
 
+    Samples result;
     SDL_AudioCVT cvt{};
-    const int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, SampleFormat,
-                                        Channels, SampleRate);
-    bool ok = built >= 0;
-    if (ok) {
-        std::vector<uint8_t> work(static_cast<size_t>(length) * static_cast<size_t>(cvt.len_mult));
+    const int built =
+        SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, SampleFormat, Channels, SampleRate);
+    if (built >= 0 && length > 0) {
+        std::vector<uint8_t> work(static_cast<size_t>(length) * static_cast<size_t>(std::max(cvt.len_mult, 1)));
         std::copy(buffer, buffer + length, work.begin());
         cvt.buf = work.data();
         cvt.len = static_cast<int>(length);
-        ok = built == 0 || SDL_ConvertAudio(&cvt) == 0;
-        if (ok) {
-            const int converted = built == 0 ? static_cast<int>(length) : cvt.len_cvt;
-            out.assign(work.begin(), work.begin() + converted);
+        if (built == 0) {
+            work.resize(length);
+            result = std::make_shared<const std::vector<uint8_t>>(std::move(work));
+        } else if (SDL_ConvertAudio(&cvt) == 0 && cvt.len_cvt > 0) {
+            work.resize(static_cast<size_t>(cvt.len_cvt));
+            result = std::make_shared<const std::vector<uint8_t>>(std::move(work));
         }
     }
     SDL_FreeWAV(buffer);
-    return ok && !out.empty();
+    return result;
 }
 
-void SoundPlayer::makeFallback() {
+SoundPlayer::Samples SoundPlayer::MakeFallback() {
     // A short falling two-note chime, faded in and out so it does not click.
     const int count = SampleRate * 18 / 100;
     std::vector<int16_t> wave(static_cast<size_t>(count));
@@ -134,7 +167,7 @@ void SoundPlayer::makeFallback() {
             static_cast<int16_t>(12000.0 * fade * decay * std::sin(2.0 * M_PI * frequency * t));
     }
     const auto* bytes = reinterpret_cast<const uint8_t*>(wave.data());
-    fallback_.assign(bytes, bytes + wave.size() * sizeof(int16_t));
+    return std::make_shared<const std::vector<uint8_t>>(bytes, bytes + wave.size() * sizeof(int16_t));
 }
 
 }  // namespace orbelix

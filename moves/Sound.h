@@ -2,15 +2,17 @@
 
 #include <QObject>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace orbelix {
 
 // Plays short wave files through SDL's audio, asynchronously: a start returns at once
-// and cuts off the sound still playing. The file is looked at on every start (a cheap
-// stat; it is decoded again only when it changed). A file that is missing or cannot be
+// and cuts off the sound still playing. The file is looked at on every start (one stat;
+// it is decoded again only when it changed). A file that is missing or cannot be
 // decoded plays a built-in bleep instead. Without a usable audio device the player
 // stays silent. The device is closed again after a quiet spell, so an idle game keeps
 // no audio thread busy.
@@ -21,24 +23,28 @@ public:
     explicit SoundPlayer(QObject* parent = nullptr);
     ~SoundPlayer() override;
 
-    void start(const std::string& path);
+    // Plays `path`, or `alternative` when there is no file at `path`.
+    void start(const std::string& path, const std::string& alternative = {});
 
     // How many starts were asked for, and whether a device is open right now.
     int starts() const { return starts_; }
     bool deviceOpen() const { return device_ != 0; }
     // Whether the last start played the built-in bleep because the file was unusable.
     bool lastWasFallback() const { return lastWasFallback_; }
-    // Bytes still waiting to be played, and the length of the last sound started.
+    // Bytes of the current sound still to be played, and the length of the last one.
     uint32_t queuedBytes() const;
     uint32_t lastLength() const { return lastLength_; }
 
 private:
+    using Samples = std::shared_ptr<const std::vector<uint8_t>>;
+
     bool openDevice();
     void closeDevice();
     void closeWhenQuiet();
-    const std::vector<uint8_t>& samplesFor(const std::string& path);
-    bool decode(const std::string& path, std::vector<uint8_t>& out) const;
-    void makeFallback();
+    Samples samplesFor(const std::string& path, const std::string& alternative);
+    static Samples Decode(const std::string& path);
+    static Samples MakeFallback();
+    static void Mix(void* player, uint8_t* stream, int length);
 
     uint32_t device_ = 0;
     bool audioFailed_ = false;
@@ -46,13 +52,17 @@ private:
     bool lastWasFallback_ = false;
     uint32_t lastLength_ = 0;
     QTimer quietTimer_;
+    std::chrono::steady_clock::time_point lastStart_;
+
+    // What the audio thread plays; touched only with the device locked.
+    Samples playing_;
+    size_t position_ = 0;
 
     std::string cachedPath_;
     int64_t cachedModified_ = -1;
     int64_t cachedSize_ = -1;
-    bool cachedOk_ = false;
-    std::vector<uint8_t> cached_;
-    std::vector<uint8_t> fallback_;
+    Samples cached_;
+    Samples fallback_;
 };
 
 }  // namespace orbelix

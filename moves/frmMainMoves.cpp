@@ -1,6 +1,5 @@
 // What a click on a ball does: the group, its removal, the score, the sound and the end.
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include "app/frmMain.h"
 #include "scores/mdlMain.h"
@@ -69,10 +68,10 @@ void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
     Q_UNUSED(flags);  // always an asynchronous start
     if (!SoundIsOn()) return;
     // Beside the program first, as the game ships; else where an installation put it.
-    QString path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + fileName;
-    if (!QFileInfo::exists(path))
-        path = QStringLiteral(ORBELIX_DATADIR) + QLatin1Char('/') + fileName;
-    Sound.start(path.toStdString());
+    static const std::string programFolder = QCoreApplication::applicationDirPath().toStdString() + '/';
+    static const std::string dataFolder = std::string(ORBELIX_DATADIR) + '/';
+    const std::string name = fileName.toStdString();
+    Sound.start(programFolder + name, dataFolder + name);
 }
 
 }  // namespace orbelix

@@ -1,6 +1,7 @@
 // Opens the real game window in a prepared state, for looking at it and clicking it by
 // hand or with xdotool under Xvfb. Test builds only.
 //   screen_tour endgame   a game whose only move left is the red pair at the bottom left
+//   screen_tour endgame-full   the same, with a table the game cannot reach
 //   screen_tour table     a filled high-score table, for the viewing screen
 #include <QApplication>
 
@@ -19,7 +20,10 @@ int main(int argc, char** argv) {
     SignalBridge bridge([&window] { window.RequestClose(); });
     window.CentreOnScreen();
     window.show();
-    if (scenario == QLatin1String("endgame")) {
+    if (scenario.startsWith(QLatin1String("endgame"))) {
+        // "endgame-full": every table row beats the game, so it ends on "Game Over!".
+        if (scenario == QLatin1String("endgame-full"))
+            for (int r = 1; r <= 10; ++r) mdlMain::HighScores[r] = 1000;
         BoardGrid board = testing::Checkered();
         board(1, 9, 1) = 5;
         board(1, 10, 1) = 5;

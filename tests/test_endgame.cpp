@@ -84,6 +84,24 @@ private slots:
         QCOMPARE(mdlMain::HighScoreNames[2], QStringLiteral("FIRST"));
     }
 
+    // ---- The pause. ----
+    void waitKeepsTheLoopAliveButReturnsOnTime() {
+        mdlMain::MillisecondsPerSecond = 40;
+        bool timerRan = false;
+        QTimer::singleShot(10, [&] { timerRan = true; });
+        QElapsedTimer clock;
+        clock.start();
+        mdlMain::Wait(2);
+        QVERIFY(clock.elapsed() >= 80);
+        QVERIFY(timerRan);  // events other than input are handled meanwhile
+        QVERIFY(!mdlMain::Pausing);
+        clock.restart();
+        mdlMain::Wait(0);
+        mdlMain::Wait(-5);
+        QVERIFY(clock.elapsed() < 40);
+        mdlMain::MillisecondsPerSecond = 0;
+    }
+
     // ---- Name entry. ----
     void nameEntry_data() {
         QTest::addColumn<QList<int>>("keys");
