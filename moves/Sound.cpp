@@ -107,6 +107,15 @@ void SoundPlayer::start(const std::string& path, const std::string& alternative)
 }
 
 SoundPlayer::Samples SoundPlayer::samplesFor(const std::string& path, const std::string& alternative) {
+    const auto now = std::chrono::steady_clock::now();
+    if (looked_ && path == lookedFor_ && now - lastLook_ < recheck_) return looked_;
+    lookedFor_ = path;
+    lastLook_ = now;
+    looked_ = lookAt(path, alternative);
+    return looked_;
+}
+
+SoundPlayer::Samples SoundPlayer::lookAt(const std::string& path, const std::string& alternative) {
     struct stat info {};
     const std::string* found = &path;
     if (!IsFile(path, info)) {

@@ -11,8 +11,10 @@
 namespace orbelix {
 
 // Plays short wave files through SDL's audio, asynchronously: a start returns at once
-// and cuts off the sound still playing. The file is looked at on every start (one stat;
-// it is decoded again only when it changed). A file that is missing or cannot be
+// and cuts off the sound still playing. The file is looked at again (one stat) when a
+// start comes more than a moment after the last look, so the starts of one move share
+// one look and a file changed between moves is picked up; it is decoded again only when
+// it changed. A file that is missing or cannot be
 // decoded plays a built-in bleep instead. Without a usable audio device the player
 // stays silent. The device is closed again after a quiet spell, so an idle game keeps
 // no audio thread busy.
@@ -34,6 +36,8 @@ public:
     // Bytes of the current sound still to be played, and the length of the last one.
     uint32_t queuedBytes() const;
     uint32_t lastLength() const { return lastLength_; }
+    // How long a look at the file stays good (tests look every time).
+    void setRecheckInterval(std::chrono::milliseconds interval) { recheck_ = interval; }
 
 private:
     using Samples = std::shared_ptr<const std::vector<uint8_t>>;
@@ -42,6 +46,7 @@ private:
     void closeDevice();
     void closeWhenQuiet();
     Samples samplesFor(const std::string& path, const std::string& alternative);
+    Samples lookAt(const std::string& path, const std::string& alternative);
     static Samples Decode(const std::string& path);
     static Samples MakeFallback();
     static void Mix(void* player, uint8_t* stream, int length);
@@ -58,6 +63,10 @@ private:
     Samples playing_;
     size_t position_ = 0;
 
+    std::chrono::milliseconds recheck_{250};
+    std::chrono::steady_clock::time_point lastLook_;
+    std::string lookedFor_;
+    Samples looked_;
     std::string cachedPath_;
     int64_t cachedModified_ = -1;
     int64_t cachedSize_ = -1;

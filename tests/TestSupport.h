@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <functional>
+#include <memory>
 
 #include "app/frmMain.h"
 #include "scores/SettingsFile.h"
@@ -25,6 +26,18 @@ inline void ForgetSettings() {
     QFile::remove(SettingsFile::Path());
     mdlMain::ClearTable();
     mdlMain::NewEntryRow = 0;
+}
+
+// A main window on a clean store and table, shown and ready for clicks, with an
+// instant end-of-game pause.
+inline std::unique_ptr<frmMain> OpenFreshWindow() {
+    UsePrivateSettings();
+    ForgetSettings();
+    mdlMain::MillisecondsPerSecond = 0;
+    auto window = std::make_unique<frmMain>();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get())) qFatal("the window was not shown");
+    return window;
 }
 
 // The centre of the visible part of a ball on the playing surface: the front ball's

@@ -42,13 +42,7 @@ class DrawingTest : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        UsePrivateSettings();
-        ForgetSettings();
-        window = std::make_unique<frmMain>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    }
+    void initTestCase() { window = OpenFreshWindow(); }
     void cleanupTestCase() { window.reset(); }
 
     void pictureSizes_data() {

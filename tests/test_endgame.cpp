@@ -37,16 +37,7 @@ class EndGameTest : public QObject {
     std::unique_ptr<frmMain> window;
 
 private slots:
-    void initTestCase() {
-        UsePrivateSettings();
-        mdlMain::MillisecondsPerSecond = 0;
-    }
-    void init() {
-        ForgetSettings();
-        window = std::make_unique<frmMain>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    }
+    void init() { window = OpenFreshWindow(); }
     void cleanup() { window.reset(); }
 
     // ---- The table on its own. ----

@@ -12,12 +12,7 @@ class HiDpiTest : public QObject {
 
 private slots:
     void initTestCase() {
-        UsePrivateSettings();
-        ForgetSettings();
-        mdlMain::MillisecondsPerSecond = 0;
-        window = std::make_unique<frmMain>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window = OpenFreshWindow();
         QCOMPARE(window->devicePixelRatio(), 2.0);
     }
     void cleanupTestCase() { window.reset(); }

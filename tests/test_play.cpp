@@ -28,16 +28,7 @@ class PlayTest : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        UsePrivateSettings();
-        mdlMain::MillisecondsPerSecond = 0;
-    }
-    void init() {
-        ForgetSettings();
-        window = std::make_unique<frmMain>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    }
+    void init() { window = OpenFreshWindow(); }
     void cleanup() { window.reset(); }
 
     void startUpState() {

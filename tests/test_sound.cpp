@@ -44,10 +44,31 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("Changing.wav"));
         QFile::remove(path);
         SoundPlayer player;
+        player.setRecheckInterval(std::chrono::milliseconds(0));
         player.start(path.toStdString());
         QVERIFY(player.lastWasFallback());
         QVERIFY(QFile::copy(QStringLiteral(ORBELIX_SOURCE_DIR "/assets/Bleep.wav"), path));
         player.start(path.toStdString());
+        QVERIFY(!player.lastWasFallback());
+    }
+
+    void aChangeIsSeenAtTheNextLook() {
+        const QString path = dir.filePath(QStringLiteral("Later.wav"));
+        QFile::remove(path);
+        SoundPlayer player;
+        player.setRecheckInterval(std::chrono::milliseconds(30));
+        player.start(path.toStdString());
+        QVERIFY(QFile::copy(QStringLiteral(ORBELIX_SOURCE_DIR "/assets/Bleep.wav"), path));
+        player.start(path.toStdString());
+        QVERIFY(player.lastWasFallback());  // the same moment: the last look holds
+        QTest::qWait(40);
+        player.start(path.toStdString());
+        QVERIFY(!player.lastWasFallback());
+    }
+
+    void alternativeIsUsedWhenThePathIsMissing() {
+        SoundPlayer player;
+        player.start(dir.filePath(QStringLiteral("nowhere.wav")).toStdString(), ORBELIX_SOURCE_DIR "/assets/Bleep.wav");
         QVERIFY(!player.lastWasFallback());
     }
 
