@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
+#include <cstring>
 
 namespace orbelix {
 
@@ -49,12 +50,27 @@ void PictureBox::fitToPicture() {
 
 void PictureBox::makeSurface(QColor background) {
     background_ = background;
-    back_ = QImage(size(), QImage::Format_RGB32);
+    if (back_.size() != size()) back_ = QImage(size(), QImage::Format_RGB32);
     back_.fill(background_);
 }
 
 void PictureBox::Cls() {
     if (!back_.isNull()) back_.fill(background_);
+}
+
+void PictureBox::copyPicture(QPoint at, const QPixmap& picture) {
+    if (back_.isNull() || picture.isNull()) return;
+    const QImage source = picture.toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect target = QRect(at, source.size()).intersected(back_.rect());
+    if (target.isEmpty()) return;
+    // A plain row-by-row copy: no painter to set up for each of the table's cells.
+    const auto bytes = static_cast<size_t>(target.width()) * sizeof(QRgb);
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(y - at.y())) + (target.left() - at.x());
+        auto* to = reinterpret_cast<QRgb*>(back_.scanLine(y)) + target.left();
+        std::memcpy(to, from, bytes);
+    }
+    update(target);
 }
 
 void PictureBox::Refresh() {

@@ -43,6 +43,9 @@ public:
     const QImage& backImage() const { return back_; }
     QColor backColor() const { return background_; }
     void Cls();      // fill the back image with the background colour
+    // Copies a picture onto the back image with its top-left corner at `at`, replacing
+    // what was there; parts outside the surface are cut off.
+    void copyPicture(QPoint at, const QPixmap& picture);
     void Refresh();  // show what was drawn now, without waiting for the event loop
 
 signals:

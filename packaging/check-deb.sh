@@ -380,7 +380,7 @@ rc=0; in_root apt-get purge -y "$PKG" >"$LOGDIR/purge.log" 2>&1 || rc=$?
 [ "$rc" -eq 0 ] && pass "apt-get purge -y $PKG" || fail "apt-get purge: rc $rc (see purge.log)"
 # --purge as well, so that the dependencies leave no configuration files behind either.
 rc=0; in_root apt-get autoremove --purge -y >"$LOGDIR/autoremove.log" 2>&1 || rc=$?
-grep -E 'to remove' "$LOGDIR/autoremove.log" || true
+grep -E '^[0-9]+ upgraded' "$LOGDIR/autoremove.log" || true
 [ "$rc" -eq 0 ] && pass "apt-get autoremove --purge -y" || fail "apt-get autoremove: rc $rc (see autoremove.log)"
 ERRS=$(grep -hE '^(E:|dpkg: error)' "$LOGDIR/purge.log" "$LOGDIR/autoremove.log" || true)
 [ -z "$ERRS" ] && pass "no apt/dpkg errors while removing" || fail "errors while removing: $ERRS"

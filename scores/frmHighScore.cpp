@@ -1,7 +1,6 @@
 #include "scores/frmHighScore.h"
 
 #include <QKeyEvent>
-#include <QPainter>
 
 #include "app/Pictures.h"
 #include "app/frmMain.h"
@@ -99,11 +98,7 @@ const QPixmap* frmHighScore::PictureOfCharacter(QChar ch) const {
 }
 
 void frmHighScore::DrawAt(int16_t xTwips, int16_t yTwips, const QPixmap& picture) {
-    QPainter painter(&pctHighScore->backImage());
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawPixmap(TwipsToPixels(xTwips), TwipsToPixels(yTwips), picture);
-    painter.end();
-    pctHighScore->update();
+    pctHighScore->copyPicture({TwipsToPixels(xTwips), TwipsToPixels(yTwips)}, picture);
 }
 
 void frmHighScore::BeginNameEntry() {

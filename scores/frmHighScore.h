@@ -31,6 +31,9 @@ public:
     // Puts the window in the middle of the main window.
     void CentreOnMainWindow();
 
+    // The load handler: lays out and draws the whole table, then starts name entry or
+    // offers Reset. The constructor runs it; running it again redraws from the table.
+    void Form_Load();
     void Form_KeyPress(int16_t keyAscii);
     void pctOk_Click();
     void pctReset_Click();
@@ -55,7 +58,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void Form_Load();
     void BeginNameEntry();
     void BlankNameRow(int16_t row);
     void DrawCursor();

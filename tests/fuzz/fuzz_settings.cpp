@@ -20,6 +20,7 @@ using namespace orbelix;
 namespace {
 
 frmMain* window = nullptr;
+frmHighScore* table = nullptr;
 
 void Check(bool condition) {
     if (!condition) std::abort();
@@ -45,9 +46,9 @@ void TableDrawing(const uint8_t* data, size_t size) {
     for (int r = 1; r <= mdlMain::TableRows; ++r)
         mdlMain::HighScoreNames[r] = r - 1 < names.size() ? names[r - 1] : QString();
     mdlMain::NewEntryRow = static_cast<int16_t>(size % 11);
-    frmHighScore table(*window);
+    table->Form_Load();
     if (mdlMain::NewEntryRow != 0)
-        for (int k : {'a', '7', 8, 13}) table.Form_KeyPress(static_cast<int16_t>(k));
+        for (int k : {int('a'), int('7'), 8, 13}) table->Form_KeyPress(static_cast<int16_t>(k));
 }
 
 void WholeFile(const uint8_t* data, size_t size) {
@@ -58,7 +59,7 @@ void WholeFile(const uint8_t* data, size_t size) {
     window->LoadSettings();
     Check(window->ColorCount >= MinColors && window->ColorCount <= MaxColors);
     mdlMain::NewEntryRow = 0;
-    frmHighScore table(*window);
+    table->Form_Load();
 }
 
 }  // namespace
@@ -70,6 +71,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     static QApplication app(*argc, *argv);
     window = new frmMain;
+    table = new frmHighScore(*window);
     QDir().mkpath(QFileInfo(SettingsFile::Path()).path());
     return 0;
 }
