@@ -136,7 +136,7 @@ fatal() { fail "$1"; summary; exit 1; }
 
 # Run a command inside the chroot with a clean environment; extra VAR=value words may lead.
 in_root() {
-    chroot "$ROOT" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+    chroot "$ROOT" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin:/usr/games HOME=/root LANG=C.UTF-8 \
         DEBIAN_FRONTEND=noninteractive XDG_RUNTIME_DIR=/tmp/xdg "$@"
 }
 
@@ -237,7 +237,7 @@ in_root dpkg -L "$PKG" >"$LOGDIR/package-files.txt"
 # ---------------------------------------------------------------------------------------
 step "3. Program and files"
 
-for f in /usr/bin/orbelix "/usr/share/applications/$APP_ID.desktop" \
+for f in /usr/games/orbelix "/usr/share/applications/$APP_ID.desktop" \
          "/usr/share/metainfo/$APP_ID.metainfo.xml" /usr/share/orbelix/Bleep.wav; do
     [ -f "$ROOT$f" ] && pass "file present: $f" || fail "file missing: $f"
 done
@@ -246,7 +246,7 @@ ICONS=$(cd "$ROOT" && { ls usr/share/icons/hicolor/*/apps/"$APP_ID".png 2>/dev/n
                    || fail "no hicolor PNG icon $APP_ID.png"
 
 HEADLESS=(QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME=/tmp/cfg-args)
-rc=0; OUT=$(in_root "${HEADLESS[@]}" /usr/bin/orbelix --version 2>"$LOGDIR/version.err") || rc=$?
+rc=0; OUT=$(in_root "${HEADLESS[@]}" /usr/games/orbelix --version 2>"$LOGDIR/version.err") || rc=$?
 printf '%s\n' "$OUT" >"$LOGDIR/version.out"
 echo "--version (rc $rc): $OUT"
 [ "$rc" -eq 0 ] && [ "$OUT" = "Orbelix $VERSION" ] && pass "orbelix --version prints 'Orbelix $VERSION'" \
@@ -266,7 +266,7 @@ echo "bogus-arg (rc $rc): $MSG"
 # Asking for the version must not need a display (ssh sessions, packaging scripts).
 rc=0; in_root orbelix --version >"$LOGDIR/version-nodisplay.out" 2>"$LOGDIR/version-nodisplay.err" || rc=$?
 [ "$rc" -eq 0 ] && pass "orbelix --version works without a display" \
-    || warn "orbelix --version without DISPLAY/QT_QPA_PLATFORM fails (rc $rc): $(grep -m1 -i 'plugin' "$LOGDIR/version-nodisplay.err" || true)"
+    || fail "orbelix --version without DISPLAY/QT_QPA_PLATFORM fails (rc $rc): $(grep -m1 -i 'plugin' "$LOGDIR/version-nodisplay.err" || true)"
 
 # Headless start, ended by SIGTERM from timeout: 124 means timeout had to send the signal.
 rc=0
