@@ -73,6 +73,11 @@ void frmMain::pctHelpText_Click() {
     pctHelpText->setVisible(false);
 }
 
+// The about screen shows each version number as one digit picture.
+static_assert(ORBELIX_VERSION_MAJOR >= 0 && ORBELIX_VERSION_MAJOR <= 9 && ORBELIX_VERSION_MINOR >= 0 &&
+                  ORBELIX_VERSION_MINOR <= 9,
+              "the major and minor version numbers must be single digits");
+
 void frmMain::pctAbout_Click() {
     HideMainScreen();
     pctAboutText->setAutoSize(true);
