@@ -2,6 +2,7 @@
 // hand or with xdotool under Xvfb. Test builds only.
 //   screen_tour endgame   a game whose only move left is the red pair at the bottom left
 //   screen_tour endgame-full   the same, with a table the game cannot reach
+//   screen_tour column    a board whose third column is all one colour
 //   screen_tour table     a filled high-score table, for the viewing screen
 #include <QApplication>
 
@@ -27,6 +28,16 @@ int main(int argc, char** argv) {
         BoardGrid board = testing::Checkered();
         board(1, 9, 1) = 5;
         board(1, 10, 1) = 5;
+        testing::StartGameWith(window, board);
+    } else if (scenario == QLatin1String("column")) {
+        // Column 3 is one colour in all three layers: one click empties it and the
+        // columns to its right close up.
+        UniformRandom random;
+        random.seed(3);
+        BoardGrid board;
+        FillRandom(board, 6, random);
+        for (int r = 1; r <= Rows; ++r)
+            for (int l = 1; l <= Layers; ++l) board(3, r, l) = 9;
         testing::StartGameWith(window, board);
     } else if (scenario == QLatin1String("table")) {
         const char* names[10] = {"ANN", "BOB", "C3PO", "DORA", "EVE", "FRED", "GUS", "HAL9000", "IVY", "JO"};
