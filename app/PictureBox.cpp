@@ -10,6 +10,14 @@ namespace orbelix {
 
 int TwipsToPixels(double twips) { return static_cast<int>(std::floor(twips / TwipsPerPixel)); }
 
+QPoint CentredOn(QSize outer, QSize picture) {
+    const float left = (static_cast<float>(PixelsToTwips(outer.width())) -
+                        static_cast<float>(PixelsToTwips(picture.width()))) / 2.0f;
+    const float top = (static_cast<float>(PixelsToTwips(outer.height())) -
+                       static_cast<float>(PixelsToTwips(picture.height()))) / 2.0f;
+    return {TwipsToPixels(left), TwipsToPixels(top)};
+}
+
 PictureBox::PictureBox(QWidget* parent, const QString& name, QRect place, bool visible,
                        bool autoSize)
     : QWidget(parent), autoSize_(autoSize) {

@@ -14,6 +14,10 @@ constexpr int TwipsPerPixel = 15;
 int TwipsToPixels(double twips);
 inline int PixelsToTwips(int pixels) { return pixels * TwipsPerPixel; }
 
+// Where a picture goes to stand centred on a window of the given outer size: the
+// halves are taken in twips, in single precision, then converted to pixels.
+QPoint CentredOn(QSize outer, QSize picture);
+
 // A picture control: a rectangle that shows one picture, can be shown and hidden,
 // moved and sized, and reports clicks. The picture is held by reference: a QPixmap
 // copy shares the store picture's data, so "the same picture" means an equal

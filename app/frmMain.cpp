@@ -174,12 +174,7 @@ void frmMain::Form_Load() {
     Score = 0;
     GameInProgress = false;
 
-    const QSize outer = OuterSize();
-    const float left = (static_cast<float>(PixelsToTwips(outer.width())) -
-                        static_cast<float>(PixelsToTwips(pctOrbelix->width()))) / 2.0f;
-    const float top = (static_cast<float>(PixelsToTwips(outer.height())) -
-                       static_cast<float>(PixelsToTwips(pctOrbelix->height()))) / 2.0f;
-    pctOrbelix->move(TwipsToPixels(left), TwipsToPixels(top));
+    pctOrbelix->move(CentredOn(OuterSize(), pctOrbelix->size()));
     pctOrbelix->setVisible(true);
 
     pctColors[0]->setPicture(pctColors[ColorCount - 5]->picture());

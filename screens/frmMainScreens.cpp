@@ -48,19 +48,6 @@ void frmMain::pctHighScores_Click() {
     ShowMainScreen();
 }
 
-namespace {
-
-// Centres a picture on the window's outer size, in twips and single precision.
-QPoint CentredOn(QSize outer, QSize picture) {
-    const float left = (static_cast<float>(PixelsToTwips(outer.width())) -
-                        static_cast<float>(PixelsToTwips(picture.width()))) / 2.0f;
-    const float top = (static_cast<float>(PixelsToTwips(outer.height())) -
-                       static_cast<float>(PixelsToTwips(picture.height()))) / 2.0f;
-    return {TwipsToPixels(left), TwipsToPixels(top)};
-}
-
-}  // namespace
-
 void frmMain::pctHelp_Click() {
     HideMainScreen();
     pctHelpText->setAutoSize(true);
