@@ -19,8 +19,10 @@ const QColor ButtonFace(240, 240, 240);
 frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orbelix"));
+    // Sizes for title bars and task switchers; menus and docks take the installed theme
+    // icons. The large ones would cost start-up time for nothing.
     QIcon icon;
-    for (int size : {16, 22, 32, 48, 64, 128, 256})
+    for (int size : {16, 32, 48, 64})
         icon.addFile(QStringLiteral(":/assets/icons/orbelix-%1.png").arg(size), QSize(size, size));
     setWindowIcon(icon);
     // A fixed window with a close box only: no minimise, no maximise, no resizing.

@@ -51,19 +51,27 @@ class Program:
         return subprocess.Popen([self.path], env=self.env, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL, text=True)
 
-    def startup(self):
-        times = []
-        for _ in range(RUNS):
-            begin = time.monotonic()
-            proc = self.start()
-            line = proc.stdout.readline()
-            elapsed = time.monotonic() - begin
-            proc.kill()
-            proc.wait()
-            if line.strip() != "first-frame":
-                raise RuntimeError(f"{self.path} did not report its first frame")
-            times.append(elapsed)
-        return statistics.median(times)
+    def first_frame(self):
+        """Seconds from starting the program to its first painted frame."""
+        begin = time.monotonic()
+        proc = self.start()
+        line = proc.stdout.readline()
+        elapsed = time.monotonic() - begin
+        proc.kill()
+        proc.wait()
+        if line.strip() != "first-frame":
+            raise RuntimeError(f"{self.path} did not report its first frame")
+        return elapsed
+
+
+def startups(first, second):
+    """Medians of RUNS start-ups of each, taken in turns so that a busy spell of the
+    machine weighs on both alike."""
+    times = ([], [])
+    for _ in range(RUNS):
+        times[0].append(first.first_frame())
+        times[1].append(second.first_frame())
+    return statistics.median(times[0]), statistics.median(times[1])
 
     def memory_and_idle(self):
         proc = self.start()
@@ -122,8 +130,7 @@ def main():
         game = Program(os.path.join(build, "orbelix"), env)
         reference = Program(os.path.join(build, "bench", "reference"), env)
 
-        # Alternate the two so that a busy machine weighs on both alike.
-        ref_start, game_start = reference.startup(), game.startup()
+        ref_start, game_start = startups(reference, game)
         ref_mem, ref_idle = reference.memory_and_idle()
         game_mem, game_idle = game.memory_and_idle()
         pause = float(subprocess.run([os.path.join(build, "bench", "pause_cpu")], env=env,
