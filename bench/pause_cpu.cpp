@@ -1,6 +1,9 @@
 // CPU time that the end-of-game pause uses: the game window is up and the five-second
-// Wait runs; prints the process CPU seconds spent in it.
+// Wait runs; prints the process CPU seconds spent in it. An optional argument sets the
+// length of the pause's second in milliseconds (the smoke run of the measuring script
+// uses a short one).
 #include <QApplication>
+#include <cstdlib>
 #include <ctime>
 
 #include "app/frmMain.h"
@@ -14,6 +17,7 @@ static double CpuSeconds() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (argc > 1) orbelix::mdlMain::MillisecondsPerSecond = std::atoi(argv[1]);
     orbelix::frmMain window;
     window.CentreOnScreen();
     window.show();
