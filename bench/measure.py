@@ -23,11 +23,17 @@ import sys
 import tempfile
 import time
 
-RUNS = 15
-SETTLE_SECONDS = 2.0
-IDLE_SECONDS = 10.0
-PAUSE_ARGS = []
-MICRO_ARGS = ["--benchmark_min_time=0.5"]
+
+class Plan:
+    """How long each measure runs: the real one, or the smoke run's brief one."""
+
+    def __init__(self, smoke):
+        self.smoke = smoke
+        self.runs = 1 if smoke else 15
+        self.settle_seconds = 0.2 if smoke else 2.0
+        self.idle_seconds = 0.2 if smoke else 10.0
+        self.pause_args = ["20"] if smoke else []  # milliseconds in the pause's second
+        self.micro_args = ["--benchmark_min_time=" + ("0.001" if smoke else "0.5")]
 
 
 def cpu_seconds(pid):
@@ -71,34 +77,34 @@ class Program:
             raise RuntimeError(f"{self.path} did not report its first frame")
         return elapsed
 
-    def memory_and_idle(self):
+    def memory_and_idle(self, plan):
         proc = self.start()
         proc.stdout.readline()
-        time.sleep(SETTLE_SECONDS)
+        time.sleep(plan.settle_seconds)
         memory = rss_mb(proc.pid)
         before = cpu_seconds(proc.pid)
-        time.sleep(IDLE_SECONDS)
+        time.sleep(plan.idle_seconds)
         idle = cpu_seconds(proc.pid) - before
         proc.kill()
         proc.wait()
         return memory, idle
 
 
-def startups(first, second):
-    """Medians of RUNS start-ups of each, taken in turns so that a busy spell of the
+def startups(first, second, plan):
+    """Medians of plan.runs start-ups of each, taken in turns so that a busy spell of the
     machine weighs on both alike."""
     times = ([], [])
-    for _ in range(RUNS):
+    for _ in range(plan.runs):
         times[0].append(first.first_frame())
         times[1].append(second.first_frame())
     return statistics.median(times[0]), statistics.median(times[1])
 
 
-def micro_benchmarks(build):
+def micro_benchmarks(build, plan):
     binary = os.path.join(build, "bench", "bench_game")
     if not os.path.exists(binary):
         return {}
-    out = subprocess.run([binary, "--benchmark_format=json"] + MICRO_ARGS,
+    out = subprocess.run([binary, "--benchmark_format=json"] + plan.micro_args,
                          capture_output=True, text=True, check=True).stdout
     results = {}
     for bench in json.loads(out)["benchmarks"]:
@@ -123,20 +129,15 @@ def stale_lock_save(build, env):
 
 
 def main():
-    global RUNS, SETTLE_SECONDS, IDLE_SECONDS, PAUSE_ARGS, MICRO_ARGS
     args = [a for a in sys.argv[1:] if a != "--smoke"]
-    smoke = "--smoke" in sys.argv[1:]
+    plan = Plan(smoke="--smoke" in sys.argv[1:])
     build = args[0] if args else "build-bench"
-    if smoke:
-        RUNS, SETTLE_SECONDS, IDLE_SECONDS = 1, 0.2, 0.2
-        PAUSE_ARGS = ["20"]
-        MICRO_ARGS = ["--benchmark_min_time=0.001"]
     config = tempfile.mkdtemp(prefix="orbelix-bench-")
     env = dict(os.environ, ORBELIX_REPORT_FIRST_FRAME="1", XDG_CONFIG_HOME=config,
-               SDL_AUDIODRIVER="dummy", QT_QPA_PLATFORM="offscreen" if smoke else "xcb")
+               SDL_AUDIODRIVER="dummy", QT_QPA_PLATFORM="offscreen" if plan.smoke else "xcb")
     env.pop("QT_SCALE_FACTOR", None)
     xvfb = None
-    if not smoke and ("DISPLAY" not in os.environ or os.environ.get("ORBELIX_OWN_XVFB")):
+    if not plan.smoke and ("DISPLAY" not in os.environ or os.environ.get("ORBELIX_OWN_XVFB")):
         env["DISPLAY"] = ":97"
         xvfb = subprocess.Popen(["Xvfb", ":97", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -145,13 +146,13 @@ def main():
         game = Program(os.path.join(build, "orbelix"), env)
         reference = Program(os.path.join(build, "bench", "reference"), env)
 
-        ref_start, game_start = startups(reference, game)
-        ref_mem, ref_idle = reference.memory_and_idle()
-        game_mem, game_idle = game.memory_and_idle()
-        pause_probe = [os.path.join(build, "bench", "pause_cpu")] + PAUSE_ARGS
+        ref_start, game_start = startups(reference, game, plan)
+        ref_mem, ref_idle = reference.memory_and_idle(plan)
+        game_mem, game_idle = game.memory_and_idle(plan)
+        pause_probe = [os.path.join(build, "bench", "pause_cpu")] + plan.pause_args
         pause = float(subprocess.run(pause_probe, env=env,
                                      capture_output=True, text=True, check=True).stdout)
-        micro = micro_benchmarks(build)
+        micro = micro_benchmarks(build, plan)
         save = stale_lock_save(build, env)
     finally:
         if xvfb:
@@ -162,7 +163,7 @@ def main():
     move = micro.get("WorstCaseMoveWithRedraw", float("nan"))
     sounds = micro.get("ThreeHundredSoundStarts", float("nan"))
     rows = [
-        ("start-up to first frame (median of 15)", f"{ref_start * 1000:.1f} ms", f"{game_start * 1000:.1f} ms",
+        (f"start-up to first frame (median of {plan.runs})", f"{ref_start * 1000:.1f} ms", f"{game_start * 1000:.1f} ms",
          "<= 1.3 x reference", game_start <= 1.3 * ref_start),
         ("resident memory 2 s after start", f"{ref_mem:.1f} MB", f"{game_mem:.1f} MB",
          "<= reference + 10 MB", game_mem <= ref_mem + 10.0),
@@ -178,7 +179,7 @@ def main():
         print(f"{name:<{width}}  {ref:>12}  {ours:>12}  {target}")
     verdicts = [f"{name.split(' (')[0]}: {'PASS' if ok else 'FAIL'}" for name, _, _, _, ok in rows]
     print("; ".join(verdicts))
-    return 0 if smoke or all(r[4] for r in rows) else 1
+    return 0 if plan.smoke or all(r[4] for r in rows) else 1
 
 
 if __name__ == "__main__":
