@@ -1,45 +1,16 @@
 #include <QApplication>
-#include <QCommandLineParser>
-#include <cstdio>
 
+#include "app/CommandLine.h"
 #include "app/FirstFrameReport.h"
 #include "app/frmMain.h"
 #include "screens/SignalBridge.h"
 
 namespace {
 
-// The command line only answers --help and --version; anything else is refused. It is
-// read before any window system is touched, so both work without a display.
-// Returns -1 to go on and start the game, else the exit code.
-int HandleCommandLine(int argc, char* argv[]) {
+QStringList ArgumentsOf(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Orbelix: clear a tilted box of coloured balls by clicking groups of one colour."));
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "orbelix: %s\nTry 'orbelix --help'.\n", qPrintable(parser.errorText()));
-        return 2;
-    }
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        QString text = parser.helpText();
-        text.replace(QStringLiteral("<executable_name>"), QStringLiteral("orbelix"));
-        std::fputs(qPrintable(text), stdout);
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        std::printf("Orbelix %s\n", ORBELIX_VERSION);
-        return 0;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "orbelix: unexpected argument '%s'\nTry 'orbelix --help'.\n",
-                     qPrintable(parser.positionalArguments().constFirst()));
-        return 2;
-    }
-    return -1;
+    return arguments;
 }
 
 }  // namespace
@@ -48,12 +19,18 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setOrganizationName(QStringLiteral("Orbelix"));
     QCoreApplication::setApplicationName(QStringLiteral("Orbelix"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORBELIX_VERSION));
-    if (const int code = HandleCommandLine(argc, argv); code >= 0) return code;
+    // --help, --version and wrong options are answered before any display is needed.
+    if (const auto answer = orbelix::AnswerBeforeStart(ArgumentsOf(argc, argv)); !answer.startGame())
+        return answer.print();
 
     // Whole-number scaling only, so the pixel art is enlarged by whole pixels and stays crisp.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.orbelix"));
+    // The game's own options, from what QApplication left of the command line.
+    orbelix::GameOptions options;
+    if (const auto answer = orbelix::ReadGameOptions(QCoreApplication::arguments(), options); !answer.startGame())
+        return answer.print();
 
     orbelix::frmMain window;
     orbelix::SignalBridge signalBridge([&window] { window.RequestClose(); });

@@ -24,6 +24,9 @@ private slots:
         QTest::addColumn<QString>("output");
         QTest::newRow("--version") << QStringList{"--version"} << 0 << "Orbelix 1.0";
         QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage:";
+        QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << "platform <name[:options]>";
+        QTest::newRow("Qt option, then an unknown one") << QStringList{"-style", "fusion", "-bogus"} << 2
+                                                        << "Unknown option 'bogus'";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'";
         QTest::newRow("unexpected argument") << QStringList{"file.txt"} << 2 << "unexpected argument 'file.txt'";
     }
@@ -45,6 +48,33 @@ private slots:
         QCOMPARE(game.exitCode(), exitCode);
         const QString printed = QString::fromLocal8Bit(game.readAllStandardOutput() + game.readAllStandardError());
         QVERIFY2(printed.contains(output), qPrintable(printed));
+    }
+
+    // Qt's own options are taken by Qt: -platform alone is enough to start without a display.
+    void qtOptionsStartTheGame_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("-platform") << QStringList{"-platform", "offscreen"};
+        QTest::newRow("-style") << QStringList{"-platform", "offscreen", "-style", "fusion"};
+        QTest::newRow("-session") << QStringList{"-platform", "offscreen", "-session", "1234abcd"};
+        QTest::newRow("-display") << QStringList{"--platform", "offscreen", "-display", ":1"};
+        QTest::newRow("-geometry") << QStringList{"-platform", "offscreen", "-geometry", "656x364+10+10"};
+    }
+    void qtOptionsStartTheGame() {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir config;
+        QProcess game;
+        QProcessEnvironment env = Environment(config.path());
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        game.setProcessEnvironment(env);
+        game.start(QStringLiteral(ORBELIX_BINARY), arguments);
+        QVERIFY(game.waitForReadyRead(30000));
+        QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
+        ::kill(static_cast<pid_t>(game.processId()), SIGTERM);
+        QVERIFY(game.waitForFinished(30000));
+        QCOMPARE(game.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(game.exitCode(), 0);
     }
 
     void signalsSaveBeforeTheEnd_data() {

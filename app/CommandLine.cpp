@@ -1,0 +1,132 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+
+namespace orbelix {
+namespace {
+
+// Options that QApplication and its window-system plugins take out of the command line
+// (Qt 6's QGuiApplication, QApplication and the X11 plugin). They are accepted before
+// QApplication has run, so that asking for --help or refusing an unknown option needs no
+// display; and accepted after it, because the X11 ones stay behind on other platforms.
+struct QtOption {
+    const char* name;
+    const char* value;  // empty for a switch
+    const char* description;
+};
+constexpr QtOption QtOptions[] = {
+    {"platform", "name[:options]", "Window-system plugin: xcb, wayland, offscreen..."},
+    {"platformpluginpath", "path", "Folder to look for window-system plugins in."},
+    {"platformtheme", "theme", "Platform theme to use."},
+    {"plugin", "plugin", "Further input plugin to load."},
+    {"qwindowgeometry", "geometry", "Size and place of the main window."},
+    {"qwindowicon", "icon", "Window icon."},
+    {"qwindowtitle", "title", "Window title."},
+    {"reverse", "", "Right-to-left layout."},
+    {"session", "session", "Session to restore, given by the session manager."},
+    {"style", "style", "Widget style."},
+    {"stylesheet", "file", "Style sheet."},
+    {"widgetcount", "", "Report the widgets left at the end."},
+    {"testability", "", "Load the testability plugin."},
+    {"qmljsdebugger", "options", "QML debugger settings."},
+    {"display", "host:screen", "X display to use (X11)."},
+    {"geometry", "geometry", "Size and place of the main window (X11)."},
+    {"title", "title", "Window title (X11)."},
+    {"icon", "icon", "Window icon (X11)."},
+    {"name", "name", "Resource name of the program (X11)."},
+    {"visual", "id", "X visual to use (X11)."},
+    {"nograb", "", "Never grab the mouse or keyboard (X11)."},
+    {"dograb", "", "Allow grabs even under a debugger (X11)."},
+    {"sync", "", "Synchronous X calls, for debugging (X11)."},
+};
+
+// Declares every option the command line may carry. Qt's options show in --help-all only.
+void DeclareOptions(QCommandLineParser& parser, bool showQtOptions) {
+    parser.setApplicationDescription(
+        QStringLiteral("Orbelix: clear a tilted box of coloured balls by clicking groups of one colour."));
+    // One dash or two, as every Qt program takes its options.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addHelpOption();
+    parser.addVersionOption();
+
+    // The game's own options go here, and are read in ReadOptionValues.
+
+    for (const QtOption& qt : QtOptions) {
+        QCommandLineOption option(QString::fromLatin1(qt.name), QString::fromLatin1(qt.description),
+                                  QString::fromLatin1(qt.value));
+        if (!showQtOptions) option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
+// Reads the values of the game's own options from a parsed command line. Returns an
+// error text for a value the game cannot use, or an empty text.
+QString ReadOptionValues(const QCommandLineParser&, GameOptions&) { return {}; }
+
+CommandLineAnswer Refuse(const QString& reason) {
+    CommandLineAnswer answer;
+    answer.exitCode = 2;
+    answer.error = QStringLiteral("orbelix: %1\nTry 'orbelix --help'.\n").arg(reason);
+    return answer;
+}
+
+// Parses and checks the arguments; returns a refusal, or an answer that starts the game.
+CommandLineAnswer Check(QCommandLineParser& parser, const QStringList& arguments, GameOptions& options) {
+    if (!parser.parse(arguments)) return Refuse(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return Refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+    if (const QString bad = ReadOptionValues(parser, options); !bad.isEmpty()) return Refuse(bad);
+    return {};
+}
+
+QString HelpText(bool withQtOptions) {
+    QCommandLineParser parser;
+    DeclareOptions(parser, withQtOptions);
+    QString text = parser.helpText();
+    // Without an application object the parser cannot know the program's name.
+    text.replace(QStringLiteral("<executable_name>"), QStringLiteral("orbelix"));
+    return text;
+}
+
+}  // namespace
+
+int CommandLineAnswer::print() const {
+    if (!output.isEmpty()) {
+        std::fputs(output.toLocal8Bit().constData(), stdout);
+        std::fflush(stdout);
+    }
+    if (!error.isEmpty()) std::fputs(error.toLocal8Bit().constData(), stderr);
+    return exitCode;
+}
+
+CommandLineAnswer AnswerBeforeStart(const QStringList& arguments) {
+    QCommandLineParser parser;
+    DeclareOptions(parser, false);
+    // Help and version are answered even beside options that are wrong.
+    parser.parse(arguments);
+    CommandLineAnswer answer;
+    const bool helpAll = parser.isSet(QStringLiteral("help-all"));
+    if (helpAll || parser.isSet(QStringLiteral("help"))) {
+        answer.exitCode = 0;
+        answer.output = HelpText(helpAll);
+        return answer;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        answer.exitCode = 0;
+        answer.output = QStringLiteral("Orbelix %1\n").arg(QStringLiteral(ORBELIX_VERSION));
+        return answer;
+    }
+    GameOptions unused;
+    answer = Check(parser, arguments, unused);
+    if (answer.startGame()) answer.platform = parser.value(QStringLiteral("platform"));
+    return answer;
+}
+
+CommandLineAnswer ReadGameOptions(const QStringList& arguments, GameOptions& options) {
+    QCommandLineParser parser;
+    DeclareOptions(parser, false);
+    return Check(parser, arguments, options);
+}
+
+}  // namespace orbelix

@@ -1,0 +1,94 @@
+// The command line read in two passes: before QApplication (help, version, refusals, with
+// Qt's options let through) and after it (the game's options from what Qt left).
+#include <QtTest>
+
+#include "app/CommandLine.h"
+
+using namespace orbelix;
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+    static QStringList Arguments(const QString& line) {
+        QStringList arguments{QStringLiteral("orbelix")};
+        if (!line.isEmpty()) arguments += line.split(QLatin1Char(' '));
+        return arguments;
+    }
+
+private slots:
+    void beforeStart_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("error");
+        const QString none;
+        QTest::newRow("nothing") << none << -1 << none << none;
+        QTest::newRow("--version") << "--version" << 0 << "Orbelix 1.0\n" << none;
+        QTest::newRow("-v") << "-v" << 0 << "Orbelix 1.0\n" << none;
+        QTest::newRow("--help") << "--help" << 0 << "Usage: orbelix [options]" << none;
+        QTest::newRow("-h after a Qt option") << "-platform offscreen -h" << 0 << "--version" << none;
+        QTest::newRow("help beside a wrong option") << "--bogus --help" << 0 << "Usage:" << none;
+        QTest::newRow("--help-all lists Qt's options") << "--help-all" << 0 << "-platform <name[:options]>" << none;
+        QTest::newRow("-platform") << "-platform offscreen" << -1 << none << none;
+        QTest::newRow("--platform") << "--platform offscreen" << -1 << none << none;
+        QTest::newRow("-style") << "-style fusion" << -1 << none << none;
+        QTest::newRow("-style=") << "-style=fusion" << -1 << none << none;
+        QTest::newRow("-display") << "-display :1" << -1 << none << none;
+        QTest::newRow("-geometry") << "-geometry 656x364+10+10" << -1 << none << none;
+        QTest::newRow("-session") << "-session 1234abcd_5678" << -1 << none << none;
+        QTest::newRow("several") << "-reverse -nograb -qwindowtitle Balls -stylesheet a.qss" << -1 << none << none;
+        QTest::newRow("unknown option") << "--bogus" << 2 << none << "orbelix: Unknown option 'bogus'.\nTry 'orbelix --help'.\n";
+        QTest::newRow("unknown single-dash") << "-platform offscreen -bogus" << 2 << none << "Unknown option 'bogus'";
+        QTest::newRow("missing value") << "-platform" << 2 << none << "Missing value after '-platform'";
+        QTest::newRow("argument") << "file.txt" << 2 << none << "unexpected argument 'file.txt'";
+        // A Qt option's value is not an argument of its own.
+        QTest::newRow("value is no argument") << "-session file.txt" << -1 << none << none;
+    }
+    void beforeStart() {
+        QFETCH(QString, line);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(QString, error);
+        const CommandLineAnswer answer = AnswerBeforeStart(Arguments(line));
+        QCOMPARE(answer.exitCode, exitCode);
+        QCOMPARE(answer.startGame(), exitCode < 0);
+        if (output.isEmpty()) QCOMPARE(answer.output, QString());
+        else QVERIFY2(answer.output.contains(output), qPrintable(answer.output));
+        if (error.isEmpty()) QCOMPARE(answer.error, QString());
+        else QVERIFY2(answer.error.contains(error), qPrintable(answer.error));
+    }
+
+    void helpShowsQtOptionsOnlyInHelpAll() {
+        const QString help = AnswerBeforeStart(Arguments(QStringLiteral("--help"))).output;
+        const QString all = AnswerBeforeStart(Arguments(QStringLiteral("--help-all"))).output;
+        QVERIFY(!help.contains(QStringLiteral("-platform")));
+        QVERIFY(help.contains(QStringLiteral("--help-all")));
+        for (const char* option : {"-style <style>", "-session <session>", "-display <host:screen>", "-reverse"})
+            QVERIFY2(all.contains(QLatin1String(option)), option);
+    }
+
+    void platformIsReported() {
+        QCOMPARE(AnswerBeforeStart(Arguments(QStringLiteral("-platform wayland"))).platform, QStringLiteral("wayland"));
+        QCOMPARE(AnswerBeforeStart(Arguments(QString())).platform, QString());
+    }
+
+    // After QApplication: its own options are gone; X11 ones left on another platform are
+    // ignored; anything else is still refused.
+    void afterStart_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("nothing left") << QString() << -1;
+        QTest::newRow("X11 options left by another platform") << "-display :1 -geometry 1x1 -sync" << -1;
+        QTest::newRow("unknown option") << "--bogus" << 2;
+        QTest::newRow("argument") << "x" << 2;
+    }
+    void afterStart() {
+        QFETCH(QString, line);
+        QFETCH(int, exitCode);
+        GameOptions options;
+        QCOMPARE(ReadGameOptions(Arguments(line), options).exitCode, exitCode);
+    }
+};
+
+QTEST_APPLESS_MAIN(CommandLineTest)
+#include "test_commandline.moc"
