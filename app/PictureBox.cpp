@@ -127,6 +127,12 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     if (click) emit Click();
 }
 
+void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double click does nothing: a double click acts once, like one
+    // click. (Qt's default would take it for another press.) Nor does it pass to the window.
+    event->accept();
+}
+
 void MousePointer::set(int code) {
     if (code == code_) return;
     if (code == Hourglass) {

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QScreen>
 #include <QShortcut>
+#include <QWindow>
 #include <chrono>
 
 #include "app/Pictures.h"
@@ -176,6 +177,7 @@ void frmMain::Form_Load() {
     Score = 0;
     GameInProgress = false;
 
+    placedWith_ = FrameMargins();
     pctOrbelix->move(CentredOn(OuterSize(), pctOrbelix->size()));
     pctOrbelix->setVisible(true);
 
@@ -183,17 +185,72 @@ void frmMain::Form_Load() {
     DescribeOptions();
 }
 
-QSize frmMain::OuterSize() const {
-    const QSize frame = frameGeometry().size();
-    return frame.isValid() && frame.width() >= width() ? frame : size();
+std::optional<QMargins> frmMain::AssumedFrame;
+
+namespace {
+
+bool OnWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
+// The frame expected before the window system has given one: Qt's own decorations under
+// Wayland, a typical title bar and thin borders under X11, none where nothing frames
+// windows (offscreen).
+QMargins ExpectedFrame() {
+    if (frmMain::AssumedFrame) return *frmMain::AssumedFrame;
+    if (OnWayland()) return {3, 30, 3, 3};
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) return {2, 24, 2, 2};
+    return {};
 }
 
+}  // namespace
+
+QMargins frmMain::FrameMargins() const {
+    // X11 and Wayland frame windows; other platforms never give a frame, so the expected
+    // one stays. A window shown without a frame (no window manager) has none.
+    const QWindow* window = windowHandle();
+    if (!frameGiven_ && !AssumedFrame && window != nullptr && (OnWayland() || QGuiApplication::platformName() == QLatin1String("xcb")))
+        frameGiven_ = window->isExposed() || !window->frameMargins().isNull();
+    return frameGiven_ && window != nullptr ? window->frameMargins() : ExpectedFrame();
+}
+
+QSize frmMain::OuterSize() const { return size().grownBy(FrameMargins()); }
+
 void frmMain::CentreOnScreen() {
+    if (OnWayland()) return;
     const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
     const QRect area = screen->availableGeometry();
     const QSize outer = OuterSize();
+    // A window's place is the top-left corner of its frame.
     move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    centredOnScreen_ = !frameGiven_;
+}
+
+bool frmMain::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+        case QEvent::Paint:
+            // The frame arrives with a move or the first exposure; follow it once the
+            // event is handled, not in the middle of a paint.
+            if (FrameMargins() != placedWith_) QMetaObject::invokeMethod(this, &frmMain::FollowFrame, Qt::QueuedConnection);
+            break;
+        default:
+            break;
+    }
+    return QWidget::event(event);
+}
+
+void frmMain::FollowFrame() {
+    const QMargins frame = FrameMargins();
+    if (frame == placedWith_) return;
+    placedWith_ = frame;
+    if (centredOnScreen_ && frameGiven_) {
+        CentreOnScreen();
+        centredOnScreen_ = false;
+    }
+    pctOrbelix->move(CentredOn(OuterSize(), pctOrbelix->size()));
+    if (pctHelpText->isVisible()) PlaceHelpScreen();
+    if (pctAboutText->isVisible()) PlaceAboutScreen();
 }
 
 BallSprites frmMain::Sprites() const {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QMargins>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "app/PictureBox.h"
 #include "board/BoardDrawing.h"
@@ -29,10 +31,16 @@ public:
     void HideMainScreen();
     void ShowMainScreen();
 
-    // The window's outer size (frame included where the platform knows the frame),
-    // which the game centres its pictures on.
+    // The window's outer size, frame and caption included, which the game centres its
+    // pictures on.
     QSize OuterSize() const;
-    // Puts the window in the middle of its screen.
+    // The frame around the window: the window system's once it has framed (or shown) the
+    // window, else the frame it is expected to draw.
+    QMargins FrameMargins() const;
+    // Replaces the expected frame of the platform (tests).
+    static std::optional<QMargins> AssumedFrame;
+    // Puts the window in the middle of its screen by its outer size, except under Wayland,
+    // where the compositor places windows.
     void CentreOnScreen();
     // Closes the window the way the system ending the program does: after the move
     // under way, closing the high-score window first if it is up.
@@ -110,6 +118,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void CreateControls();
@@ -117,10 +126,18 @@ private:
     // Keeps the option buttons' accessible names in step with what they show.
     void DescribeOptions();
     BallSprites Sprites() const;
+    // When the frame turns out other than the one the places were computed with: centres
+    // the title, help and about pictures again, and the window too until it was first framed.
+    void FollowFrame();
+    void PlaceHelpScreen();
+    void PlaceAboutScreen();
 
     bool inMove_ = false;
     bool closePending_ = false;
     bool closed_ = false;
+    mutable bool frameGiven_ = false;
+    QMargins placedWith_;         // the frame the centred pictures were placed with
+    bool centredOnScreen_ = false;  // placed by CentreOnScreen, not yet framed
 };
 
 }  // namespace orbelix

@@ -1,5 +1,6 @@
 #include "scores/frmHighScore.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 
 #include "app/Pictures.h"
@@ -39,6 +40,8 @@ frmHighScore::frmHighScore(frmMain& main)
 }
 
 void frmHighScore::CentreOnMainWindow() {
+    // Under Wayland the compositor places the window over its parent, the main window.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return;
     const QRect outer = main_.frameGeometry();
     move(outer.x() + (outer.width() - width()) / 2, outer.y() + (outer.height() - height()) / 2);
 }

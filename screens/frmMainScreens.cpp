@@ -51,9 +51,11 @@ void frmMain::pctHighScores_Click() {
 void frmMain::pctHelp_Click() {
     HideMainScreen();
     pctHelpText->setAutoSize(true);
-    pctHelpText->move(CentredOn(OuterSize(), pctHelpText->size()));
+    PlaceHelpScreen();
     pctHelpText->setVisible(true);
 }
+
+void frmMain::PlaceHelpScreen() { pctHelpText->move(CentredOn(OuterSize(), pctHelpText->size())); }
 
 void frmMain::pctHelpText_Click() {
     ShowMainScreen();
@@ -68,6 +70,12 @@ static_assert(ORBELIX_VERSION_MAJOR >= 0 && ORBELIX_VERSION_MAJOR <= 9 && ORBELI
 void frmMain::pctAbout_Click() {
     HideMainScreen();
     pctAboutText->setAutoSize(true);
+    PlaceAboutScreen();
+    for (PictureBox* cellBox : pctVersion) cellBox->setVisible(true);
+    pctAboutText->setVisible(true);
+}
+
+void frmMain::PlaceAboutScreen() {
     const QSize outer = OuterSize();
     pctAboutText->move(CentredOn(outer, pctAboutText->size()));
 
@@ -82,8 +90,6 @@ void frmMain::pctAbout_Click() {
     pctVersion[1]->move(TwipsToPixels(middle - cell), top);
     pctVersion[2]->setPicture(imgDigit[ORBELIX_VERSION_MINOR]->picture());
     pctVersion[2]->move(TwipsToPixels(middle), top);
-    for (PictureBox* cellBox : pctVersion) cellBox->setVisible(true);
-    pctAboutText->setVisible(true);
 }
 
 void frmMain::pctAboutText_Click() {

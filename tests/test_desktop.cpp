@@ -1,0 +1,155 @@
+// The windows on a desktop: a double click acts once, and pictures and the window are
+// centred by the window's outer size, frame included.
+#include <QSignalSpy>
+
+#include "TestSupport.h"
+
+using namespace orbelix;
+using namespace orbelix::testing;
+
+namespace {
+
+// A double click as the window system delivers it: press and release, then a second
+// press that Qt turns into a double-click event, and a release.
+void DoubleClick(QWidget* widget, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
+    QWidget* top = widget->window();
+    QTest::mouseDClick(top->windowHandle(), button, {}, widget->mapTo(top, at));
+}
+
+void DoubleClick(QWidget* widget) { DoubleClick(widget, QPoint(widget->width() / 2, widget->height() / 2)); }
+
+// Column 5 of the front layer holds a pair of colour 5 under a pair of colour 6: when the
+// lower pair goes, the upper one drops into its place. A third pair keeps the game going.
+BoardGrid PairOverPair() {
+    BoardGrid board = Checkered();
+    board(9, 9, 1) = 7;
+    board(9, 10, 1) = 7;
+    board(5, 1, 1) = 6;
+    board(5, 2, 1) = 6;
+    board(5, 3, 1) = 5;
+    board(5, 4, 1) = 5;
+    return board;
+}
+
+}  // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<frmMain> window;
+
+private slots:
+    void init() { window = OpenFreshWindow(); }
+    void cleanup() {
+        window.reset();
+        frmMain::AssumedFrame.reset();
+    }
+
+    // ---- Double clicks ----
+
+    void pictureDoubleClickIsOneClick_data() {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("left") << Qt::LeftButton << 1;
+        QTest::newRow("right") << Qt::RightButton << 0;
+        QTest::newRow("middle") << Qt::MiddleButton << 0;
+    }
+    void pictureDoubleClickIsOneClick() {
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(int, clicks);
+        QWidget host;
+        host.resize(100, 100);
+        auto* box = new PictureBox(&host, QStringLiteral("box"), {10, 10, 50, 50}, true, false);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        QSignalSpy click(box, &PictureBox::Click);
+        QSignalSpy down(box, &PictureBox::MouseDown);
+        DoubleClick(box, {25, 25}, button);
+        QCOMPARE(down.count(), 1);
+        QCOMPARE(click.count(), clicks);
+    }
+
+    void boardDoubleClickMakesOneMove_data() {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::newRow("left") << Qt::LeftButton;
+        QTest::newRow("right") << Qt::RightButton;
+    }
+    void boardDoubleClickMakesOneMove() {
+        QFETCH(Qt::MouseButton, button);
+        StartGameWith(*window, PairOverPair());
+        DoubleClick(window->pctBoard, BallPoint(5, 4, 1), button);
+        QCOMPARE(window->Score, 4);
+        QCOMPARE(window->Board(5, 4, 1), int16_t(6));
+    }
+
+    void optionDoubleClicksStepOnce() {
+        DoubleClick(window->pctColors[0]);
+        QCOMPARE(window->ColorCount, int16_t(7));
+        DoubleClick(window->pctSound);
+        QVERIFY(window->SoundIsOn());
+    }
+
+    // The help picture lies over the board: the second press of a double click that closes
+    // it must not reach the board under it.
+    void closingDoubleClickLeavesTheBoardAlone() {
+        StartGameWith(*window, PairOverPair());
+        Click(window->pctHelp);
+        QVERIFY(window->pctHelpText->isVisible());
+        const QPoint ball = BallPoint(5, 4, 1);
+        QVERIFY(window->pctHelpText->geometry().contains(ball));
+        DoubleClick(window->pctHelpText, window->pctHelpText->mapFrom(window.get(), ball));
+        QVERIFY(!window->pctHelpText->isVisible());
+        QCOMPARE(window->Score, 0);
+        QCOMPARE(window->Board, PairOverPair());
+    }
+
+    // ---- Placement by the outer size ----
+
+    void picturesCentreOnTheOuterSize() {
+        window.reset();
+        frmMain::AssumedFrame = QMargins(1, 20, 1, 1);  // outer size 658 x 385
+        window = OpenFreshWindow();
+        QCOMPARE(window->OuterSize(), QSize(658, 385));
+        QCOMPARE(window->pctOrbelix->pos(), QPoint(208, 147));
+        Click(window->pctHelp);
+        QCOMPARE(window->pctHelpText->pos(), QPoint(183, 106));
+        Click(window->pctHelpText);
+        Click(window->pctAbout);
+        QCOMPARE(window->pctAboutText->pos(), QPoint(157, 131));
+        // The version row: under the picture, starting two cells left of the middle (329).
+        for (int i = 0; i < 3; ++i) QCOMPARE(window->pctVersion[i]->pos(), QPoint(329 - 22 * (2 - i), 254));
+    }
+
+    void windowCentresByItsOuterSize() {
+        window.reset();
+        frmMain::AssumedFrame = QMargins(4, 30, 4, 4);
+        window = OpenFreshWindow();
+        window->CentreOnScreen();
+        const QRect area = window->screen()->availableGeometry();
+        const QRect outer(window->pos(), window->OuterSize());
+        QCOMPARE(outer.size(), QSize(664, 398));
+        QVERIFY(qAbs(outer.center().x() - area.center().x()) <= 1);
+        QVERIFY(qAbs(outer.center().y() - area.center().y()) <= 1);
+    }
+
+    // The frame given later than expected: the title and an open screen follow it.
+    void picturesFollowTheFrameWhenItArrives() {
+        window.reset();
+        frmMain::AssumedFrame = QMargins(2, 24, 2, 2);
+        window = OpenFreshWindow();
+        Click(window->pctAbout);
+        frmMain::AssumedFrame = QMargins(1, 20, 1, 1);
+        QMoveEvent moved(window->pos(), window->pos());
+        QApplication::sendEvent(window.get(), &moved);
+        QCoreApplication::processEvents();
+        QCOMPARE(window->pctAboutText->pos(), QPoint(157, 131));
+        QCOMPARE(window->pctVersion[0]->pos(), QPoint(285, 254));
+        QCOMPARE(window->pctOrbelix->pos(), QPoint(208, 147));
+        Click(window->pctAboutText);
+        Click(window->pctHelp);
+        QCOMPARE(window->pctHelpText->pos(), QPoint(183, 106));
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "test_desktop.moc"
