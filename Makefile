@@ -48,7 +48,7 @@ bench:
 # A Debian package of a Release build installed under /usr.
 package: deps
 	@tools/install-deps.sh package
-	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DORBELIX_TESTS=OFF
+	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DORBELIX_INSTALL_GAMES=ON -DORBELIX_TESTS=OFF
 	cmake --build build-package -j$(JOBS)
 	cd build-package && cpack -G DEB
 

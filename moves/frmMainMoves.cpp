@@ -69,7 +69,7 @@ void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
     if (!SoundIsOn()) return;
     // Beside the program first, as the game ships; else where an installation put it.
     static const std::string programFolder = QCoreApplication::applicationDirPath().toStdString() + '/';
-    static const std::string dataFolder = std::string(ORBELIX_DATADIR) + '/';
+    static const std::string dataFolder = programFolder + ORBELIX_DATADIR + '/';
     const std::string name = fileName.toStdString();
     Sound.start(programFolder + name, dataFolder + name);
 }
