@@ -73,7 +73,7 @@ PICTURES = [
     ("pctBlank.png",        32,  32, "blank", (),                          M2,  None),
     ("pctOrbelix.png",     241,  90, "title", ("Orbelix",),                M2,  None),
     ("pctHelpText.png",    292, 172, "help",  ("Click on identical adjacent pieces to score points", "Ok"), M2, None),
-    ("pctAboutText.png",   343, 123, "about", ("Orbelix", "by Orbelix developers", "orbelix.example.org", "Version"), M2, None),
+    ("pctAboutText.png",   343, 123, "about", ("Orbelix", "by Orbelix developers", "Free software, MIT licence", "Version"), M2, None),
 ]
 # Digits 0-9, then the decimal point as digit 10.
 PICTURES += [("imgDigit_%d.png" % i, 22, 28, "glyph", (str(i),), M2, None) for i in range(10)]
