@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QWindow>
@@ -125,10 +126,11 @@ void frmMain::ConnectControls() {
     // Keyboard shortcuts for the main screen's buttons. Each acts only while its picture
     // is showing, so it follows the same rules as a click on it.
     const auto shortcut = [this](QKeySequence keys, PictureBox* button, void (frmMain::*handler)()) {
-        auto* key = new QShortcut(keys, this);
-        connect(key, &QShortcut::activated, this, [this, button, handler] {
+        const auto action = [this, button, handler] {
             if (button->isVisible()) (this->*handler)();
-        });
+        };
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
+        keyActions_.push_back({keys, action});
     };
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), pctNew, &frmMain::pctNew_Click);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), pctUndo, &frmMain::pctUndo_Click);
@@ -227,6 +229,16 @@ void frmMain::CentreOnScreen() {
 
 bool frmMain::event(QEvent* event) {
     switch (event->type()) {
+        case QEvent::KeyPress:
+            if (AnswerShortcut(*static_cast<QKeyEvent*>(event))) return true;
+            break;
+        case QEvent::WindowStateChange:
+            // A fixed-size window is not maximised, even where the window decoration
+            // (Qt's own under Wayland) offers the button anyway.
+            if (windowState() & Qt::WindowMaximized)
+                QMetaObject::invokeMethod(this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); },
+                                          Qt::QueuedConnection);
+            break;
         case QEvent::Show:
         case QEvent::Move:
         case QEvent::Paint:
@@ -238,6 +250,20 @@ bool frmMain::event(QEvent* event) {
             break;
     }
     return QWidget::event(event);
+}
+
+bool frmMain::AnswerShortcut(const QKeyEvent& event) {
+    // Qt's shortcuts go through the platform's key map and need the window to be active;
+    // a key press that reaches the window without them (a Wayland seat without a key map,
+    // keys sent by tools) gets here unused and is answered the same way.
+    const QKeySequence pressed(event.keyCombination());
+    for (const KeyAction& key : keyActions_) {
+        if (pressed.matches(key.keys) == QKeySequence::ExactMatch) {
+            key.action();
+            return true;
+        }
+    }
+    return false;
 }
 
 void frmMain::FollowFrame() {

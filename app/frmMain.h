@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QMargins>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "app/PictureBox.h"
 #include "board/BoardDrawing.h"
@@ -131,6 +134,8 @@ private:
     void FollowFrame();
     void PlaceHelpScreen();
     void PlaceAboutScreen();
+    // Runs the shortcut that a key press names, when Qt's shortcuts have let it through.
+    bool AnswerShortcut(const QKeyEvent& event);
 
     bool inMove_ = false;
     bool closePending_ = false;
@@ -138,6 +143,11 @@ private:
     mutable bool frameGiven_ = false;
     QMargins placedWith_;         // the frame the centred pictures were placed with
     bool centredOnScreen_ = false;  // placed by CentreOnScreen, not yet framed
+    struct KeyAction {
+        QKeySequence keys;
+        std::function<void()> action;
+    };
+    std::vector<KeyAction> keyActions_;
 };
 
 }  // namespace orbelix

@@ -143,7 +143,8 @@ private slots:
     void scoreDigitsShowOnScreen() {
         window->Score = 1520;
         window->ShowScore();
-        const QImage shot = window->grab().toImage();
+        // The grab comes in the window system's format (with alpha under Wayland).
+        const QImage shot = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const int lefts[6] = {626, 604, 584, 562, 540, 518};
         const int digits[6] = {0, 2, 5, 1, 0, 0};  // element 0 is the units
         // Element 5 lies under the playing surface; the others show their digits.
