@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libgl-dev libsdl2-dev
     xvfb xauth imagemagick xdotool x11-utils
     desktop-file-utils appstream
+    weston qt6-wayland
 )
 # Extra groups, asked for by name: `install-deps.sh bench fuzz art`.
 for group in "$@"; do
