@@ -4,6 +4,7 @@
 //   screen_tour endgame-full   the same, with a table the game cannot reach
 //   screen_tour column    a board whose third column is all one colour
 //   screen_tour table     a filled high-score table, for the viewing screen
+//   screen_tour table-open   the same table, opened at once (where nothing can click)
 #include <QApplication>
 
 #include "TestSupport.h"
@@ -39,12 +40,14 @@ int main(int argc, char** argv) {
         for (int r = 1; r <= Rows; ++r)
             for (int l = 1; l <= Layers; ++l) board(3, r, l) = 9;
         testing::StartGameWith(window, board);
-    } else if (scenario == QLatin1String("table")) {
+    } else if (scenario.startsWith(QLatin1String("table"))) {
         const char* names[10] = {"ANN", "BOB", "C3PO", "DORA", "EVE", "FRED", "GUS", "HAL9000", "IVY", "JO"};
         for (int r = 1; r <= 10; ++r) {
             mdlMain::HighScoreNames[r] = QString::fromLatin1(names[r - 1]);
             mdlMain::HighScores[r] = 620 - 60 * r;
         }
+        if (scenario == QLatin1String("table-open"))
+            QTimer::singleShot(500, &window, [&window] { window.pctHighScores_Click(); });
     }
     return QApplication::exec();
 }
