@@ -43,8 +43,8 @@ constexpr QtOption QtOptions[] = {
 
 // Declares every option the command line may carry. Qt's options show in --help-all only.
 void DeclareOptions(QCommandLineParser& parser, bool showQtOptions) {
-    parser.setApplicationDescription(
-        QStringLiteral("Orbelix: clear a tilted box of coloured balls by clicking groups of one colour."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Orbelix: clear a tilted box of coloured balls by clicking groups of one colour."));
     // One dash or two, as every Qt program takes its options.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();
@@ -62,7 +62,9 @@ void DeclareOptions(QCommandLineParser& parser, bool showQtOptions) {
 
 // Reads the values of the game's own options from a parsed command line. Returns an
 // error text for a value the game cannot use, or an empty text.
-QString ReadOptionValues(const QCommandLineParser&, GameOptions&) { return {}; }
+QString ReadOptionValues(const QCommandLineParser&, GameOptions&) {
+    return {};
+}
 
 CommandLineAnswer Refuse(const QString& reason) {
     CommandLineAnswer answer;
@@ -72,10 +74,12 @@ CommandLineAnswer Refuse(const QString& reason) {
 }
 
 // Parses and checks the arguments; returns a refusal, or an answer that starts the game.
-CommandLineAnswer Check(QCommandLineParser& parser, const QStringList& arguments, GameOptions& options) {
+CommandLineAnswer Check(QCommandLineParser& parser, const QStringList& arguments,
+                        GameOptions& options) {
     if (!parser.parse(arguments)) return Refuse(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return Refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+        return Refuse(QStringLiteral("unexpected argument '%1'")
+                          .arg(parser.positionalArguments().constFirst()));
     if (const QString bad = ReadOptionValues(parser, options); !bad.isEmpty()) return Refuse(bad);
     return {};
 }
