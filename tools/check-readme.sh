@@ -291,7 +291,8 @@ step "4. The test command, as $PLAYER: $TEST_CMD"
 T0=$(date +%s)
 rc=0; as_player "cd ~/orbelix && $TEST_CMD" >"$LOGDIR/test-command.log" 2>&1 || rc=$?
 T1=$(date +%s)
-grep -E '^Orbelix needs|^Installing|tests passed|tests failed|Total Test time' "$LOGDIR/test-command.log" || true
+sed -n '/^Orbelix needs/,/^Installing/p' "$LOGDIR/test-command.log"
+grep -E 'tests passed|tests failed|Total Test time' "$LOGDIR/test-command.log" || true
 if [ "$rc" -ne 0 ]; then
     tail -n 40 "$LOGDIR/test-command.log"
     fail "the test command exited with status $rc after $((T1 - T0)) s (see test-command.log)"
@@ -355,6 +356,20 @@ VIOLET=$(convert "$SHOT" -crop "$GEOMETRY" +repage -fx 'b > 0.75 && r > 0.5 && r
          -format '%[fx:round(mean * w * h)]' info: 2>/dev/null || echo 0)
 [ "$VIOLET" -gt 200 ] || fail "the screenshot shows no lettering in the window $GEOMETRY ($VIOLET violet pixels)"
 pass "screenshot $SHOT: window $GEOMETRY, $VIOLET violet pixels"
+
+# A first game: New (its place in the window, in pixels) fills the board with balls.
+colourful() {  # colourful PNG: pixels of strong colour inside the game's window
+    convert "$1" -crop "$GEOMETRY" +repage -fx 'max(r, max(g, b)) - min(r, min(g, b)) > 0.3' \
+        -format '%[fx:round(mean * w * h)]' info: 2>/dev/null || echo 0
+}
+xdotool mousemove --window "$WINDOW" 622 84 click 1
+sleep 2
+BOARD_SHOT=${SHOT%.png}-new.png
+import -window root "$BOARD_SHOT" 2>>"$LOGDIR/import.err" || fail "the second screenshot failed (see import.err)"
+BEFORE=$(colourful "$SHOT"); AFTER=$(colourful "$BOARD_SHOT")
+[ "$AFTER" -gt $((BEFORE + 5000)) ] \
+    || fail "a click on New did not fill the board ($BEFORE coloured pixels before, $AFTER after)"
+pass "screenshot $BOARD_SHOT after a click on New: $AFTER coloured pixels (before: $BEFORE)"
 
 # Closed the way a player does: the Ctrl+Q shortcut on the focused window.
 timeout 5 xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
