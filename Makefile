@@ -1,4 +1,4 @@
-# The two set-up commands of the README: `make run` and `make test`.
+# The targets behind the README's `./setup run` and `./setup test`, and developer targets.
 BUILD ?= build
 TYPE ?= RelWithDebInfo
 JOBS ?= 2

@@ -27,8 +27,26 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-echo "Installing: ${missing[*]}"
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Say what is about to happen before anything asks for a password; privileges are used
+# for the package install alone. No prompts (CI runs this as root without a terminal),
+# and a fresh desktop's background update holding the apt lock is waited for.
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "Orbelix needs these Debian packages to build, test and run: ${missing[*]}" >&2
+        echo "sudo is not installed: please install them as root with" >&2
+        echo "    su -c 'apt-get install ${missing[*]}'" >&2
+        exit 1
+    fi
+    sudo=(sudo)
+fi
+echo "Orbelix needs these Debian packages to build, test and run, and they are missing:"
+fold -s -w 88 <<<"${missing[*]}" | sed 's/^/    /'
+if [ ${#sudo[@]} -gt 0 ]; then
+    echo "Installing them with apt-get through sudo (it may ask for your password; it is used for this install only)."
+else
+    echo "Installing them with apt-get."
+fi
+apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300)
+"${sudo[@]}" "${apt[@]}" update -qq
+"${sudo[@]}" "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
