@@ -29,8 +29,9 @@ public:
     void HideMainScreen();
     void ShowMainScreen();
 
-    // The window's outer size (frame included where the platform knows the frame),
-    // which the game centres its pictures on.
+    // The window's outer size in logical pixels (frame included where the platform
+    // knows the frame), which the game centres its pictures on. The frame keeps its
+    // size at every zoom, so the layout is the same at every zoom.
     QSize OuterSize() const;
     // Puts the window in the middle of its screen.
     void CentreOnScreen();
@@ -39,6 +40,17 @@ public:
     void RequestClose();
     // Opens the high-score window modally and waits until it has closed.
     void ShowHighScoreWindow();
+
+    // Zoom: both windows and every picture control take the zoom at once, in the middle
+    // of anything, and the windows stay centred. A zoom whose window would not fit on
+    // the screen is refused (returns false, nothing changes). With `remember` the zoom
+    // is also the one kept in the settings; without, it holds for this run only.
+    bool SetZoom(int zoom, bool remember);
+    // Whether the main window, at the given zoom, fits on its screen.
+    bool ZoomFits(int zoom) const;
+    void ZoomIn();
+    void ZoomOut();
+    void ZoomReset();
 
     // ---- The controls (their game names). Arrays are addressed by the game's index. ----
     PictureBox* pctBoard = nullptr;
@@ -76,6 +88,9 @@ public:
     // game has made a move that removed balls.
     int16_t UndoColumnsInUse = 0;
     bool UndoAvailable = false;
+    // The zoom kept in the settings (the one in use may differ for one run).
+    int16_t StoredZoom = 1;
+    bool ZoomInStore = false;
 
     UniformRandom Random;
     MousePointer Pointer;
@@ -88,6 +103,7 @@ public:
     void pctBoard_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF position);
     void pctUndo_Click();
     void DrawBoard();
+    void DrawBallsOnBoard();
     void RemoveGroup(int16_t& row, int16_t& column, int16_t& layer);
     bool InGroup(int16_t layer, int16_t row, int16_t column) const;
     bool AnyMovesLeft();
@@ -122,5 +138,8 @@ private:
     bool closePending_ = false;
     bool closed_ = false;
 };
+
+// Ctrl+Plus, Ctrl+Minus and Ctrl+0 on a window of the game, zooming both windows.
+void AddZoomShortcuts(QWidget* window, frmMain* main);
 
 }  // namespace orbelix

@@ -10,8 +10,9 @@ namespace {
 
 // The command line only answers --help and --version; anything else is refused. It is
 // read before any window system is touched, so both work without a display.
-// Returns -1 to go on and start the game, else the exit code.
-int HandleCommandLine(int argc, char* argv[]) {
+// Returns -1 to go on and start the game, else the exit code. `zoom` gets the zoom
+// asked for with --zoom, or 0.
+int HandleCommandLine(int argc, char* argv[], int& zoom) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
@@ -20,6 +21,10 @@ int HandleCommandLine(int argc, char* argv[]) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption zoomOption(QStringLiteral("zoom"),
+                                        QStringLiteral("Shows the game N times as large (1 to 4), for this run."),
+                                        QStringLiteral("N"));
+    parser.addOption(zoomOption);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "orbelix: %s\nTry 'orbelix --help'.\n", qPrintable(parser.errorText()));
         return 2;
@@ -33,6 +38,15 @@ int HandleCommandLine(int argc, char* argv[]) {
     if (parser.isSet(version)) {
         std::printf("Orbelix %s\n", ORBELIX_VERSION);
         return 0;
+    }
+    zoom = 0;
+    if (parser.isSet(zoomOption)) {
+        bool number = false;
+        zoom = parser.value(zoomOption).toInt(&number);
+        if (!number || zoom < 1 || zoom > 4) {
+            std::fprintf(stderr, "orbelix: --zoom takes a whole number from 1 to 4\nTry 'orbelix --help'.\n");
+            return 2;
+        }
     }
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "orbelix: unexpected argument '%s'\nTry 'orbelix --help'.\n",
@@ -48,7 +62,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setOrganizationName(QStringLiteral("Orbelix"));
     QCoreApplication::setApplicationName(QStringLiteral("Orbelix"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORBELIX_VERSION));
-    if (const int code = HandleCommandLine(argc, argv); code >= 0) return code;
+    int zoom = 0;
+    if (const int code = HandleCommandLine(argc, argv, zoom); code >= 0) return code;
 
     // Whole-number scaling only, so the pixel art is enlarged by whole pixels and stays crisp.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
@@ -56,6 +71,8 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.orbelix"));
 
     orbelix::frmMain window;
+    if (zoom != 0 && !window.SetZoom(zoom, false))
+        std::fprintf(stderr, "orbelix: at zoom %d the window would not fit on the screen\n", zoom);
     orbelix::SignalBridge signalBridge([&window] { window.RequestClose(); });
     window.CentreOnScreen();
     orbelix::FirstFrameReport::Watch(&window);

@@ -5,8 +5,12 @@ namespace orbelix {
 
 void frmMain::DrawBoard() {
     pctBoard->Cls();
-    DrawBalls(pctBoard->backImage(), Board, Sprites());
+    DrawBallsOnBoard();
     pctBoard->Refresh();
+}
+
+void frmMain::DrawBallsOnBoard() {
+    ForEachBallSprite(Board, Sprites(), [this](const QPixmap& sprite, QPoint at) { pctBoard->drawSprite(at, sprite); });
 }
 
 void frmMain::FillBoard() {
@@ -31,7 +35,7 @@ void frmMain::pctNew_Click() {
                 Tables.BallTop[r][l] = static_cast<int16_t>(at.y());
             }
     // Every sprite position is drawn, so nothing of the last game shows through.
-    DrawBalls(pctBoard->backImage(), Board, Sprites());
+    DrawBallsOnBoard();
 
     Score = 0;
     UndoAvailable = false;
