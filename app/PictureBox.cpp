@@ -116,20 +116,29 @@ void PictureBox::record(Step step) {
     steps_.push_back(std::move(step));
 }
 
-void PictureBox::drawStep(const Step& step) {
+void PictureBox::paintSprite(QPainter& painter, const Step& step) const {
+    // Logical places on an image whose device pixel ratio is the scale: the painter maps
+    // them to device pixels, and the sprite's own ratio makes each blit 1:1.
     const QPixmap shown = PictureAtScale(step.picture, scale_);
-    if (step.sprite) {
-        // Logical places on an image whose device pixel ratio is the scale: the painter
-        // maps them to device pixels, and the sprite's own ratio makes each blit 1:1.
-        QPainter painter(&back_);
+    if (step.clip == rect()) {
+        painter.setClipping(false);
+    } else {
         painter.setClipRect(step.clip);
-        const int side = step.picture.height() * scale_;
-        painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        painter.drawPixmap(QPointF(step.at), shown, QRectF(side, 0, side, side));
-        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        painter.drawPixmap(QPointF(step.at), shown, QRectF(0, 0, side, side));
+    }
+    const int side = step.picture.height() * scale_;
+    painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    painter.drawPixmap(QPointF(step.at), shown, QRectF(side, 0, side, side));
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.drawPixmap(QPointF(step.at), shown, QRectF(0, 0, side, side));
+}
+
+void PictureBox::drawStep(const Step& step) {
+    if (step.sprite) {
+        QPainter painter(&back_);
+        paintSprite(painter, step);
         return;
     }
+    const QPixmap shown = PictureAtScale(step.picture, scale_);
     const QImage source = shown.toImage().convertToFormat(QImage::Format_RGB32);
     const QPoint at = step.at * scale_;
     const QRect clip(step.clip.topLeft() * scale_, step.clip.size() * scale_);
@@ -154,12 +163,17 @@ void PictureBox::copyPicture(QPoint at, const QPixmap& picture) {
     record(std::move(step));
 }
 
-void PictureBox::drawSprite(QPoint at, const QPixmap& sprite) {
-    if (back_.isNull() || sprite.isNull()) return;
+void PictureBox::drawSprites(const SpriteList& sprites) {
+    if (back_.isNull()) return;
     matchScale();
-    Step step{true, at, sprite, rect()};
-    drawStep(step);
-    record(std::move(step));
+    // One painter for the whole batch: the board's 300 sprites are drawn at every move.
+    QPainter painter(&back_);
+    for (const auto& [at, sprite] : sprites) {
+        if (sprite.isNull()) continue;
+        Step step{true, at, sprite, rect()};
+        paintSprite(painter, step);
+        record(std::move(step));
+    }
 }
 
 void PictureBox::matchScale() {

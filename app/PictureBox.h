@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointF>
 #include <QWidget>
+#include <utility>
 #include <vector>
 
 namespace orbelix {
@@ -79,8 +81,10 @@ public:
     // Copies a picture onto the back image with its top-left corner at `at`, replacing
     // what was there; parts outside the surface are cut off.
     void copyPicture(QPoint at, const QPixmap& picture);
-    // Draws a masked sprite with its top-left corner at `at` (see DrawBallSprite).
-    void drawSprite(QPoint at, const QPixmap& sprite);
+    // Draws masked sprites, each with its top-left corner at its place (see
+    // DrawBallSprite), in the order given.
+    using SpriteList = std::vector<std::pair<QPoint, QPixmap>>;
+    void drawSprites(const SpriteList& sprites);
     void Refresh();  // show what was drawn now, without waiting for the event loop
 
 signals:
@@ -106,6 +110,7 @@ private:
     };
     void record(Step step);
     void drawStep(const Step& step);
+    void paintSprite(QPainter& painter, const Step& step) const;
     // Makes the back image match the effective scale, drawing it again when it changed.
     void matchScale();
     void rebuild(int scale);

@@ -10,7 +10,10 @@ void frmMain::DrawBoard() {
 }
 
 void frmMain::DrawBallsOnBoard() {
-    ForEachBallSprite(Board, Sprites(), [this](const QPixmap& sprite, QPoint at) { pctBoard->drawSprite(at, sprite); });
+    PictureBox::SpriteList sprites;
+    sprites.reserve(Rows * Columns * Layers);
+    ForEachBallSprite(Board, Sprites(), [&sprites](const QPixmap& sprite, QPoint at) { sprites.emplace_back(at, sprite); });
+    pctBoard->drawSprites(sprites);
 }
 
 void frmMain::FillBoard() {
