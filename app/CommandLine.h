@@ -7,7 +7,9 @@ namespace orbelix {
 
 // What the command line asks of the game. Each option the game takes has a member here,
 // filled in by ReadGameOptions.
-struct GameOptions {};
+struct GameOptions {
+    int zoom = 0;  // --zoom N: the zoom for this run, 0 for the stored one
+};
 
 // The command line's answer: either go on and start the game, or print and exit.
 struct CommandLineAnswer {

@@ -1,5 +1,8 @@
 #include "app/PictureBox.h"
 
+#include "app/Pictures.h"
+#include "app/Zoom.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,6 +31,27 @@ PictureBox::PictureBox(QWidget* parent, const QString& name, QRect place, bool v
     setFocusPolicy(Qt::NoFocus);
 }
 
+void PictureBox::setGeometry(const QRect& place) {
+    const QSize before = place_.size();
+    place_ = place;
+    QWidget::setGeometry(Zoom::ToWindow(place_));
+    if (back_.isNull() || before == place_.size()) return;
+    // A surface keeps what was drawn on it when it grows or shrinks.
+    QImage grown(place_.size() * scale_, QImage::Format_RGB32);
+    grown.setDevicePixelRatio(scale_);
+    grown.fill(background_);
+    QPainter painter(&grown);
+    painter.drawImage(0, 0, back_);
+    painter.end();
+    back_ = grown;
+}
+
+void PictureBox::applyZoom() {
+    QWidget::setGeometry(Zoom::ToWindow(place_));
+    matchScale();
+    update();
+}
+
 void PictureBox::setPicture(const QPixmap& picture) {
     picture_ = picture;
     if (autoSize_) fitToPicture();
@@ -52,24 +76,73 @@ void PictureBox::setBorder(bool on) {
 void PictureBox::fitToPicture() {
     if (picture_.isNull()) return;
     const int frame = border_ ? 2 : 0;
-    // Pictures are made at 1x; their logical size is their pixel size.
+    // Store pictures are 1x; their logical size is their pixel size.
     resize(picture_.width() + frame, picture_.height() + frame);
 }
 
 void PictureBox::makeSurface(QColor background) {
     background_ = background;
-    if (back_.size() != size()) back_ = QImage(size(), QImage::Format_RGB32);
+    steps_.clear();
+    scale_ = Zoom::EffectiveScale(this);
+    if (back_.size() != place_.size() * scale_) back_ = QImage(place_.size() * scale_, QImage::Format_RGB32);
+    back_.setDevicePixelRatio(scale_);
     back_.fill(background_);
 }
 
 void PictureBox::Cls() {
-    if (!back_.isNull()) back_.fill(background_);
+    if (back_.isNull()) return;
+    steps_.clear();
+    matchScale();
+    back_.fill(background_);
 }
 
-void PictureBox::copyPicture(QPoint at, const QPixmap& picture) {
-    if (back_.isNull() || picture.isNull()) return;
-    const QImage source = picture.toImage().convertToFormat(QImage::Format_RGB32);
-    const QRect target = QRect(at, source.size()).intersected(back_.rect());
+QRect PictureBox::Step::covered() const {
+    const QSize logical = sprite ? QSize(picture.height(), picture.height()) : picture.size();
+    return QRect(at, logical).intersected(clip);
+}
+
+void PictureBox::record(Step step) {
+    // A step hides every earlier step whose pixels it all covers: a copied picture hides
+    // what lay wholly inside it, and a sprite hides an earlier sprite of the same size at
+    // the same place (all sprites share one disc). Dropping those keeps the list as
+    // short as what is on show, however long the surface is drawn on.
+    const QRect covered = step.covered();
+    std::erase_if(steps_, [&](const Step& earlier) {
+        if (step.sprite)
+            return earlier.sprite && earlier.at == step.at && earlier.picture.size() == step.picture.size() &&
+                   earlier.clip.contains(covered);
+        return covered.contains(earlier.covered());
+    });
+    steps_.push_back(std::move(step));
+}
+
+void PictureBox::paintSprite(QPainter& painter, const Step& step) const {
+    // Logical places on an image whose device pixel ratio is the scale: the painter maps
+    // them to device pixels, and the sprite's own ratio makes each blit 1:1.
+    const QPixmap shown = PictureAtScale(step.picture, scale_);
+    if (step.clip == rect()) {
+        painter.setClipping(false);
+    } else {
+        painter.setClipRect(step.clip);
+    }
+    const int side = step.picture.height() * scale_;
+    painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    painter.drawPixmap(QPointF(step.at), shown, QRectF(side, 0, side, side));
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.drawPixmap(QPointF(step.at), shown, QRectF(0, 0, side, side));
+}
+
+void PictureBox::drawStep(const Step& step) {
+    if (step.sprite) {
+        QPainter painter(&back_);
+        paintSprite(painter, step);
+        return;
+    }
+    const QPixmap shown = PictureAtScale(step.picture, scale_);
+    const QImage source = shown.toImage().convertToFormat(QImage::Format_RGB32);
+    const QPoint at = step.at * scale_;
+    const QRect clip(step.clip.topLeft() * scale_, step.clip.size() * scale_);
+    const QRect target = QRect(at, source.size()).intersected(clip).intersected(back_.rect());
     if (target.isEmpty()) return;
     // A plain row-by-row copy: no painter to set up for each of the table's cells.
     const auto bytes = static_cast<size_t>(target.width()) * sizeof(QRgb);
@@ -78,51 +151,90 @@ void PictureBox::copyPicture(QPoint at, const QPixmap& picture) {
         auto* to = reinterpret_cast<QRgb*>(back_.scanLine(y)) + target.left();
         std::memcpy(to, from, bytes);
     }
-    update(target);
+}
+
+void PictureBox::copyPicture(QPoint at, const QPixmap& picture) {
+    if (back_.isNull() || picture.isNull()) return;
+    matchScale();
+    Step step{false, at, picture, rect()};
+    if (step.covered().isEmpty()) return;
+    drawStep(step);
+    update(Zoom::ToWindow(step.covered()));
+    record(std::move(step));
+}
+
+void PictureBox::drawSprites(const SpriteList& sprites) {
+    if (back_.isNull()) return;
+    matchScale();
+    // One painter for the whole batch: the board's 300 sprites are drawn at every move.
+    QPainter painter(&back_);
+    for (const auto& [at, sprite] : sprites) {
+        if (sprite.isNull()) continue;
+        Step step{true, at, sprite, rect()};
+        paintSprite(painter, step);
+        record(std::move(step));
+    }
+}
+
+void PictureBox::matchScale() {
+    if (back_.isNull()) return;
+    const int scale = Zoom::EffectiveScale(this);
+    if (scale != scale_) rebuild(scale);
+}
+
+void PictureBox::rebuild(int scale) {
+    scale_ = scale;
+    back_ = QImage(place_.size() * scale_, QImage::Format_RGB32);
+    back_.setDevicePixelRatio(scale_);
+    back_.fill(background_);
+    for (const Step& step : steps_) drawStep(step);
 }
 
 void PictureBox::Refresh() {
     if (isVisible()) {
         repaint();
     } else if (parentWidget() != nullptr) {
-        parentWidget()->repaint(geometry());
+        parentWidget()->repaint(QWidget::geometry());
     }
-}
-
-void PictureBox::resizeEvent(QResizeEvent*) {
-    if (back_.isNull() || back_.size() == size()) return;
-    // A surface keeps what was drawn on it when it grows or shrinks.
-    QImage grown(size(), QImage::Format_RGB32);
-    grown.fill(background_);
-    QPainter painter(&grown);
-    painter.drawImage(0, 0, back_);
-    painter.end();
-    back_ = grown;
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    const QRectF area(QWidget::rect());
     if (!back_.isNull()) {
-        painter.drawImage(0, 0, back_);
+        matchScale();
+        // The back image has as many pixels as the control has device pixels: 1:1.
+        painter.drawImage(area, back_, QRectF(back_.rect()));
         return;
     }
-    const int inset = border_ ? 1 : 0;
+    const int zoom = Zoom::Factor();
+    const int inset = border_ ? zoom : 0;
     if (border_) {
-        painter.setPen(QColor(128, 128, 128));
-        painter.drawRect(0, 0, width() - 1, height() - 1);
+        // A one-logical-pixel grey frame.
+        const QColor grey(128, 128, 128);
+        const int w = QWidget::width();
+        const int h = QWidget::height();
+        painter.fillRect(0, 0, w, zoom, grey);
+        painter.fillRect(0, h - zoom, w, zoom, grey);
+        painter.fillRect(0, 0, zoom, h, grey);
+        painter.fillRect(w - zoom, 0, zoom, h, grey);
     }
-    if (!picture_.isNull()) painter.drawPixmap(inset, inset, picture_);
+    if (!picture_.isNull()) {
+        const QPixmap shown = PictureAtScale(picture_, Zoom::EffectiveScale(this));
+        painter.drawPixmap(QRectF(inset, inset, picture_.width() * zoom, picture_.height() * zoom), shown,
+                           QRectF(shown.rect()));
+    }
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
-    emit MouseDown(event->button(), event->modifiers(), event->position());
+    emit MouseDown(event->button(), event->modifiers(), Zoom::ToLogical(event->position(), this));
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     // A click is a left press and release over the same control.
     const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
+                       QWidget::rect().contains(event->position().toPoint());
     pressed_ = false;
     if (click) emit Click();
 }

@@ -10,4 +10,18 @@ namespace orbelix {
 // are different pictures, as two controls' design-time pictures are.
 QPixmap LoadPicture(const QString& name);
 
+// The art scales drawn for every picture: name.png, name@2x.png and name@3x.png.
+constexpr int ArtScales[] = {1, 2, 3};
+
+// The largest drawn art scale that divides `scale` (1 when none but 1 does).
+int ArtScaleFor(int scale);
+
+// A picture as it is shown at a whole-number device scale: `scale` times its size in
+// device pixels, with that device pixel ratio, so its logical size stays the size of
+// the picture. A picture that LoadPicture made (or a copy of one) is drawn from the art
+// made for the largest art scale dividing `scale`, enlarged by whole pixels for the
+// rest; any other picture is enlarged by whole pixels. At scale 1 the picture itself.
+// Art for a scale is decoded the first time it is needed.
+QPixmap PictureAtScale(const QPixmap& picture, int scale);
+
 }  // namespace orbelix

@@ -6,9 +6,12 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QWindow>
+#include <algorithm>
 #include <chrono>
 
 #include "app/Pictures.h"
+#include "app/Zoom.h"
+#include "scores/frmHighScore.h"
 
 namespace orbelix {
 namespace {
@@ -30,7 +33,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     // A fixed window with a close box only: no minimise, no maximise, no resizing.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(ClientWidth, ClientHeight);
+    setFixedSize(Zoom::ToWindow(QSize(ClientWidth, ClientHeight)));
     // Light grey until start-up paints the window black.
     setAutoFillBackground(true);
     QPalette grey = palette();
@@ -136,6 +139,7 @@ void frmMain::ConnectControls() {
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), pctUndo, &frmMain::pctUndo_Click);
     shortcut(QKeySequence(Qt::Key_F1), pctHelp, &frmMain::pctHelp_Click);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), pctExit, &frmMain::pctExit_Click);
+    AddZoomShortcuts(this, this);
 
     // Names and descriptions for screen readers: every clickable picture says what it does.
     const auto describe = [](PictureBox* box, const QString& name, const QString& description) {
@@ -168,6 +172,9 @@ void frmMain::Form_Load() {
         std::chrono::system_clock::now().time_since_epoch().count()));
     ColorCount = MinColors;
     LoadSettings();
+    // The kept zoom, or the largest below it that fits on this screen.
+    for (int zoom = StoredZoom; zoom > Zoom::Min && !SetZoom(zoom, false); --zoom) {
+    }
 
     pctBoard->move(0, 0);
     QPalette black = palette();
@@ -214,14 +221,14 @@ QMargins frmMain::FrameMargins() const {
     return frameGiven_ && window != nullptr ? window->frameMargins() : ExpectedFrame();
 }
 
-QSize frmMain::OuterSize() const { return size().grownBy(FrameMargins()); }
+QSize frmMain::OuterSize() const { return QSize(ClientWidth, ClientHeight).grownBy(FrameMargins()); }
 
 void frmMain::CentreOnScreen() {
     if (OnWayland()) return;
     const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
     const QRect area = screen->availableGeometry();
-    const QSize outer = OuterSize();
+    const QSize outer = size().grownBy(FrameMargins());
     // A window's place is the top-left corner of its frame.
     move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
     centredOnScreen_ = !frameGiven_;
@@ -278,6 +285,50 @@ void frmMain::FollowFrame() {
     if (pctHelpText->isVisible()) PlaceHelpScreen();
     if (pctAboutText->isVisible()) PlaceAboutScreen();
 }
+
+void AddZoomShortcuts(QWidget* window, frmMain* main) {
+    const auto add = [window](QKeySequence keys, auto action) {
+        auto* key = new QShortcut(keys, window);
+        QObject::connect(key, &QShortcut::activated, window, action);
+    };
+    add(QKeySequence(QKeySequence::ZoomIn), [main] { main->ZoomIn(); });
+    // Ctrl+= is the zoom-in key without Shift on keyboards with + above =.
+    add(QKeySequence(Qt::CTRL | Qt::Key_Equal), [main] { main->ZoomIn(); });
+    add(QKeySequence(QKeySequence::ZoomOut), [main] { main->ZoomOut(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_0), [main] { main->ZoomReset(); });
+}
+
+bool frmMain::ZoomFits(int zoom) const {
+    if (zoom < Zoom::Min || zoom > Zoom::Max) return false;
+    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return zoom == Zoom::Min;
+    const QSize outer = (QSize(ClientWidth, ClientHeight) * zoom).grownBy(FrameMargins());
+    const QSize area = screen->availableGeometry().size();
+    return outer.width() <= area.width() && outer.height() <= area.height();
+}
+
+bool frmMain::SetZoom(int zoom, bool remember) {
+    // Zoom 1 is always allowed: it is the game's own size.
+    if (zoom != Zoom::Min && !ZoomFits(zoom)) return false;
+    zoom = std::clamp(zoom, Zoom::Min, Zoom::Max);
+    if (remember) StoredZoom = static_cast<int16_t>(zoom);
+    if (zoom == Zoom::Factor()) return true;
+    Zoom::SetFactor(zoom);
+    setFixedSize(Zoom::ToWindow(QSize(ClientWidth, ClientHeight)));
+    // Every picture control of both windows (the high-score window is a child of this).
+    for (PictureBox* box : findChildren<PictureBox*>()) box->applyZoom();
+    CentreOnScreen();
+    if (auto* table = findChild<frmHighScore*>()) table->FollowZoom();
+    return true;
+}
+
+void frmMain::ZoomIn() { SetZoom(Zoom::Factor() + 1, true); }
+
+void frmMain::ZoomOut() {
+    if (Zoom::Factor() > Zoom::Min) SetZoom(Zoom::Factor() - 1, true);
+}
+
+void frmMain::ZoomReset() { SetZoom(Zoom::Min, true); }
 
 BallSprites frmMain::Sprites() const {
     BallSprites sprites;

@@ -34,8 +34,9 @@ public:
     void HideMainScreen();
     void ShowMainScreen();
 
-    // The window's outer size, frame and caption included, which the game centres its
-    // pictures on.
+    // The window's outer size in logical pixels, frame and caption included, which the
+    // game centres its pictures on. The frame keeps its size at every zoom, so the layout
+    // is the same at every zoom.
     QSize OuterSize() const;
     // The frame around the window: the window system's once it has framed (or shown) the
     // window, else the frame it is expected to draw.
@@ -50,6 +51,17 @@ public:
     void RequestClose();
     // Opens the high-score window modally and waits until it has closed.
     void ShowHighScoreWindow();
+
+    // Zoom: both windows and every picture control take the zoom at once, in the middle
+    // of anything, and the windows stay centred. A zoom whose window would not fit on
+    // the screen is refused (returns false, nothing changes). With `remember` the zoom
+    // is also the one kept in the settings; without, it holds for this run only.
+    bool SetZoom(int zoom, bool remember);
+    // Whether the main window, at the given zoom, fits on its screen.
+    bool ZoomFits(int zoom) const;
+    void ZoomIn();
+    void ZoomOut();
+    void ZoomReset();
 
     // ---- The controls (their game names). Arrays are addressed by the game's index. ----
     PictureBox* pctBoard = nullptr;
@@ -87,6 +99,9 @@ public:
     // game has made a move that removed balls.
     int16_t UndoColumnsInUse = 0;
     bool UndoAvailable = false;
+    // The zoom kept in the settings (the one in use may differ for one run).
+    int16_t StoredZoom = 1;
+    bool ZoomInStore = false;
 
     UniformRandom Random;
     MousePointer Pointer;
@@ -99,6 +114,7 @@ public:
     void pctBoard_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF position);
     void pctUndo_Click();
     void DrawBoard();
+    void DrawBallsOnBoard();
     void RemoveGroup(int16_t& row, int16_t& column, int16_t& layer);
     bool InGroup(int16_t layer, int16_t row, int16_t column) const;
     bool AnyMovesLeft();
@@ -149,5 +165,8 @@ private:
     };
     std::vector<KeyAction> keyActions_;
 };
+
+// Ctrl+Plus, Ctrl+Minus and Ctrl+0 on a window of the game, zooming both windows.
+void AddZoomShortcuts(QWidget* window, frmMain* main);
 
 }  // namespace orbelix

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdio>
 
 #include "app/CommandLine.h"
 #include "app/FirstFrameReport.h"
@@ -33,6 +34,8 @@ int main(int argc, char* argv[]) {
         return answer.print();
 
     orbelix::frmMain window;
+    if (options.zoom != 0 && !window.SetZoom(options.zoom, false))
+        std::fprintf(stderr, "orbelix: at zoom %d the window would not fit on the screen\n", options.zoom);
     orbelix::SignalBridge signalBridge([&window] { window.RequestClose(); });
     window.CentreOnScreen();
     orbelix::FirstFrameReport::Watch(&window);

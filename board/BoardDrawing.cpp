@@ -11,10 +11,8 @@ void DrawBallSprite(QPainter& surface, const QPixmap& sprite, QPoint at) {
 
 void DrawBalls(QImage& surface, const BoardGrid& board, const BallSprites& sprites) {
     QPainter painter(&surface);
-    for (int r = 1; r <= Rows; ++r)
-        for (int c = 1; c <= Columns; ++c)
-            for (int l = Layers; l >= 1; --l)
-                DrawBallSprite(painter, sprites[board(c, r, l)], BallPlacement(c, r, l));
+    ForEachBallSprite(board, sprites,
+                      [&painter](const QPixmap& sprite, QPoint at) { DrawBallSprite(painter, sprite, at); });
 }
 
 }  // namespace orbelix

@@ -18,8 +18,17 @@ using BallSprites = std::array<QPixmap, MaxColors + 1>;
 // the disc are left as they were.
 void DrawBallSprite(QPainter& surface, const QPixmap& sprite, QPoint at);
 
-// Draws all 300 cells, empty ones included: rows top to bottom, columns left to right,
-// and within a stack the back layer first so the front layer covers it.
+// Goes through all 300 cells, empty ones included, in drawing order: rows top to
+// bottom, columns left to right, and within a stack the back layer first so the front
+// layer covers it; calls draw(sprite, place) for each.
+template <typename Draw>
+void ForEachBallSprite(const BoardGrid& board, const BallSprites& sprites, Draw draw) {
+    for (int r = 1; r <= Rows; ++r)
+        for (int c = 1; c <= Columns; ++c)
+            for (int l = Layers; l >= 1; --l) draw(sprites[board(c, r, l)], BallPlacement(c, r, l));
+}
+
+// Draws all 300 cells onto a 1x image, in the order above.
 void DrawBalls(QImage& surface, const BoardGrid& board, const BallSprites& sprites);
 
 }  // namespace orbelix

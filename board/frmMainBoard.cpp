@@ -5,8 +5,15 @@ namespace orbelix {
 
 void frmMain::DrawBoard() {
     pctBoard->Cls();
-    DrawBalls(pctBoard->backImage(), Board, Sprites());
+    DrawBallsOnBoard();
     pctBoard->Refresh();
+}
+
+void frmMain::DrawBallsOnBoard() {
+    PictureBox::SpriteList sprites;
+    sprites.reserve(Rows * Columns * Layers);
+    ForEachBallSprite(Board, Sprites(), [&sprites](const QPixmap& sprite, QPoint at) { sprites.emplace_back(at, sprite); });
+    pctBoard->drawSprites(sprites);
 }
 
 void frmMain::FillBoard() {
@@ -31,7 +38,7 @@ void frmMain::pctNew_Click() {
                 Tables.BallTop[r][l] = static_cast<int16_t>(at.y());
             }
     // Every sprite position is drawn, so nothing of the last game shows through.
-    DrawBalls(pctBoard->backImage(), Board, Sprites());
+    DrawBallsOnBoard();
 
     Score = 0;
     UndoAvailable = false;

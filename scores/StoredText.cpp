@@ -95,4 +95,10 @@ QString WriteStoredColorCount(int16_t colorCount) { return QString::number(color
 
 QString WriteStoredSound(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
 
+int16_t ReadStoredZoom(const QString& text) {
+    const LeadingNumber number = ReadLeadingNumber(text);
+    if (!number.found || number.tooLarge || number.value < 1 || number.value > 4) return 1;
+    return static_cast<int16_t>(number.value);
+}
+
 }  // namespace orbelix

@@ -23,6 +23,8 @@ LeadingNumber ReadLeadingNumber(const QString& text);
 int32_t ReadStoredScore(const QString& text);
 int16_t ReadStoredColorCount(const QString& text);
 bool ReadStoredSound(const QString& text);
+// The zoom: a number 1..4; anything else reads as 1.
+int16_t ReadStoredZoom(const QString& text);
 
 // Writing them: a score has one leading blank unless it is negative (" 0", " 1520",
 // "-5"); the colour count is plain decimal; sound is "1" or "0".

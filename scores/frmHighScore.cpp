@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 
 #include "app/Pictures.h"
+#include "app/Zoom.h"
 #include "app/frmMain.h"
 
 namespace orbelix {
@@ -12,8 +13,9 @@ frmHighScore::frmHighScore(frmMain& main)
     : QDialog(&main, Qt::Dialog | Qt::FramelessWindowHint), main_(main) {
     setObjectName(QStringLiteral("frmHighScore"));
     setWindowTitle(QStringLiteral("Form1"));
-    setFixedSize(ClientWidth, ClientHeight);
+    setFixedSize(Zoom::ToWindow(QSize(ClientWidth, ClientHeight)));
     setModal(true);
+    AddZoomShortcuts(this, &main);
 
     pctHighScore = new PictureBox(this, QStringLiteral("pctHighScore"), {230, 202, 77, 35}, true, false);
     for (int i = 0; i <= 26; ++i) {
@@ -46,12 +48,17 @@ void frmHighScore::CentreOnMainWindow() {
     move(outer.x() + (outer.width() - width()) / 2, outer.y() + (outer.height() - height()) / 2);
 }
 
+void frmHighScore::FollowZoom() {
+    setFixedSize(Zoom::ToWindow(QSize(ClientWidth, ClientHeight)));
+    CentreOnMainWindow();
+}
+
 void frmHighScore::Form_Load() {
     setAutoFillBackground(true);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
-    pctHighScore->setGeometry(0, 0, pctOk->x(), height());
+    pctHighScore->setGeometry(0, 0, pctOk->x(), ClientHeight);
     pctHighScore->makeSurface(Qt::black);
 
     pointer_.set(MousePointer::Hourglass);

@@ -30,6 +30,9 @@ public:
     void ClearHighScores();
     // Puts the window in the middle of the main window.
     void CentreOnMainWindow();
+    // Takes the size of the current zoom and centres itself again (its controls are
+    // zoomed with the main window's).
+    void FollowZoom();
 
     // The load handler: lays out and draws the whole table, then starts name entry or
     // offers Reset. The constructor runs it; running it again redraws from the table.

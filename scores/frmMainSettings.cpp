@@ -25,6 +25,8 @@ void frmMain::LoadSettings() {
         mdlMain::HighScores[n] = ReadStoredScore(read(ScoreKey(n), QStringLiteral("0")));
     }
     ColorCount = ReadStoredColorCount(read(QStringLiteral("ColorCount"), QStringLiteral("6")));
+    StoredZoom = ReadStoredZoom(read(QStringLiteral("Zoom"), QStringLiteral("1")));
+    ZoomInStore = stored.contains(QStringLiteral("Zoom"));
 }
 
 void frmMain::SaveSettings() {
@@ -35,6 +37,12 @@ void frmMain::SaveSettings() {
         entries.append({ScoreKey(n), WriteStoredScore(mdlMain::HighScores[n])});
     }
     entries.append({QStringLiteral("ColorCount"), WriteStoredColorCount(ColorCount)});
+    // The zoom is written once it differs from 1; a store that never had one keeps
+    // only the game's own keys.
+    if (StoredZoom != 1 || ZoomInStore) {
+        entries.append({QStringLiteral("Zoom"), QString::number(StoredZoom)});
+        ZoomInStore = true;
+    }
     SettingsFile::WriteAll(entries);
     ++SaveCount;
 }

@@ -1,6 +1,6 @@
-// On a screen with twice the pixel density the pictures are enlarged by whole pixels,
-// never blurred, and clicks still land on the cells of the logical board.
-#include "TestSupport.h"
+// On a screen with twice the pixel density the pictures are drawn from the 2x art, and
+// clicks still land on the cells of the logical board, with and without zoom.
+#include "ZoomSupport.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -17,22 +17,33 @@ private slots:
     }
     void cleanupTestCase() { window.reset(); }
 
-    void picturesAreEnlargedByWholePixels() {
+    // The desktop's 2x shows the 2x art, not the 1x pictures enlarged: the grab equals
+    // the 2x pictures at the places of the 1x layout, the board drawn with 2x sprites.
+    void picturesAreTheTwoTimesArt() {
         Click(window->pctNew);
         const QImage shot = window->grab().toImage();
         QCOMPARE(shot.size(), QSize(2 * 656, 2 * 364));
-        // Every 2 x 2 block of device pixels is one logical pixel: one colour, no blur.
-        for (const QRect& area : {QRect(0, 0, 542, 330), QRect(542, 0, 114, 330)})
-            for (int y = area.top(); y <= area.bottom(); ++y)
-                for (int x = area.left(); x <= area.right(); ++x) {
-                    const QRgb pixel = shot.pixel(2 * x, 2 * y);
-                    if (shot.pixel(2 * x + 1, 2 * y) != pixel || shot.pixel(2 * x, 2 * y + 1) != pixel ||
-                        shot.pixel(2 * x + 1, 2 * y + 1) != pixel)
-                        QFAIL(qPrintable(QStringLiteral("blurred at %1,%2").arg(x).arg(y)));
-                }
-        // And the logical pixel is the one the 1x drawing has.
-        const QImage& surface = window->pctBoard->backImage();
-        QCOMPARE(shot.pixel(2 * 100, 2 * 100), surface.pixel(100, 100));
+        const QImage board = ReferenceBoard(window->pctBoard->size(), window->Board, 2);
+        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32), board);
+        QCOMPARE(Mismatch(shot, {0, 0}, board.copy(0, 0, 2 * 542, 2 * 364)), QString());
+        for (PictureBox* button : {window->pctNew, window->pctUndo, window->pctAbout, window->pctExit})
+            QCOMPARE(Mismatch(shot, button->pos() * 2, ArtFile(button->objectName(), 2)), QString());
+    }
+
+    // Zoom 2 on a 2x desktop: 4 device pixels to the logical pixel, the 2x art doubled,
+    // and every device pixel of the board's top rows selecting its logical pixel's cell.
+    void zoomOnTopOfTheDesktopScale() {
+        QVERIFY(window->SetZoom(2, false));
+        QCOMPARE(Zoom::EffectiveScale(window->pctBoard), 4);
+        StartGameWith(*window, Checkered());
+        const QImage board = ReferenceBoard(window->pctBoard->size(), window->Board, 4);
+        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32), board);
+        const QImage shot = window->grab().toImage();
+        QCOMPARE(shot.size(), QSize(4 * 656, 4 * 364));
+        QCOMPARE(Mismatch(shot, window->pctNew->pos() * 4, ArtFile(QStringLiteral("pctNew"), 4)), QString());
+        window->GameInProgress = false;  // the tables stay; no move is made
+        QCOMPARE(CheckDevicePixelHits(*window, QRect(0, 10, 70, 40)), QString());
+        QVERIFY(window->SetZoom(1, false));
     }
 
     void clicksHitLogicalCells() {
@@ -50,6 +61,7 @@ private slots:
 
 int main(int argc, char** argv) {
     qputenv("QT_SCALE_FACTOR", "2");
+    UseLargeOffscreenScreen(4000, 2400);
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
     HiDpiTest test;

@@ -34,6 +34,13 @@ BACKGROUND = (0, 0, 0)
 TITLE_TOP = (232, 206, 255)
 TITLE_BOTTOM = (146, 82, 246)
 
+# Every picture is drawn at each of these pixel scales: 1 gives name.png, the
+# others name@2x.png and name@3x.png at exactly 2 and 3 times the size.  Each
+# scale is drawn from the sources (font, shading) at that resolution; layout
+# choices such as font sizes and line breaks are made once, at scale 1, so all
+# scales show the same picture.
+SCALES = (1, 2, 3)
+
 # Labels are drawn SS times larger and box-filtered down, which gives clean
 # antialiasing and lets font sizes move in quarter-pixel steps.
 SS = 4
@@ -209,8 +216,18 @@ def fits_in(mask, box):
             px + mask.width <= x1 * SS and py + mask.height <= y1 * SS)
 
 
+_size_cache = {}
+
+
 def largest_size(lines, box):
-    """Largest SS font size whose ink fits inside box (pixels)."""
+    """Largest SS font size whose ink fits inside box (pixels), at scale 1."""
+    key = (tuple(lines), tuple(box))
+    if key not in _size_cache:
+        _size_cache[key] = _largest_size(lines, box)
+    return _size_cache[key]
+
+
+def _largest_size(lines, box):
     lo, hi = 4, 4 * SS * (box[3] - box[1])
     best = None
     while lo <= hi:
@@ -252,13 +269,31 @@ def draw_text_block(mask_ss, lines, size, box):
     return r[1] / SS, r[3] / SS
 
 
-def text_image(w, h, pieces):
-    """pieces: list of (lines, size, box).  Returns an RGB image; each piece
-    gets its own gradient over its own ink height."""
-    out = Image.new("RGB", (w, h), BACKGROUND)
+def sbox(box, k):
+    """A box (x0, y0, x1, y1) in scale-1 pixels, in pixels of scale k."""
+    return tuple(v * k for v in box)
+
+
+def scaled_size(lines, size, box, k):
+    """The font size for lines drawn at scale k in box (scale-1 pixels) that
+    were given `size` at scale 1: k times as large, less the few SS steps
+    that glyph rounding at the larger size may need to stay inside the box."""
+    if k == 1:
+        return size
+    size *= k
+    while size > 4 and not fits_in(block_mask(lines, size), sbox(box, k)):
+        size -= 1
+    return size
+
+
+def text_image(w, h, pieces, k=1):
+    """pieces: list of (lines, size, box) at scale 1.  Returns an RGB image
+    drawn at scale k; each piece gets its own gradient over its own ink
+    height."""
+    out = Image.new("RGB", (w * k, h * k), BACKGROUND)
     for lines, size, box in pieces:
-        mask_ss = Image.new("L", (w * SS, h * SS), 0)
-        top, bottom = draw_text_block(mask_ss, lines, size, box)
+        mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+        top, bottom = draw_text_block(mask_ss, lines, scaled_size(lines, size, box, k), sbox(box, k))
         mask = downscale(mask_ss)
         out = ImageChops.lighter(out, colourise(mask, top, bottom))
     return out
@@ -273,8 +308,9 @@ def label_box(w, h, margins):
     return (l, t, w - r, h - b)
 
 
-def make_labels(entries):
-    """Draw all 'label' pictures; labels sharing a group share a size."""
+def make_labels(entries, k=1):
+    """Draw all 'label' pictures at scale k; labels sharing a group share a
+    size."""
     sizes = {}
     for name, w, h, kind, text, margins, group in entries:
         s = largest_size(text, label_box(w, h, margins))
@@ -283,7 +319,7 @@ def make_labels(entries):
     images = {}
     for name, w, h, kind, text, margins, group in entries:
         size = sizes[group or name]
-        images[name] = text_image(w, h, [(text, size, label_box(w, h, margins))])
+        images[name] = text_image(w, h, [(text, size, label_box(w, h, margins))], k)
     return images
 
 
@@ -291,18 +327,19 @@ def make_labels(entries):
 # Digit and letter cells
 # ---------------------------------------------------------------------------
 
-def glyph_image(ch, w, h):
-    m = GLYPH_MARGIN
-    fsize = int(round(GLYPH_FONT_PX * SS))
-    base = GLYPH_BASELINE * SS
+def glyph_image(ch, w, h, k=1):
+    m = GLYPH_MARGIN * k
+    fsize = int(round(GLYPH_FONT_PX * k * SS))
+    base = GLYPH_BASELINE * k * SS
     # Cap height of the font, used for the gradient so that every cell is
     # coloured identically row by row.
-    cap_top = GLYPH_BASELINE - 0.742 * GLYPH_FONT_PX
+    cap_top = (GLYPH_BASELINE - 0.742 * GLYPH_FONT_PX) * k
+    w, h = w * k, h * k
     mask_ss = Image.new("L", (w * SS, h * SS), 0)
     if ch == ".":
-        d = GLYPH_DOT_DIAMETER * SS
+        d = GLYPH_DOT_DIAMETER * k * SS
         cx = w * SS / 2.0
-        bottom = base + 0.6 * SS
+        bottom = base + 0.6 * k * SS
         ImageDraw.Draw(mask_ss).ellipse((cx - d / 2, bottom - d, cx + d / 2, bottom), fill=255)
     else:
         g, left, top = line_mask(ch, fsize)
@@ -321,7 +358,7 @@ def glyph_image(ch, w, h):
         gx = int(round(w * SS / 2.0 - g.width / 2.0))
         mask_ss.paste(g, (gx, gy))
     mask = downscale(mask_ss)
-    return colourise(mask, cap_top, GLYPH_BASELINE), mask
+    return colourise(mask, cap_top, GLYPH_BASELINE * k), mask
 
 
 def slash_zero(g):
@@ -397,20 +434,21 @@ def ball_pixel(x, y, cx, cy, r, colour, gloss=1.0, sub=4):
     return [to_srgb(a / n) for a in acc]
 
 
-def in_disc(x, y):
-    c = BALL_DIAMETER / 2.0
-    return (x + 0.5 - c) ** 2 + (y + 0.5 - c) ** 2 <= BALL_RADIUS ** 2
+def in_disc(x, y, k=1):
+    """Whether pixel (x, y) of a ball drawn at scale k lies in its disc."""
+    c = BALL_DIAMETER * k / 2.0
+    return (x + 0.5 - c) ** 2 + (y + 0.5 - c) ** 2 <= (BALL_RADIUS * k) ** 2
 
 
-def ball_sprite(index):
-    d = BALL_DIAMETER
+def ball_sprite(index, k=1):
+    d = BALL_DIAMETER * k
     colour = BALL_COLOURS[index]
     gloss = 0.35 if index == 0 else 1.0   # the empty cell is matte
     im = Image.new("RGB", (2 * d, d), BACKGROUND)
     px = im.load()
     for y in range(d):
         for x in range(d):
-            if in_disc(x, y):
+            if in_disc(x, y, k):
                 c = tuple(int(round(v)) for v in ball_pixel(x, y, d / 2.0, d / 2.0, d / 2.0, colour, gloss))
                 if c == (0, 0, 0):
                     c = (1, 1, 1)   # never pure black inside the disc
@@ -419,14 +457,14 @@ def ball_sprite(index):
             else:
                 px[x, y] = (0, 0, 0)
                 px[x + d, y] = (255, 255, 255)
-    check_ball(im, index)
+    check_ball(im, index, k)
     return im
 
 
-def check_ball(im, index):
+def check_ball(im, index, k=1):
     """The game ANDs the mask and XORs the ball, so the two halves must
     describe exactly the same hard-edged disc."""
-    d = BALL_DIAMETER
+    d = BALL_DIAMETER * k
     assert im.size == (2 * d, d) and im.mode == "RGB"
     px = im.load()
     for y in range(d):
@@ -435,13 +473,14 @@ def check_ball(im, index):
             mask = px[x + d, y]
             assert mask in ((0, 0, 0), (255, 255, 255)), (index, x, y, mask)
             inside = mask == (0, 0, 0)
-            assert inside == in_disc(x, y), (index, x, y)
+            assert inside == in_disc(x, y, k), (index, x, y)
             if inside:
                 assert ball != (0, 0, 0), ("black pixel inside disc", index, x, y)
             else:
                 assert ball == (0, 0, 0), ("ball colour outside disc", index, x, y)
     # The disc touches all four edges of its square.
-    assert all(in_disc(x, y) for x, y in ((0, 12), (24, 12), (12, 0), (12, 24)))
+    mid = d // 2
+    assert all(in_disc(x, y, k) for x, y in ((0, mid), (d - 1, mid), (mid, 0), (mid, d - 1)))
 
 
 def draw_balls_rgba(size, balls, sub):
@@ -485,11 +524,11 @@ def rounded_outline(mask_ss, inset, radius, width, w, h):
         radius=int(radius * SS), outline=255, width=int(round(width * SS)))
 
 
-def frame_image(w, h, frames):
-    """Violet rounded frames: list of (inset, radius, width)."""
-    mask_ss = Image.new("L", (w * SS, h * SS), 0)
+def frame_image(w, h, frames, k=1):
+    """Violet rounded frames at scale k: list of (inset, radius, width)."""
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
     for inset, radius, width in frames:
-        rounded_outline(mask_ss, inset, radius, width, w, h)
+        rounded_outline(mask_ss, inset * k, radius * k, width * k, w * k, h * k)
     return downscale(mask_ss)
 
 
@@ -499,10 +538,12 @@ def add_ink(out, mask, top, bottom, ink_top=INK_TOP, ink_bottom=INK_BOTTOM):
     return ImageChops.lighter(out, colourise(mask, top, bottom, ink_top, ink_bottom))
 
 
-def fading_rules(w, h, row, gap, reach):
+def fading_rules(w, h, row, gap, reach, k=1):
     """Two one-pixel horizontal rules on `row`, symmetric about the centre:
     each starts `gap` px from the centre at full strength and fades out
-    smoothly `reach` px from the centre."""
+    smoothly `reach` px from the centre.  At scale k a rule is k pixels
+    thick."""
+    w, h, gap, reach = w * k, h * k, gap * k, reach * k
     mask = Image.new("L", (w, h), 0)
     px = mask.load()
     c = w / 2.0
@@ -510,30 +551,33 @@ def fading_rules(w, h, row, gap, reach):
         dist = abs(x + 0.5 - c)
         if gap <= dist <= reach:
             t = (reach - dist) / float(reach - gap)
-            px[x, row] = int(round(255 * t ** 0.7))
+            for y in range(row * k, row * k + k):
+                px[x, y] = int(round(255 * t ** 0.7))
     return mask
 
 
-def make_title(w, h, text):
-    out = Image.new("RGB", (w, h), BACKGROUND)
+def make_title(w, h, text, k=1):
+    out = Image.new("RGB", (w * k, h * k), BACKGROUND)
     # Double rounded border.
-    out = add_ink(out, frame_image(w, h, [(2, 9, 1.25), (5, 6, 0.75)]), 0, h)
+    out = add_ink(out, frame_image(w, h, [(2, 9, 1.25), (5, 6, 0.75)], k), 0, h * k)
     # Title lettering, brighter at the top.
     box = (12, 7, w - 12, 64)
     size = largest_size(text, box)
-    mask_ss = Image.new("L", (w * SS, h * SS), 0)
-    top, bottom = draw_text_block(mask_ss, text, size, box)
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+    top, bottom = draw_text_block(mask_ss, text, scaled_size(text, size, box, k), sbox(box, k))
     mask = downscale(mask_ss)
     out = add_ink(out, mask, top, bottom, TITLE_TOP, TITLE_BOTTOM)
     # Ornament: three small balls between two tapering rules.
     cy, r = 73.5, 6.5
     centres = [w / 2.0 - 15, w / 2.0, w / 2.0 + 15]
     colours = [5, 1, 3]
-    out = add_ink(out, fading_rules(w, h, int(cy), 26, 92), 0, h)
-    balls = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    out = add_ink(out, fading_rules(w, h, int(cy), 26, 92, k), 0, h * k)
+    balls = Image.new("RGBA", (w * k, h * k), (0, 0, 0, 0))
+    cy, r, pad = cy * k, r * k, 2 * k
     for cx, ci in zip(centres, colours):
-        b = draw_balls_rgba(int(2 * r) + 4, [(r + 2, r + 2, r, ci)], 4)
-        ox, oy = int(round(cx - r - 2)), int(round(cy - r - 2))
+        cx = cx * k
+        b = draw_balls_rgba(int(2 * r) + 2 * pad, [(r + pad, r + pad, r, ci)], 4)
+        ox, oy = int(round(cx - r - pad)), int(round(cy - r - pad))
         balls.alpha_composite(b, (ox, oy))
     out.paste(balls.convert("RGB"), (0, 0), balls.split()[3])
     return out
@@ -558,10 +602,10 @@ def wrap_options(sentence, max_lines):
     return results
 
 
-def make_help(w, h, text):
+def make_help(w, h, text, k=1):
     sentence, ok = text
-    out = Image.new("RGB", (w, h), BACKGROUND)
-    out = add_ink(out, frame_image(w, h, [(2, 10, 1.0)]), 0, h)
+    out = Image.new("RGB", (w * k, h * k), BACKGROUND)
+    out = add_ink(out, frame_image(w, h, [(2, 10, 1.0)], k), 0, h * k)
     text_box = (14, 10, w - 14, 118)
     ok_box = (w / 2.0 - 40, 124, w / 2.0 + 40, h - 10)
     # Choose the line breaks that allow the largest letters.
@@ -573,24 +617,24 @@ def make_help(w, h, text):
     size, lines = best
     ok_size = min(int(size * 1.3), largest_size((ok,), ok_box))
     # A thin rule separates the sentence from the button word.
-    out = add_ink(out, fading_rules(w, h, 121, 34, 110), 0, h)
+    out = add_ink(out, fading_rules(w, h, 121, 34, 110, k), 0, h * k)
     pieces = [(lines, size, text_box), ((ok,), ok_size, ok_box)]
-    return ImageChops.lighter(out, text_image(w, h, pieces))
+    return ImageChops.lighter(out, text_image(w, h, pieces, k))
 
 
-def make_about(w, h, text):
+def make_about(w, h, text, k=1):
     title, *rest = text
     title_box = (4, 2, w - 4, 48)
     line_boxes = [(4, 50, w - 4, 74), (4, 74, w - 4, 98), (4, 98, w - 4, h - 2)]
     size = min(largest_size((t,), b) for t, b in zip(rest, line_boxes))
-    out = Image.new("RGB", (w, h), BACKGROUND)
+    out = Image.new("RGB", (w * k, h * k), BACKGROUND)
     tsize = largest_size((title,), title_box)
-    mask_ss = Image.new("L", (w * SS, h * SS), 0)
-    top, bottom = draw_text_block(mask_ss, (title,), tsize, title_box)
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+    top, bottom = draw_text_block(mask_ss, (title,), scaled_size((title,), tsize, title_box, k), sbox(title_box, k))
     mask = downscale(mask_ss)
     out = add_ink(out, mask, top, bottom, TITLE_TOP, TITLE_BOTTOM)
     for t, b in zip(rest, line_boxes):
-        out = ImageChops.lighter(out, text_image(w, h, [((t,), size, b)]))
+        out = ImageChops.lighter(out, text_image(w, h, [((t,), size, b)], k))
     return out
 
 
@@ -676,9 +720,9 @@ def write_bleep(path):
 # Checks and output
 # ---------------------------------------------------------------------------
 
-def check_margins(name, im, margins):
-    """Fail loudly if any ink reaches into the black margins."""
-    l, t, r, b = margins
+def check_margins(name, im, margins, k=1):
+    """Fail loudly if any ink reaches into the black margins (scale k)."""
+    l, t, r, b = (m * k for m in margins)
     w, h = im.size
     px = im.load()
     for y in range(h):
@@ -692,35 +736,46 @@ def save_png(im, path):
     im.save(path, format="PNG", optimize=False)
 
 
+def scaled_name(name, k):
+    """name.png at scale 1, name@2x.png at scale 2 and so on."""
+    return name if k == 1 else name[:-len(".png")] + "@%dx.png" % k
+
+
+def write_pictures(out_dir, k):
+    """Draws every picture of the table at scale k and writes it."""
+    images = {}
+    labels = [p for p in PICTURES if p[3] == "label"]
+    images.update(make_labels(labels, k))
+    for name, w, h, kind, text, margins, group in PICTURES:
+        if kind == "glyph":
+            images[name] = glyph_image(text[0], w, h, k)[0]
+        elif kind == "ball":
+            images[name] = ball_sprite(text[0], k)
+        elif kind == "blank":
+            images[name] = Image.new("RGB", (w * k, h * k), BACKGROUND)
+        elif kind == "title":
+            images[name] = make_title(w, h, text, k)
+        elif kind == "help":
+            images[name] = make_help(w, h, text, k)
+        elif kind == "about":
+            images[name] = make_about(w, h, text, k)
+
+    for name, w, h, kind, text, margins, group in PICTURES:
+        im = images[name]
+        assert im.size == (w * k, h * k) and im.mode == "RGB", (name, k, im.size, im.mode)
+        if kind in ("label", "glyph", "help", "about"):
+            check_margins(name, im, margins, k)
+        save_png(im, os.path.join(out_dir, scaled_name(name, k)))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "assets")
     out_dir = os.path.abspath(out_dir)
     os.makedirs(os.path.join(out_dir, "icons"), exist_ok=True)
 
-    images = {}
-    labels = [p for p in PICTURES if p[3] == "label"]
-    images.update(make_labels(labels))
-    for name, w, h, kind, text, margins, group in PICTURES:
-        if kind == "glyph":
-            images[name] = glyph_image(text[0], w, h)[0]
-        elif kind == "ball":
-            images[name] = ball_sprite(text[0])
-        elif kind == "blank":
-            images[name] = Image.new("RGB", (w, h), BACKGROUND)
-        elif kind == "title":
-            images[name] = make_title(w, h, text)
-        elif kind == "help":
-            images[name] = make_help(w, h, text)
-        elif kind == "about":
-            images[name] = make_about(w, h, text)
-
-    for name, w, h, kind, text, margins, group in PICTURES:
-        im = images[name]
-        assert im.size == (w, h) and im.mode == "RGB", (name, im.size, im.mode)
-        if kind in ("label", "glyph", "help", "about"):
-            check_margins(name, im, margins)
-        save_png(im, os.path.join(out_dir, name))
+    for k in SCALES:
+        write_pictures(out_dir, k)
 
     for size in ICON_SIZES:
         icon = make_icon(size)
@@ -730,7 +785,7 @@ def main():
         f.write(icon_svg())
 
     write_bleep(os.path.join(out_dir, "Bleep.wav"))
-    print("wrote %d pictures, %d icons and Bleep.wav to %s" % (len(PICTURES), len(ICON_SIZES) + 1, out_dir))
+    print("wrote %d pictures at scales %s, %d icons and Bleep.wav to %s" % (len(PICTURES), SCALES, len(ICON_SIZES) + 1, out_dir))
 
 
 if __name__ == "__main__":

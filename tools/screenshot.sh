@@ -2,11 +2,12 @@
 # Takes the README's screenshot: starts the game under its own Xvfb, clicks New, makes a
 # few moves with real clicks, and saves the window as a PNG.
 #   tools/screenshot.sh [OUTPUT.png] [SCALE]
-# SCALE 2 shows the game as a HiDPI screen does (QT_SCALE_FACTOR=2).
+# SCALE (default 2) shows the game as a screen of that density does (QT_SCALE_FACTOR),
+# with the pictures drawn for it; 1 gives the game's own size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/screenshot.png}
-scale=${2:-1}
+scale=${2:-2}
 game=${GAME:-build/orbelix}
 display=:${DISPLAY_NUMBER:-95}
 

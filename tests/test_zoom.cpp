@@ -1,0 +1,289 @@
+// The game zoomed (1x to 4x on top of the desktop's scale) and drawn at device
+// resolution: pictures from the art made for the scale, AND/XOR drawing at that
+// resolution, clicks mapped back to logical pixels, and the zoom changed at any moment.
+#include "ZoomSupport.h"
+#include "app/Pictures.h"
+#include "scores/frmHighScore.h"
+
+using namespace orbelix;
+using namespace orbelix::testing;
+
+namespace {
+
+constexpr int ScreenWidth = 3000;
+constexpr int ScreenHeight = 1400;
+
+BoardGrid PairBoard() {
+    BoardGrid board = Checkered();
+    board(4, 6, 3) = 9;
+    board(4, 6, 2) = 9;
+    board(8, 8, 1) = 10;
+    board(9, 8, 1) = 10;  // keeps a move on the board
+    return board;
+}
+
+}  // namespace
+
+class ZoomTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<frmMain> window;
+
+    void zoomTo(int zoom) {
+        QVERIFY(window->SetZoom(zoom, true));
+        QCOMPARE(Zoom::Factor(), zoom);
+    }
+
+private slots:
+    void init() {
+        Zoom::SetFactor(1);
+        window = OpenFreshWindow();
+    }
+    void cleanup() {
+        window.reset();
+        Zoom::SetFactor(1);
+    }
+
+    // Each picture's 2x and 3x art has exactly that size, is drawn at that size rather
+    // than enlarged, and every ball keeps one hard-edged disc for mask and ball.
+    void artAtEveryScale_data() {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"pctNew", "pctOrbelix", "pctHelpText", "imgDigit_8", "pctAlphabet_17", "pctBall_0",
+                                 "pctBall_5", "pctBall_13"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void artAtEveryScale() {
+        QFETCH(QString, name);
+        const QImage one = ArtFile(name, 1);
+        for (int scale : {2, 3}) {
+            QImage art(QStringLiteral(":/assets/%1@%2x.png").arg(name).arg(scale));
+            art.setDevicePixelRatio(1);
+            QCOMPARE(art.size(), one.size() * scale);
+            // Not the 1x picture enlarged: some block of scale x scale pixels is not one colour.
+            const QImage enlarged = ArtFile(name, 1).scaled(art.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+            QVERIFY2(art.convertToFormat(QImage::Format_RGB32) != enlarged, "the art is the 1x picture enlarged");
+            const QPixmap shown = PictureAtScale(LoadPicture(name), scale);
+            QCOMPARE(shown.devicePixelRatio(), double(scale));
+            QCOMPARE(shown.deviceIndependentSize(), QSizeF(one.size()));
+            if (!name.startsWith(QLatin1String("pctBall"))) continue;
+            const QImage sprite = art.convertToFormat(QImage::Format_RGB32);
+            const int side = 25 * scale;
+            for (int y = 0; y < side; ++y)
+                for (int x = 0; x < side; ++x) {
+                    const QRgb mask = sprite.pixel(x + side, y) & 0xFFFFFF;
+                    const QRgb ball = sprite.pixel(x, y) & 0xFFFFFF;
+                    QVERIFY(mask == 0 || mask == 0xFFFFFF);
+                    if ((mask == 0) == (ball == 0))
+                        QFAIL(qPrintable(QStringLiteral("%1@%2x: mask and ball disagree at %3,%4").arg(name).arg(scale).arg(x).arg(y)));
+                }
+        }
+    }
+
+    void effectiveScaleArt_data() {
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<int>("art");
+        QTest::newRow("1") << 1 << 1;
+        QTest::newRow("2") << 2 << 2;
+        QTest::newRow("3") << 3 << 3;
+        QTest::newRow("4") << 4 << 2;
+        QTest::newRow("5") << 5 << 1;
+        QTest::newRow("6") << 6 << 3;
+        QTest::newRow("8") << 8 << 2;
+    }
+    void effectiveScaleArt() {
+        QFETCH(int, scale);
+        QFETCH(int, art);
+        QCOMPARE(ArtScaleFor(scale), art);
+        const QImage shown = PictureAtScale(LoadPicture(QStringLiteral("pctBall_3")), scale).toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), ArtFile(QStringLiteral("pctBall_3"), scale));
+    }
+
+    // The window grab at scale s is the s-scaled art at the places of the 1x layout.
+    void windowAtScale_data() {
+        QTest::addColumn<int>("zoom");
+        QTest::newRow("zoom 2") << 2;
+        QTest::newRow("zoom 3") << 3;
+    }
+    void windowAtScale() {
+        QFETCH(int, zoom);
+        zoomTo(zoom);
+        QCOMPARE(window->size(), QSize(656, 364) * zoom);
+        const BoardGrid board = PairBoard();
+        StartGameWith(*window, board);
+        window->Score = 1520;
+        window->ShowScore();
+        const QImage shot = window->grab().toImage();
+        QCOMPARE(shot.size(), QSize(656, 364) * zoom);
+        QCOMPARE(window->pctBoard->backImage().devicePixelRatio(), double(zoom));
+        const QImage expected = ReferenceBoard(window->pctBoard->size(), board, zoom);
+        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32), expected);
+        QCOMPARE(Mismatch(shot, {0, 0}, expected.copy(0, 0, 542 * zoom, 364 * zoom)), QString());
+        // Score digits 1520 in the places at 562, 584, 604 and 626; the tens digit at 604
+        // lies under the hundreds digit's last 2 pixels.
+        const int digits[4] = {1, 5, 2, 0};
+        const int scoreLefts[4] = {562, 584, 604, 626};
+        for (int i = 0; i < 4; ++i) {
+            const int hidden = i == 2 ? 2 * zoom : 0;
+            const QImage digit = ArtFile(QStringLiteral("imgDigit_%1").arg(digits[i]), zoom);
+            QCOMPARE(Mismatch(shot, QPoint(scoreLefts[i] * zoom + hidden, 4 * zoom),
+                              digit.copy(hidden, 0, digit.width() - hidden, digit.height())),
+                     QString());
+        }
+        for (PictureBox* button : {window->pctNew, window->pctUndo, window->pctHelp, window->pctExit})
+            QCOMPARE(Mismatch(shot, button->pos() * zoom, ArtFile(button->objectName(), zoom)), QString());
+    }
+
+    // Every device pixel of the top rows' bands reaches the game as its logical pixel.
+    void devicePixelsHitTheirLogicalCell_data() { windowAtScale_data(); }
+    void devicePixelsHitTheirLogicalCell() {
+        QFETCH(int, zoom);
+        zoomTo(zoom);
+        window->pctNew_Click();
+        window->GameInProgress = false;  // the tables stay; no move is made
+        QCOMPARE(CheckDevicePixelHits(*window, QRect(0, 10, 112, 45)), QString());
+    }
+
+    // A real click on the last device pixel of a back ball's crescent takes that ball.
+    void clickOnCrescentEdgeAtZoom() {
+        zoomTo(3);
+        const BoardGrid board = PairBoard();
+        StartGameWith(*window, board);
+        const QPoint at = BallPlacement(4, 6, 3);
+        PressDevicePixel(window->pctBoard, QPoint((at.x() + 24) * 3 + 2, (at.y() + 12) * 3 + 2));
+        QCOMPARE(window->Score, 4);
+        QCOMPARE(window->Board(4, 6, 3), board(4, 5, 3));
+    }
+
+    // Zooming in the middle of a game keeps board, score and undo, and shows them anew.
+    void zoomDuringAGame() {
+        const BoardGrid board = PairBoard();
+        StartGameWith(*window, board);
+        PressOnBall(*window, 4, 6, 3);
+        QCOMPARE(window->Score, 4);
+        const BoardGrid after = window->Board;
+        const qint64 units = window->imgScore[0]->picture().cacheKey();
+        QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(Zoom::Factor(), 2);
+        QCOMPARE(window->StoredZoom, int16_t(2));
+        QCOMPARE(window->Board, after);
+        QCOMPARE(window->Score, 4);
+        QCOMPARE(window->imgScore[0]->picture().cacheKey(), units);
+        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32),
+                 ReferenceBoard(window->pctBoard->size(), after, 2));
+        // Centred on the screen at its new size, by the frame the game places itself with
+        // (the frame does not grow with the zoom).
+        const QSize outer = window->size().grownBy(window->FrameMargins());
+        QCOMPARE(outer - window->size(), window->OuterSize() - QSize(656, 364));
+        QCOMPARE(window->pos(), QPoint((ScreenWidth - outer.width()) / 2, (ScreenHeight - outer.height()) / 2));
+        Click(window->pctUndo);
+        QCOMPARE(window->Board, board);
+        QCOMPARE(window->Score, 0);
+        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32),
+                 ReferenceBoard(window->pctBoard->size(), board, 2));
+        QTest::keyClick(window.get(), Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(Zoom::Factor(), 1);
+        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32),
+                 ReferenceBoard(window->pctBoard->size(), board, 1));
+    }
+
+    void zoomOnTheHelpScreen() {
+        Click(window->pctHelp);
+        const QRect place = window->pctHelpText->geometry();
+        QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
+        QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(Zoom::Factor(), 3);
+        QVERIFY(window->pctHelpText->isVisible());
+        QCOMPARE(window->pctHelpText->geometry(), place);
+        const QImage shot = window->grab().toImage();
+        QCOMPARE(Mismatch(shot, place.topLeft() * 3, ArtFile(QStringLiteral("pctHelpText"), 3)), QString());
+        Click(window->pctHelpText);
+        QVERIFY(!window->pctHelpText->isVisible());
+        QVERIFY(window->pctNew->isVisible());
+        QTest::keyClick(window.get(), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(Zoom::Factor(), 1);
+    }
+
+    // Typing a name, zooming, typing on: the name, the cursor and the cells are kept.
+    void zoomDuringNameEntry() {
+        mdlMain::HighScores[1] = 900;
+        mdlMain::HighScoreNames[1] = QStringLiteral("ZED");
+        mdlMain::NewEntryRow = 2;
+        mdlMain::HighScores[2] = 500;
+        mdlMain::HighScoreNames[2].clear();
+        frmHighScore entry(*window);
+        entry.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&entry));
+        QTest::keyClick(&entry, 'A');
+        QTest::keyClick(&entry, 'B');
+        QTest::keyClick(&entry, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(Zoom::Factor(), 2);
+        QCOMPARE(entry.size(), QSize(609, 337) * 2);
+        const QRect outer = window->frameGeometry();
+        QCOMPARE(entry.pos(), QPoint(outer.x() + (outer.width() - entry.width()) / 2,
+                                     outer.y() + (outer.height() - entry.height()) / 2));
+        QVERIFY(entry.Editing);
+        QCOMPARE(entry.CursorPos, int16_t(3));
+        const QImage surface = entry.pctHighScore->backImage().convertToFormat(QImage::Format_RGB32);
+        const auto cell = [&entry](int row, int position) {
+            return QPoint(TwipsToPixels(entry.LetterX[row][position]), TwipsToPixels(entry.LetterY[row][position])) * 2;
+        };
+        QCOMPARE(Mismatch(surface, cell(1, 1), ArtFile(QStringLiteral("pctAlphabet_26"), 2)), QString());
+        QCOMPARE(Mismatch(surface, cell(2, 1), ArtFile(QStringLiteral("pctAlphabet_1"), 2)), QString());
+        QCOMPARE(Mismatch(surface, cell(2, 2), ArtFile(QStringLiteral("pctAlphabet_2"), 2)), QString());
+        QCOMPARE(Mismatch(surface, cell(2, 3), ArtFile(QStringLiteral("pctAlphabet_0"), 2)), QString());
+        QCOMPARE(Mismatch(surface, QPoint(TwipsToPixels(entry.DigitX[1][4]), TwipsToPixels(entry.DigitY[1][4])) * 2,
+                          ArtFile(QStringLiteral("imgDigit_9"), 2)),
+                 QString());
+        const QImage shot = entry.grab().toImage();
+        QCOMPARE(Mismatch(shot, entry.pctOk->pos() * 2, ArtFile(QStringLiteral("pctOk"), 2)), QString());
+        QTest::keyClick(&entry, 'C');
+        QTest::keyClick(&entry, Qt::Key_Return);
+        QCOMPARE(mdlMain::HighScoreNames[2], QStringLiteral("ABC"));
+        QCOMPARE(mdlMain::NewEntryRow, int16_t(0));
+        QCOMPARE(Mismatch(entry.pctHighScore->backImage().convertToFormat(QImage::Format_RGB32), cell(2, 3),
+                          ArtFile(QStringLiteral("pctAlphabet_3"), 2)),
+                 QString());
+    }
+
+    // A zoom whose window would not fit on the screen is refused and changes nothing.
+    void zoomThatDoesNotFitIsRefused() {
+        zoomTo(3);
+        QVERIFY(!window->ZoomFits(4));
+        QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(Zoom::Factor(), 3);
+        QCOMPARE(window->StoredZoom, int16_t(3));
+        QCOMPARE(window->size(), QSize(656, 364) * 3);
+        QVERIFY(!window->SetZoom(4, true));
+        QVERIFY(!window->SetZoom(0, true));
+        QCOMPARE(Zoom::Factor(), 3);
+    }
+
+    // The zoom is kept in the settings and used at the next start; a zoom for one run
+    // leaves the kept one alone.
+    void zoomIsKeptInTheSettings() {
+        zoomTo(2);
+        window->SaveSettings();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("2"));
+        QVERIFY(window->SetZoom(3, false));
+        window->SaveSettings();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("2"));
+        window.reset();
+        Zoom::SetFactor(1);
+        frmMain again;
+        QCOMPARE(Zoom::Factor(), 2);
+        QCOMPARE(again.size(), QSize(656, 364) * 2);
+        QCOMPARE(again.pctNew->geometry(), QRect(598, 72, 48, 24));
+        QCOMPARE(again.pctNew->QWidget::geometry(), QRect(598 * 2, 72 * 2, 48 * 2, 24 * 2));
+        again.ZoomReset();
+        again.SaveSettings();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("1"));
+    }
+};
+
+int main(int argc, char** argv) {
+    UseLargeOffscreenScreen(ScreenWidth, ScreenHeight);
+    QApplication app(argc, argv);
+    ZoomTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_zoom.moc"
