@@ -9,6 +9,7 @@
 #include "board/BoardModel.h"
 #include "moves/Moves.h"
 #include "moves/Sound.h"
+#include "scores/TableMerge.h"
 
 namespace orbelix {
 
@@ -107,6 +108,13 @@ public:
 
     // Counts the saves, so that a caller can tell the store was written.
     int SaveCount = 0;
+    // What this copy last read from or wrote to the shared settings file: a save writes
+    // an option only when this copy changed it, and merges the table with the file's.
+    struct StoredState {
+        QHash<QString, QString> options;
+        ScoreTable table;
+        int tableResets = 0;
+    } Stored;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
