@@ -38,9 +38,10 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     CreateControls();
     ConnectControls();
     Form_Load();
+    SaveAtExit(true);
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() { SaveAtExit(false); }
 
 void frmMain::CreateControls() {
     const auto add = [this](const QString& name, QRect place, bool visible, bool autoSize,

@@ -124,6 +124,9 @@ private:
     void ConnectControls();
     // Keeps the option buttons' accessible names in step with what they show.
     void DescribeOptions();
+    // While `live`, a program ended by exit() (as Qt does when the X connection breaks)
+    // still saves this window's settings on its way out.
+    void SaveAtExit(bool live);
     BallSprites Sprites() const;
 
     bool inMove_ = false;

@@ -53,6 +53,9 @@ void frmMain::EndGame() {
     Pointer.set(MousePointer::Default);
 
     mdlMain::PlaceScore(Score);
+    // A placed score goes to disk at once, before name entry: a display or session that
+    // dies while the name is typed does not lose the game.
+    if (mdlMain::NewEntryRow != 0) SaveSettings();
     // A close asked for during the pause skips name entry; the placed score is saved.
     if (mdlMain::NewEntryRow != 0 && !closePending_) {
         HideMainScreen();

@@ -1,6 +1,7 @@
 #include "scores/TableMerge.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "scores/StoredText.h"
 #include "scores/mdlMain.h"
@@ -13,7 +14,7 @@ namespace {
 QList<int> Match(const ScoreTable& a, const ScoreTable& b) {
     const qsizetype n = a.size();
     const qsizetype m = b.size();
-    QList<QList<int>> length(n + 1, QList<int>(m + 1, 0));
+    std::vector<std::vector<int>> length(static_cast<size_t>(n + 1), std::vector<int>(static_cast<size_t>(m + 1), 0));
     for (qsizetype i = n - 1; i >= 0; --i)
         for (qsizetype j = m - 1; j >= 0; --j)
             length[i][j] = a[i] == b[j] ? length[i + 1][j + 1] + 1 : std::max(length[i + 1][j], length[i][j + 1]);

@@ -1,6 +1,7 @@
 // The main screen and the screens shown in its place, the options and leaving.
 #include <QApplication>
 #include <QCloseEvent>
+#include <cstdlib>
 
 #include "app/frmMain.h"
 #include "scores/frmHighScore.h"
@@ -121,6 +122,24 @@ void frmMain::RequestClose() {
     close();
 }
 
+namespace {
+frmMain* windowToSaveAtExit = nullptr;
+}  // namespace
+
+void frmMain::SaveAtExit(bool live) {
+    static const bool registered = [] {
+        std::atexit([] {
+            if (windowToSaveAtExit != nullptr) windowToSaveAtExit->SaveSettings();
+        });
+        return true;
+    }();
+    Q_UNUSED(registered);
+    if (live)
+        windowToSaveAtExit = this;
+    else if (windowToSaveAtExit == this)
+        windowToSaveAtExit = nullptr;
+}
+
 void frmMain::closeEvent(QCloseEvent* event) {
     if (inMove_) {
         // Closed during the end-of-game pause: let the move finish, then close.
@@ -131,6 +150,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     if (!closed_) {
         closed_ = true;
         SaveSettings();
+        SaveAtExit(false);
     }
     event->accept();
 }
