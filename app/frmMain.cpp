@@ -182,6 +182,7 @@ void frmMain::Form_Load() {
 
     pctColors[0]->setPicture(pctColors[ColorCount - 5]->picture());
     DescribeOptions();
+    PrepareBleep();
 }
 
 QSize frmMain::OuterSize() const {

@@ -94,6 +94,8 @@ public:
     bool AnyMovesLeft();
     void EndGame();
     void PlayBleep(const QString& fileName, int16_t flags);
+    // Reads the removal sound ahead of the first move, when sound is on.
+    void PrepareBleep();
     bool SoundIsOn() const;
     void LoadSettings();
     void SaveSettings();

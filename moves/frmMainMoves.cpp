@@ -67,14 +67,29 @@ void frmMain::EndGame() {
 
 bool frmMain::SoundIsOn() const { return pctSound->samePicture(pctSoundOn->picture()); }
 
-void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
-    Q_UNUSED(flags);  // always an asynchronous start
-    if (!SoundIsOn()) return;
-    // Beside the program first, as the game ships; else where an installation put it.
+namespace {
+
+// Beside the program first, as the game ships; else where an installation put it.
+std::pair<std::string, std::string> SoundPaths(const QString& fileName) {
     static const std::string programFolder = QCoreApplication::applicationDirPath().toStdString() + '/';
     static const std::string dataFolder = std::string(ORBELIX_DATADIR) + '/';
     const std::string name = fileName.toStdString();
-    Sound.start(programFolder + name, dataFolder + name);
+    return {programFolder + name, dataFolder + name};
+}
+
+}  // namespace
+
+void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
+    Q_UNUSED(flags);  // always an asynchronous start
+    if (!SoundIsOn()) return;
+    const auto [path, alternative] = SoundPaths(fileName);
+    Sound.start(path, alternative);
+}
+
+void frmMain::PrepareBleep() {
+    if (!SoundIsOn()) return;
+    const auto [path, alternative] = SoundPaths(QStringLiteral("Bleep.wav"));
+    Sound.prepare(path, alternative);
 }
 
 }  // namespace orbelix

@@ -105,6 +105,7 @@ void frmMain::pctColors_Click(int16_t index) {
 void frmMain::pctSound_Click() {
     pctSound->setPicture(SoundIsOn() ? pctSoundOff->picture() : pctSoundOn->picture());
     DescribeOptions();
+    PrepareBleep();
 }
 
 void frmMain::pctExit_Click() {
