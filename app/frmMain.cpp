@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "app/Pictures.h"
+#include "screens/Environment.h"
 
 namespace orbelix {
 namespace {
@@ -195,7 +196,7 @@ void frmMain::CentreOnScreen() {
     if (screen == nullptr) return;
     const QRect area = screen->availableGeometry();
     const QSize outer = OuterSize();
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    move(CentredOnScreen(area, outer));
 }
 
 BallSprites frmMain::Sprites() const {

@@ -4,7 +4,7 @@
 
 #include "app/FirstFrameReport.h"
 #include "app/frmMain.h"
-#include "screens/SignalBridge.h"
+#include "screens/Environment.h"
 
 namespace {
 
@@ -45,6 +45,7 @@ int HandleCommandLine(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    orbelix::OpenStandardDescriptors();
     QCoreApplication::setOrganizationName(QStringLiteral("Orbelix"));
     QCoreApplication::setApplicationName(QStringLiteral("Orbelix"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORBELIX_VERSION));
@@ -52,11 +53,15 @@ int main(int argc, char* argv[]) {
 
     // Whole-number scaling only, so the pixel art is enlarged by whole pixels and stays crisp.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    if (const QString problem = orbelix::DisplayProblem(argc, argv); !problem.isEmpty()) {
+        std::fprintf(stderr, "orbelix: %s\n", qPrintable(problem));
+        return 1;
+    }
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.orbelix"));
 
     orbelix::frmMain window;
-    orbelix::SignalBridge signalBridge([&window] { window.RequestClose(); });
+    orbelix::CloseOnSessionSignals(window);
     window.CentreOnScreen();
     orbelix::FirstFrameReport::Watch(&window);
     window.show();
