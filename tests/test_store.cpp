@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "scores/StoredText.h"
 #include "scores/TableMerge.h"
+#include "screens/Environment.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -231,6 +232,21 @@ private slots:
         QVERIFY(written.open(QIODevice::ReadOnly));
         QVERIFY(written.readAll().contains("ColorCount=8"));
         QFile::remove(path);
+    }
+
+    // ---- The window on its screen. ----
+    void windowStaysReachable_data() {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QPoint>("place");
+        QTest::newRow("a large screen: centred") << QRect(0, 0, 1024, 768) << QPoint(184, 202);
+        QTest::newRow("a second screen to the right") << QRect(1920, 0, 1024, 768) << QPoint(2104, 202);
+        QTest::newRow("narrower than the window") << QRect(0, 0, 640, 480) << QPoint(0, 58);
+        QTest::newRow("smaller, with a top panel") << QRect(0, 30, 600, 300) << QPoint(0, 30);
+    }
+    void windowStaysReachable() {
+        QFETCH(QRect, area);
+        QFETCH(QPoint, place);
+        QCOMPARE(CentredOnScreen(area, QSize(656, 364)), place);
     }
 
     void noHomeNoSave() {
