@@ -3,6 +3,7 @@
 
 #include "app/frmMain.h"
 #include "scores/mdlMain.h"
+#include "screens/Environment.h"
 
 namespace orbelix {
 
@@ -11,6 +12,7 @@ bool frmMain::InGroup(int16_t layer, int16_t row, int16_t column) const {
 }
 
 void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
+    ReturnFreedMemorySoon();
     if (Board(column, row, layer) == 0) return;
     inMove_ = true;
     Pointer.set(MousePointer::Hourglass);

@@ -2,7 +2,12 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <malloc.h>
 #include <xcb/xcb.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -55,6 +60,23 @@ void CloseOnSessionSignals(frmMain& window) {
 QPoint CentredOnScreen(const QRect& area, const QSize& outer) {
     return {std::max(area.x(), area.x() + (area.width() - outer.width()) / 2),
             std::max(area.y(), area.y() + (area.height() - outer.height()) / 2)};
+}
+
+void ReturnFreedMemorySoon() {
+    static QTimer* timer = [] {
+        auto* t = new QTimer(QCoreApplication::instance());
+        t->setSingleShot(true);
+        t->setInterval(1000);
+        QObject::connect(t, &QTimer::timeout, [] { malloc_trim(0); });
+        return t;
+    }();
+    // Once a second during a flood, and once when it has passed.
+    static QElapsedTimer sinceTrim;
+    if (!sinceTrim.isValid() || sinceTrim.elapsed() > 1000) {
+        malloc_trim(0);
+        sinceTrim.start();
+    }
+    timer->start();
 }
 
 }  // namespace orbelix

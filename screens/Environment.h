@@ -32,4 +32,9 @@ void CloseOnSessionSignals(frmMain& window);
 // buttons can be reached.
 QPoint CentredOnScreen(const QRect& area, const QSize& outer);
 
+// Hands memory the program has freed back to the system a moment after a burst of
+// input: a flood of clicks queues thousands of events whose memory the allocator would
+// otherwise keep for good. Cheap to call on every click.
+void ReturnFreedMemorySoon();
+
 }  // namespace orbelix
