@@ -22,7 +22,7 @@ constexpr auto Quiet = std::chrono::milliseconds(2000);
 
 // The rates a wave file may claim; a header outside them is refused, not resampled.
 constexpr int LowestRate = 2000;
-constexpr int HighestRate = 384000;
+constexpr int HighestRate = 96000;
 constexpr int MostChannels = 8;
 
 bool IsFile(const std::string& path, struct stat& info) {

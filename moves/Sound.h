@@ -27,7 +27,7 @@ public:
     explicit SoundPlayer(QObject* parent = nullptr);
     ~SoundPlayer() override;
 
-    static constexpr long MaxFileBytes = 4L * 1024 * 1024;
+    static constexpr long MaxFileBytes = 2L * 1024 * 1024;
     static constexpr int MaxSeconds = 10;
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
