@@ -25,9 +25,13 @@ constexpr int LongestWaitMs = 10000;
 // it, or made on another machine) counts as left over once it is this old.
 constexpr qint64 UncheckableLockAgeMs = 1000;
 
-void Say(const QString& line) { std::fprintf(stderr, "orbelix: %s\n", qPrintable(line)); }
+void Say(const QString& line) {
+    std::fprintf(stderr, "orbelix: %s\n", qPrintable(line));
+}
 
-QString SystemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 // ---- Reading the file, bounded in size and kind. ----
 
@@ -62,7 +66,8 @@ FileContents ReadBounded(const QString& path) {
         result.bytes.resize(MaxFileSize + 1);
         qsizetype total = 0;
         while (total < result.bytes.size()) {
-            const ssize_t got = ::read(fd, result.bytes.data() + total, static_cast<size_t>(result.bytes.size() - total));
+            const ssize_t got = ::read(fd, result.bytes.data() + total,
+                                       static_cast<size_t>(result.bytes.size() - total));
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) {
                 result.kind = Kind::Unreadable;
@@ -97,9 +102,11 @@ void SetAside(const QString& path, const QString& why) {
     const QString aside = target + QStringLiteral(".too-large");
     QFile::remove(aside);
     if (QFile::rename(target, aside))
-        Say(QStringLiteral("settings file %1 is %2; moved to %3, starting from defaults").arg(path, why, aside));
+        Say(QStringLiteral("settings file %1 is %2; moved to %3, starting from defaults")
+                .arg(path, why, aside));
     else
-        Say(QStringLiteral("settings file %1 is %2 and could not be moved aside; it is ignored").arg(path, why));
+        Say(QStringLiteral("settings file %1 is %2 and could not be moved aside; it is ignored")
+                .arg(path, why));
 }
 
 QHash<QString, QString> ToHash(const Entries& entries) {
@@ -130,8 +137,10 @@ bool Acquire(QLockFile& lock, const QString& lockPath, QString& problem) {
         const bool checkable = known && (host.isEmpty() || host == QSysInfo::machineHostName());
         if (!checkable) {
             const QDateTime made = QFileInfo(lockPath).lastModified();
-            const qint64 age = made.isValid() ? made.msecsTo(QDateTime::currentDateTime()) : UncheckableLockAgeMs + 1;
-            if (age > UncheckableLockAgeMs || age < -UncheckableLockAgeMs) lock.removeStaleLockFile();
+            const qint64 age = made.isValid() ? made.msecsTo(QDateTime::currentDateTime())
+                                              : UncheckableLockAgeMs + 1;
+            if (age > UncheckableLockAgeMs || age < -UncheckableLockAgeMs)
+                lock.removeStaleLockFile();
         }
         if (waited.elapsed() > LongestWaitMs) {
             problem = QStringLiteral("another copy of the game holds %1").arg(lockPath);
@@ -161,28 +170,55 @@ QString Unescape(QStringView raw) {
             const QChar next = raw[++i];
             char16_t value = next.unicode();
             switch (next.unicode()) {
-                case 'a': value = '\a'; break;
-                case 'b': value = '\b'; break;
-                case 'f': value = '\f'; break;
-                case 'n': value = '\n'; break;
-                case 'r': value = '\r'; break;
-                case 't': value = '\t'; break;
-                case 'v': value = '\v'; break;
+                case 'a':
+                    value = '\a';
+                    break;
+                case 'b':
+                    value = '\b';
+                    break;
+                case 'f':
+                    value = '\f';
+                    break;
+                case 'n':
+                    value = '\n';
+                    break;
+                case 'r':
+                    value = '\r';
+                    break;
+                case 't':
+                    value = '\t';
+                    break;
+                case 'v':
+                    value = '\v';
+                    break;
                 case 'x': {
                     uint32_t code = 0;
-                    while (i + 1 < raw.size() && isxdigit(raw[i + 1].unicode()) && raw[i + 1].unicode() < 128)
-                        code = (code << 4 | static_cast<uint32_t>(QString(raw[++i]).toUInt(nullptr, 16))) & 0xFFFF;
+                    while (i + 1 < raw.size() && isxdigit(raw[i + 1].unicode()) &&
+                           raw[i + 1].unicode() < 128)
+                        code = (code << 4 |
+                                static_cast<uint32_t>(QString(raw[++i]).toUInt(nullptr, 16))) &
+                               0xFFFF;
                     value = static_cast<char16_t>(code);
                     break;
                 }
-                case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': {
+                case '0':
+                case '1':
+                case '2':
+                case '3':
+                case '4':
+                case '5':
+                case '6':
+                case '7': {
                     uint32_t code = static_cast<uint32_t>(next.unicode() - '0');
-                    while (i + 1 < raw.size() && raw[i + 1] >= QLatin1Char('0') && raw[i + 1] <= QLatin1Char('7'))
-                        code = (code << 3 | static_cast<uint32_t>(raw[++i].unicode() - '0')) & 0xFFFF;
+                    while (i + 1 < raw.size() && raw[i + 1] >= QLatin1Char('0') &&
+                           raw[i + 1] <= QLatin1Char('7'))
+                        code =
+                            (code << 3 | static_cast<uint32_t>(raw[++i].unicode() - '0')) & 0xFFFF;
                     value = static_cast<char16_t>(code);
                     break;
                 }
-                default: break;
+                default:
+                    break;
             }
             out.append(QChar(value));
             quoted.append(true);
@@ -275,7 +311,9 @@ Entries ParseIni(const QByteArray& text) {
     bool inSection = false;
     for (const QByteArray& rawLine : text.split('\n')) {
         const QString line = QString::fromUtf8(rawLine).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#'))) continue;
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
+            line.startsWith(QLatin1Char('#')))
+            continue;
         if (line.startsWith(QLatin1Char('['))) {
             inSection = line == QStringLiteral("[%1]").arg(QLatin1String(Section));
             continue;
@@ -284,7 +322,8 @@ Entries ParseIni(const QByteArray& text) {
         if (!inSection || eq <= 0) continue;
         const QString key = line.left(eq).trimmed();
         const QString value = FromTyped(Unescape(QStringView(line).mid(eq + 1)));
-        const auto same = std::find_if(entries.begin(), entries.end(), [&key](const auto& e) { return e.first == key; });
+        const auto same = std::find_if(entries.begin(), entries.end(),
+                                       [&key](const auto& e) { return e.first == key; });
         if (same != entries.end())
             same->second = value;
         else
@@ -295,7 +334,8 @@ Entries ParseIni(const QByteArray& text) {
 
 QByteArray FormatIni(const Entries& entries) {
     QString text = QStringLiteral("[%1]\n").arg(QLatin1String(Section));
-    for (const auto& [key, value] : entries) text += key + QLatin1Char('=') + Escape(value) + QLatin1Char('\n');
+    for (const auto& [key, value] : entries)
+        text += key + QLatin1Char('=') + Escape(value) + QLatin1Char('\n');
     return text.toUtf8();
 }
 
@@ -311,12 +351,17 @@ QHash<QString, QString> Load() {
     if (path.isEmpty()) return {};
     const FileContents file = ReadBounded(path);
     switch (file.kind) {
-        case Kind::Regular: return ToHash(ParseIni(file.bytes));
-        case Kind::Missing: break;
-        case Kind::TooLarge: SetAside(path, file.problem); break;
+        case Kind::Regular:
+            return ToHash(ParseIni(file.bytes));
+        case Kind::Missing:
+            break;
+        case Kind::TooLarge:
+            SetAside(path, file.problem);
+            break;
         case Kind::Special:
         case Kind::Unreadable:
-            Say(QStringLiteral("settings file %1 cannot be read (%2); starting from defaults").arg(path, file.problem));
+            Say(QStringLiteral("settings file %1 cannot be read (%2); starting from defaults")
+                    .arg(path, file.problem));
             break;
     }
     return {};
@@ -325,7 +370,8 @@ QHash<QString, QString> Load() {
 bool Update(const Merge& merge) {
     const QString path = Path();
     if (path.isEmpty()) {
-        Say(QStringLiteral("settings not saved: HOME is not set, so there is no folder to keep them in"));
+        Say(QStringLiteral(
+            "settings not saved: HOME is not set, so there is no folder to keep them in"));
         return false;
     }
     const auto fail = [&path](const QString& problem) {
@@ -336,7 +382,8 @@ bool Update(const Merge& merge) {
     // The folder of the path holds the lock; the folder of a link's target gets the data.
     const QString target = FinalTarget(path);
     for (const QString& folder : {QFileInfo(path).absolutePath(), QFileInfo(target).absolutePath()})
-        if (!QDir().mkpath(folder)) return fail(QStringLiteral("cannot make the folder %1").arg(folder));
+        if (!QDir().mkpath(folder))
+            return fail(QStringLiteral("cannot make the folder %1").arg(folder));
 
     const QString lockPath = path + QStringLiteral(".lock");
     QLockFile lock(lockPath);
@@ -346,13 +393,15 @@ bool Update(const Merge& merge) {
     FileContents file = ReadBounded(target);
     switch (file.kind) {
         case Kind::Regular:
-        case Kind::Missing: break;
+        case Kind::Missing:
+            break;
         case Kind::TooLarge:
             SetAside(path, file.problem);
             file = FileContents{};
             break;
         case Kind::Special:
-        case Kind::Unreadable: return fail(file.problem);
+        case Kind::Unreadable:
+            return fail(file.problem);
     }
     struct stat info {};
     if (::lstat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode))
@@ -361,7 +410,8 @@ bool Update(const Merge& merge) {
     Entries entries = ParseIni(file.bytes);
     const Entries changes = merge(ToHash(entries));
     for (const auto& [key, text] : changes) {
-        const auto same = std::find_if(entries.begin(), entries.end(), [&key](const auto& e) { return e.first == key; });
+        const auto same = std::find_if(entries.begin(), entries.end(),
+                                       [&key](const auto& e) { return e.first == key; });
         if (same != entries.end())
             same->second = text;
         else

@@ -14,10 +14,12 @@ namespace {
 QList<int> Match(const ScoreTable& a, const ScoreTable& b) {
     const qsizetype n = a.size();
     const qsizetype m = b.size();
-    std::vector<std::vector<int>> length(static_cast<size_t>(n + 1), std::vector<int>(static_cast<size_t>(m + 1), 0));
+    std::vector<std::vector<int>> length(static_cast<size_t>(n + 1),
+                                         std::vector<int>(static_cast<size_t>(m + 1), 0));
     for (qsizetype i = n - 1; i >= 0; --i)
         for (qsizetype j = m - 1; j >= 0; --j)
-            length[i][j] = a[i] == b[j] ? length[i + 1][j + 1] + 1 : std::max(length[i + 1][j], length[i][j + 1]);
+            length[i][j] = a[i] == b[j] ? length[i + 1][j + 1] + 1
+                                        : std::max(length[i + 1][j], length[i][j + 1]);
     QList<int> matched(n, -1);
     for (qsizetype i = 0, j = 0; i < n && j < m;) {
         if (a[i] == b[j]) {
@@ -44,12 +46,13 @@ ScoreTable TableFromKeys(const QHash<QString, QString>& keys) {
     ScoreTable table;
     for (int n = 1; n <= mdlMain::TableRows; ++n)
         table.append({keys.value(QStringLiteral("HighScoreName%1").arg(n)),
-                      ReadStoredScore(keys.value(QStringLiteral("HighScore%1").arg(n), QStringLiteral("0")))});
+                      ReadStoredScore(
+                          keys.value(QStringLiteral("HighScore%1").arg(n), QStringLiteral("0")))});
     return table;
 }
 
-MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const ScoreTable& disk, bool reset,
-                        int16_t ourNewEntryRow) {
+MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const ScoreTable& disk,
+                        bool reset, int16_t ourNewEntryRow) {
     const ScoreTable empty(mdlMain::TableRows);
     const QList<int> baseOnDisk = Match(base, disk);
     // What this copy's table grew from: the base, or an empty table after a reset.
@@ -76,7 +79,8 @@ MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const Sc
         int renamedTo = -1;
         if (!reset)
             for (qsizetype j = 0; j < ours.size() && renamedTo < 0; ++j)
-                if (!oursKept[j] && !renameUsed[j] && ours[j].score == base[i].score) renamedTo = static_cast<int>(j);
+                if (!oursKept[j] && !renameUsed[j] && ours[j].score == base[i].score)
+                    renamedTo = static_cast<int>(j);
         if (renamedTo >= 0 && onDisk >= 0) {
             renameUsed[renamedTo] = true;
             rows[onDisk] = {ours[renamedTo], renamedTo + 1};
@@ -101,7 +105,8 @@ MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const Sc
     MergedTable merged;
     for (qsizetype k = 0; k < mdlMain::TableRows; ++k) {
         merged.table.append(kept[k].entry);
-        if (ourNewEntryRow != 0 && kept[k].ourRow == ourNewEntryRow) merged.newEntryRow = static_cast<int16_t>(k + 1);
+        if (ourNewEntryRow != 0 && kept[k].ourRow == ourNewEntryRow)
+            merged.newEntryRow = static_cast<int16_t>(k + 1);
     }
     return merged;
 }

@@ -32,7 +32,7 @@ struct MergedTable {
 // by pushing them out), with this copy's new entries placed by the insertion rule (a
 // new entry goes above the equal ones) and its renamed entries changed where they are.
 // `ourNewEntryRow` is the row of `ours` awaiting a name (0 for none).
-MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const ScoreTable& disk, bool reset,
-                        int16_t ourNewEntryRow);
+MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const ScoreTable& disk,
+                        bool reset, int16_t ourNewEntryRow);
 
 }  // namespace orbelix

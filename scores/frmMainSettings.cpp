@@ -8,8 +8,12 @@
 namespace orbelix {
 namespace {
 
-QString NameKey(int n) { return QStringLiteral("HighScoreName%1").arg(n); }
-QString ScoreKey(int n) { return QStringLiteral("HighScore%1").arg(n); }
+QString NameKey(int n) {
+    return QStringLiteral("HighScoreName%1").arg(n);
+}
+QString ScoreKey(int n) {
+    return QStringLiteral("HighScore%1").arg(n);
+}
 
 // The options as this copy would store them now, one key each. An option is written
 // only when its text differs from what this copy last read or wrote, so a copy that
@@ -23,7 +27,8 @@ SettingsFile::Entries Options(const frmMain& window) {
 
 ScoreTable TableInMemory() {
     ScoreTable table;
-    for (int n = 1; n <= mdlMain::TableRows; ++n) table.append({mdlMain::HighScoreNames[n], mdlMain::HighScores[n]});
+    for (int n = 1; n <= mdlMain::TableRows; ++n)
+        table.append({mdlMain::HighScoreNames[n], mdlMain::HighScores[n]});
     return table;
 }
 
@@ -57,9 +62,10 @@ void frmMain::SaveSettings() {
     const bool saved = SettingsFile::Update([&](const QHash<QString, QString>& onDisk) {
         SettingsFile::Entries entries;
         for (const auto& [key, text] : options)
-            if (text != Stored.options.value(key) || !onDisk.contains(key)) entries.append({key, text});
-        merged = MergeTables(Stored.table, ours, TableFromKeys(onDisk), mdlMain::TableResets != Stored.tableResets,
-                             mdlMain::NewEntryRow);
+            if (text != Stored.options.value(key) || !onDisk.contains(key))
+                entries.append({key, text});
+        merged = MergeTables(Stored.table, ours, TableFromKeys(onDisk),
+                             mdlMain::TableResets != Stored.tableResets, mdlMain::NewEntryRow);
         for (int n = 1; n <= mdlMain::TableRows; ++n) {
             entries.append({NameKey(n), merged.table[n - 1].name});
             entries.append({ScoreKey(n), WriteStoredScore(merged.table[n - 1].score)});

@@ -1,14 +1,13 @@
 #include "screens/Environment.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 #include <malloc.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -34,13 +33,16 @@ QString DisplayProblem(int argc, char* argv[]) {
     QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        for (const char* answersAlone : {"-h", "--help", "-help", "--help-all", "-v", "--version", "-version"})
+        for (const char* answersAlone :
+             {"-h", "--help", "-help", "--help-all", "-v", "--version", "-version"})
             if (std::strcmp(arg, answersAlone) == 0) return QString();
-        if ((std::strcmp(arg, "-platform") == 0 || std::strcmp(arg, "--platform") == 0) && i + 1 < argc)
+        if ((std::strcmp(arg, "-platform") == 0 || std::strcmp(arg, "--platform") == 0) &&
+            i + 1 < argc)
             platform = QString::fromLocal8Bit(argv[i + 1]);
     }
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb"))) return QString();
-    if (platform.isEmpty() && qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") &&
+    if (platform.isEmpty() &&
+        qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") &&
         qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
         return QString();
 

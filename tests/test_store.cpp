@@ -1,8 +1,9 @@
 // The settings file shared by several copies of the game: merging the table and the
 // options, the INI text, and files that are not what they should be.
-#include <QSettings>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+
+#include <QSettings>
 
 #include "TestSupport.h"
 #include "scores/StoredText.h"
@@ -20,7 +21,8 @@ ScoreTable T(const QString& text) {
     ScoreTable table;
     for (const QString& item : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         qsizetype digit = 0;
-        while (digit < item.size() && !item[digit].isDigit() && item[digit] != QLatin1Char('-')) ++digit;
+        while (digit < item.size() && !item[digit].isDigit() && item[digit] != QLatin1Char('-'))
+            ++digit;
         const QString name = item.left(digit);
         table.append({name == QLatin1String("_") ? QString() : name, item.mid(digit).toInt()});
     }
@@ -30,7 +32,8 @@ ScoreTable T(const QString& text) {
 
 QString Show(const ScoreTable& table) {
     QStringList items;
-    for (const TableEntry& e : table) items << (e.name.isEmpty() ? QStringLiteral("_") : e.name) + QString::number(e.score);
+    for (const TableEntry& e : table)
+        items << (e.name.isEmpty() ? QStringLiteral("_") : e.name) + QString::number(e.score);
     return items.join(QLatin1Char(' '));
 }
 
@@ -41,7 +44,7 @@ Q_DECLARE_METATYPE(ScoreTable)
 class StoreTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() {
         UsePrivateSettings();
         mdlMain::MillisecondsPerSecond = 0;
@@ -61,25 +64,30 @@ private slots:
         QTest::newRow("both played: both entries, by score")
             << T("") << T("A502") << T("B516") << false << 0 << T("B516 A502") << 0;
         QTest::newRow("ours lower than the other's")
-            << T("C600") << T("C600 A100") << T("C600 B516") << false << 0 << T("C600 B516 A100") << 0;
+            << T("C600") << T("C600 A100") << T("C600 B516") << false << 0 << T("C600 B516 A100")
+            << 0;
         QTest::newRow("a new entry goes above an equal one on disk")
             << T("") << T("_500") << T("B500") << false << 1 << T("_500 B500") << 1;
         QTest::newRow("ties among our own keep their order")
             << T("") << T("A500 C500") << T("B500") << false << 0 << T("A500 C500 B500") << 0;
         QTest::newRow("the row awaiting a name follows its entry")
-            << T("Z900") << T("Z900 _300") << T("Z900 Y800 X700") << false << 2 << T("Z900 Y800 X700 _300") << 4;
+            << T("Z900") << T("Z900 _300") << T("Z900 Y800 X700") << false << 2
+            << T("Z900 Y800 X700 _300") << 4;
         QTest::newRow("a name typed after the placement was saved")
-            << T("Y800 _500") << T("Y800 BOB500") << T("Y800 X600 _500") << false << 0 << T("Y800 X600 BOB500") << 0;
+            << T("Y800 _500") << T("Y800 BOB500") << T("Y800 X600 _500") << false << 0
+            << T("Y800 X600 BOB500") << 0;
         QTest::newRow("a name typed when another equal entry came above")
             << T("_500") << T("BOB500") << T("X500 _500") << false << 0 << T("X500 BOB500") << 0;
         QTest::newRow("no entry twice when both hold it")
             << T("A9 B8 C7") << T("A9 B8 C7") << T("A9 B8 C7") << false << 0 << T("A9 B8 C7") << 0;
         QTest::newRow("a full table: the lowest drop out")
             << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 A1") << T("A10 A9 A8 A7 A6 N5 A5 A4 A3 A2")
-            << T("A10 A9 M9 A8 A7 A6 A5 A4 A3 A2") << false << 0 << T("A10 A9 M9 A8 A7 A6 N5 A5 A4 A3") << 0;
+            << T("A10 A9 M9 A8 A7 A6 A5 A4 A3 A2") << false << 0
+            << T("A10 A9 M9 A8 A7 A6 N5 A5 A4 A3") << 0;
         QTest::newRow("a score below a full table takes no row")
             << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 A1") << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 A1")
-            << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 M2") << false << 0 << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 M2") << 0;
+            << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 M2") << false << 0
+            << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 M2") << 0;
         QTest::newRow("a reset empties what this copy saw, not what it never saw")
             << T("A9 B8") << T("") << T("A9 X8 B8") << true << 0 << T("X8") << 0;
         QTest::newRow("a reset then a new game")
@@ -95,7 +103,8 @@ private slots:
         QFETCH(int, ourNewRow);
         QFETCH(ScoreTable, merged);
         QFETCH(int, mergedNewRow);
-        const MergedTable result = MergeTables(base, ours, disk, reset, static_cast<int16_t>(ourNewRow));
+        const MergedTable result =
+            MergeTables(base, ours, disk, reset, static_cast<int16_t>(ourNewRow));
         QCOMPARE(Show(result.table), Show(merged));
         QCOMPARE(int(result.newEntryRow), mergedNewRow);
     }
@@ -103,8 +112,11 @@ private slots:
     // ---- The INI text, as QSettings reads and writes it. ----
     void iniTextIsQSettingsText_data() {
         QTest::addColumn<QString>("value");
-        for (const char* value : {"", "0", " 1520", "-5", "ANN", "a,b", "x;y", "k=v", "quote\"d", "back\\slash",
-                                  "@at", "tab\tand\nline", "\x01" "2", "  both  ", "\xc3\xa9t\xc3\xa9"})
+        for (const char* value : {"", "0", " 1520", "-5", "ANN", "a,b", "x;y", "k=v", "quote\"d",
+                                  "back\\slash", "@at", "tab\tand\nline",
+                                  "\x01"
+                                  "2",
+                                  "  both  ", "\xc3\xa9t\xc3\xa9"})
             QTest::newRow(value) << QString::fromUtf8(value);
     }
     void iniTextIsQSettingsText() {
@@ -116,7 +128,9 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(SettingsFile::FormatIni({{QStringLiteral("Key"), value}}));
         }
-        QCOMPARE(QSettings(path, QSettings::IniFormat).value(QStringLiteral("Settings/Key")).toString(), value);
+        QCOMPARE(
+            QSettings(path, QSettings::IniFormat).value(QStringLiteral("Settings/Key")).toString(),
+            value);
         const QString other = dir.filePath(QStringLiteral("b.ini"));
         {
             QSettings settings(other, QSettings::IniFormat);
@@ -183,7 +197,10 @@ private slots:
             QVERIFY(!SettingsFile::Update([](const auto&) { return SettingsFile::Entries{}; }));
         }
         struct stat info {};
-        QCOMPARE(::lstat(QFile::encodeName(kind == QLatin1String("device") ? device : path).constData(), &info), 0);
+        QCOMPARE(
+            ::lstat(QFile::encodeName(kind == QLatin1String("device") ? device : path).constData(),
+                    &info),
+            0);
         QVERIFY(kind != QLatin1String("FIFO") || S_ISFIFO(info.st_mode));
         QVERIFY(kind != QLatin1String("folder") || S_ISDIR(info.st_mode));
         QVERIFY(kind != QLatin1String("device") || S_ISCHR(info.st_mode));
@@ -220,9 +237,12 @@ private slots:
     void linksAreWrittenThrough() {
         QFETCH(bool, targetFolderExists);
         QTemporaryDir dotfiles;
-        const QString target = dotfiles.filePath(targetFolderExists ? QStringLiteral("Orbelix.ini")
-                                                                    : QStringLiteral("missing/deeper/Orbelix.ini"));
-        if (targetFolderExists) QVERIFY(SettingsFile::FormatIni({}).size() > 0 && QFile(target).open(QIODevice::WriteOnly));
+        const QString target =
+            dotfiles.filePath(targetFolderExists ? QStringLiteral("Orbelix.ini")
+                                                 : QStringLiteral("missing/deeper/Orbelix.ini"));
+        if (targetFolderExists)
+            QVERIFY(SettingsFile::FormatIni({}).size() > 0 &&
+                    QFile(target).open(QIODevice::WriteOnly));
         const QString path = SettingsFile::Path();
         QDir().mkpath(QFileInfo(path).path());
         QVERIFY(QFile::link(target, path));
@@ -239,7 +259,8 @@ private slots:
         QTest::addColumn<QRect>("area");
         QTest::addColumn<QPoint>("place");
         QTest::newRow("a large screen: centred") << QRect(0, 0, 1024, 768) << QPoint(184, 202);
-        QTest::newRow("a second screen to the right") << QRect(1920, 0, 1024, 768) << QPoint(2104, 202);
+        QTest::newRow("a second screen to the right")
+            << QRect(1920, 0, 1024, 768) << QPoint(2104, 202);
         QTest::newRow("narrower than the window") << QRect(0, 0, 640, 480) << QPoint(0, 58);
         QTest::newRow("smaller, with a top panel") << QRect(0, 30, 600, 300) << QPoint(0, 30);
     }
@@ -254,7 +275,8 @@ private slots:
         const QByteArray home = qgetenv("HOME");
         qunsetenv("XDG_CONFIG_HOME");
         qunsetenv("HOME");
-        const bool saved = SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}});
+        const bool saved =
+            SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}});
         const QString path = SettingsFile::Path();
         qputenv("XDG_CONFIG_HOME", config);
         qputenv("HOME", home);
