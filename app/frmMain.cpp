@@ -12,6 +12,7 @@
 #include "app/Pictures.h"
 #include "app/Zoom.h"
 #include "scores/frmHighScore.h"
+#include "screens/Environment.h"
 
 namespace orbelix {
 namespace {
@@ -43,9 +44,10 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     CreateControls();
     ConnectControls();
     Form_Load();
+    SaveAtExit(true);
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() { SaveAtExit(false); }
 
 void frmMain::CreateControls() {
     const auto add = [this](const QString& name, QRect place, bool visible, bool autoSize,
@@ -192,6 +194,7 @@ void frmMain::Form_Load() {
 
     pctColors[0]->setPicture(pctColors[ColorCount - 5]->picture());
     DescribeOptions();
+    PrepareBleep();
 }
 
 std::optional<QMargins> frmMain::AssumedFrame;
@@ -228,9 +231,8 @@ void frmMain::CentreOnScreen() {
     const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
     const QRect area = screen->availableGeometry();
-    const QSize outer = size().grownBy(FrameMargins());
     // A window's place is the top-left corner of its frame.
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    move(CentredOnScreen(area, size().grownBy(FrameMargins())));
     centredOnScreen_ = !frameGiven_;
 }
 

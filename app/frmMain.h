@@ -14,6 +14,7 @@
 #include "board/BoardModel.h"
 #include "moves/Moves.h"
 #include "moves/Sound.h"
+#include "scores/TableMerge.h"
 
 namespace orbelix {
 
@@ -101,7 +102,6 @@ public:
     bool UndoAvailable = false;
     // The zoom kept in the settings (the one in use may differ for one run).
     int16_t StoredZoom = 1;
-    bool ZoomInStore = false;
 
     UniformRandom Random;
     MousePointer Pointer;
@@ -120,6 +120,8 @@ public:
     bool AnyMovesLeft();
     void EndGame();
     void PlayBleep(const QString& fileName, int16_t flags);
+    // Reads the removal sound ahead of the first move, when sound is on.
+    void PrepareBleep();
     bool SoundIsOn() const;
     void LoadSettings();
     void SaveSettings();
@@ -134,6 +136,13 @@ public:
 
     // Counts the saves, so that a caller can tell the store was written.
     int SaveCount = 0;
+    // What this copy last read from or wrote to the shared settings file: a save writes
+    // an option only when this copy changed it, and merges the table with the file's.
+    struct StoredState {
+        QHash<QString, QString> options;
+        ScoreTable table;
+        int tableResets = 0;
+    } Stored;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -144,6 +153,9 @@ private:
     void ConnectControls();
     // Keeps the option buttons' accessible names in step with what they show.
     void DescribeOptions();
+    // While `live`, a program ended by exit() (as Qt does when the X connection breaks)
+    // still saves this window's settings on its way out.
+    void SaveAtExit(bool live);
     BallSprites Sprites() const;
     // When the frame turns out other than the one the places were computed with: centres
     // the title, help and about pictures again, and the window too until it was first framed.

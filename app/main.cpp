@@ -4,7 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/FirstFrameReport.h"
 #include "app/frmMain.h"
-#include "screens/SignalBridge.h"
+#include "screens/Environment.h"
 
 namespace {
 
@@ -17,6 +17,7 @@ QStringList ArgumentsOf(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    orbelix::OpenStandardDescriptors();
     QCoreApplication::setOrganizationName(QStringLiteral("Orbelix"));
     QCoreApplication::setApplicationName(QStringLiteral("Orbelix"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORBELIX_VERSION));
@@ -26,6 +27,10 @@ int main(int argc, char* argv[]) {
 
     // Whole-number scaling only, so the pixel art is enlarged by whole pixels and stays crisp.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    if (const QString problem = orbelix::DisplayProblem(argc, argv); !problem.isEmpty()) {
+        std::fprintf(stderr, "orbelix: %s\n", qPrintable(problem));
+        return 1;
+    }
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.orbelix"));
     // The game's own options, from what QApplication left of the command line.
@@ -36,7 +41,7 @@ int main(int argc, char* argv[]) {
     orbelix::frmMain window;
     if (options.zoom != 0 && !window.SetZoom(options.zoom, false))
         std::fprintf(stderr, "orbelix: at zoom %d the window would not fit on the screen\n", options.zoom);
-    orbelix::SignalBridge signalBridge([&window] { window.RequestClose(); });
+    orbelix::CloseOnSessionSignals(window);
     window.CentreOnScreen();
     orbelix::FirstFrameReport::Watch(&window);
     window.show();

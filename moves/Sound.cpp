@@ -1,10 +1,14 @@
 #include "moves/Sound.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace orbelix {
@@ -16,8 +20,46 @@ constexpr SDL_AudioFormat SampleFormat = AUDIO_S16SYS;
 constexpr int Channels = 1;
 constexpr auto Quiet = std::chrono::milliseconds(2000);
 
+// The rates a wave file may claim; a header outside them is refused, not resampled.
+constexpr int LowestRate = 2000;
+constexpr int HighestRate = 96000;
+constexpr int MostChannels = 8;
+
 bool IsFile(const std::string& path, struct stat& info) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+}
+
+// The whole file, if it is a regular file of at most `limit` bytes. Opened without
+// blocking, so a FIFO in its place cannot hang the game.
+bool ReadSmallFile(const std::string& path, long limit, std::vector<uint8_t>& bytes, std::string& refusal) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        refusal = std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        refusal = "not a regular file";
+    } else if (info.st_size > limit) {
+        refusal = "larger than " + std::to_string(limit) + " bytes";
+    } else {
+        bytes.resize(static_cast<size_t>(info.st_size));
+        size_t total = 0;
+        while (total < bytes.size()) {
+            const ssize_t got = ::read(fd, bytes.data() + total, bytes.size() - total);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            total += static_cast<size_t>(got);
+        }
+        bytes.resize(total);
+    }
+    ::close(fd);
+    return refusal.empty();
 }
 
 }  // namespace
@@ -106,8 +148,10 @@ void SoundPlayer::start(const std::string& path, const std::string& alternative)
     if (!quietTimer_.isActive()) quietTimer_.start(static_cast<int>(Quiet.count()));
 }
 
+void SoundPlayer::prepare(const std::string& path, const std::string& alternative) { samplesFor(path, alternative); }
+
 SoundPlayer::Samples SoundPlayer::samplesFor(const std::string& path, const std::string& alternative) {
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = clock_();
     if (looked_ && path == lookedFor_ && now - lastLook_ < recheck_) return looked_;
     lookedFor_ = path;
     lastLook_ = now;
@@ -121,6 +165,11 @@ SoundPlayer::Samples SoundPlayer::lookAt(const std::string& path, const std::str
     if (!IsFile(path, info)) {
         found = &alternative;
         if (!IsFile(alternative, info)) {
+            // Something that is there but is no regular file (a FIFO, a folder, a device)
+            // is refused; nothing there at all is the ordinary case of a missing sound.
+            const std::string& there = Exists(path) ? path : alternative;
+            lastRefusal_ = Exists(there) ? there + ": not a regular file" : std::string();
+            tellRefusal();
             lastWasFallback_ = true;
             return fallback_;
         }
@@ -130,17 +179,48 @@ SoundPlayer::Samples SoundPlayer::lookAt(const std::string& path, const std::str
         cachedPath_ = *found;
         cachedModified_ = modified;
         cachedSize_ = info.st_size;
-        cached_ = Decode(*found);
+        std::string refusal;
+        cached_ = Decode(*found, refusal);
+        cachedRefusal_ = cached_ ? std::string() : *found + ": " + refusal;
     }
+    lastRefusal_ = cachedRefusal_;
+    tellRefusal();
     lastWasFallback_ = !cached_;
     return cached_ ? cached_ : fallback_;
 }
 
-SoundPlayer::Samples SoundPlayer::Decode(const std::string& path) {
+void SoundPlayer::tellRefusal() {
+    if (lastRefusal_.empty() || lastRefusal_ == toldRefusal_) return;
+    toldRefusal_ = lastRefusal_;
+    std::fprintf(stderr, "orbelix: sound file %s; playing the built-in sound\n", lastRefusal_.c_str());
+}
+
+SoundPlayer::Samples SoundPlayer::Decode(const std::string& path, std::string& refusal) {
+    std::vector<uint8_t> file;
+    if (!ReadSmallFile(path, MaxFileBytes, file, refusal)) return nullptr;
     SDL_AudioSpec spec{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    if (SDL_LoadWAV(path.c_str(), &spec, &buffer, &length) == nullptr) return nullptr;
+    SDL_RWops* stream = SDL_RWFromConstMem(file.data(), static_cast<int>(file.size()));
+    if (stream == nullptr || SDL_LoadWAV_RW(stream, 1, &spec, &buffer, &length) == nullptr) {
+        refusal = std::string("not a wave file SDL can read (") + SDL_GetError() + ")";
+        return nullptr;
+    }
+    // The header decides how large the converted sound grows: refuse absurd ones and
+    // anything longer than a bleep, before converting.
+    const int frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
+    if (spec.freq < LowestRate || spec.freq > HighestRate || spec.channels < 1 || spec.channels > MostChannels ||
+        frameBytes <= 0) {
+        refusal = "has an unplayable header (" + std::to_string(spec.freq) + " Hz, " +
+                  std::to_string(spec.channels) + " channels)";
+        SDL_FreeWAV(buffer);
+        return nullptr;
+    }
+    if (length / static_cast<Uint32>(frameBytes) > static_cast<Uint32>(MaxSeconds) * static_cast<Uint32>(spec.freq)) {
+        refusal = "is longer than " + std::to_string(MaxSeconds) + " s";
+        SDL_FreeWAV(buffer);
+        return nullptr;
+    }
 
     Samples result;
     SDL_AudioCVT cvt{};
@@ -160,6 +240,7 @@ SoundPlayer::Samples SoundPlayer::Decode(const std::string& path) {
         }
     }
     SDL_FreeWAV(buffer);
+    if (!result) refusal = "could not be converted";
     return result;
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/frmMain.h"
 #include "scores/mdlMain.h"
+#include "screens/Environment.h"
 
 namespace orbelix {
 
@@ -11,6 +12,7 @@ bool frmMain::InGroup(int16_t layer, int16_t row, int16_t column) const {
 }
 
 void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
+    ReturnFreedMemorySoon();
     if (Board(column, row, layer) == 0) return;
     inMove_ = true;
     Pointer.set(MousePointer::Hourglass);
@@ -53,6 +55,9 @@ void frmMain::EndGame() {
     Pointer.set(MousePointer::Default);
 
     mdlMain::PlaceScore(Score);
+    // A placed score goes to disk at once, before name entry: a display or session that
+    // dies while the name is typed does not lose the game.
+    if (mdlMain::NewEntryRow != 0) SaveSettings();
     // A close asked for during the pause skips name entry; the placed score is saved.
     if (mdlMain::NewEntryRow != 0 && !closePending_) {
         HideMainScreen();
@@ -64,14 +69,29 @@ void frmMain::EndGame() {
 
 bool frmMain::SoundIsOn() const { return pctSound->samePicture(pctSoundOn->picture()); }
 
-void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
-    Q_UNUSED(flags);  // always an asynchronous start
-    if (!SoundIsOn()) return;
-    // Beside the program first, as the game ships; else where an installation put it.
+namespace {
+
+// Beside the program first, as the game ships; else where an installation put it.
+std::pair<std::string, std::string> SoundPaths(const QString& fileName) {
     static const std::string programFolder = QCoreApplication::applicationDirPath().toStdString() + '/';
     static const std::string dataFolder = programFolder + ORBELIX_DATADIR + '/';
     const std::string name = fileName.toStdString();
-    Sound.start(programFolder + name, dataFolder + name);
+    return {programFolder + name, dataFolder + name};
+}
+
+}  // namespace
+
+void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
+    Q_UNUSED(flags);  // always an asynchronous start
+    if (!SoundIsOn()) return;
+    const auto [path, alternative] = SoundPaths(fileName);
+    Sound.start(path, alternative);
+}
+
+void frmMain::PrepareBleep() {
+    if (!SoundIsOn()) return;
+    const auto [path, alternative] = SoundPaths(QStringLiteral("Bleep.wav"));
+    Sound.prepare(path, alternative);
 }
 
 }  // namespace orbelix

@@ -1,52 +1,428 @@
 #include "scores/SettingsFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLockFile>
-#include <QSettings>
-#include <QStringList>
-#include <chrono>
+#include <QSaveFile>
+#include <QSysInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace orbelix::SettingsFile {
 namespace {
 
-QSettings OpenStore() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Orbelix"),
-                     QStringLiteral("Orbelix"));
+// How long a save waits for another copy of the game that holds the lock. A save holds
+// it for a few milliseconds; one that holds it this long is stuck, and this save gives up.
+constexpr int LongestWaitMs = 10000;
+// A lock file whose holder cannot be checked (empty because its writer died while making
+// it, or made on another machine) counts as left over once it is this old.
+constexpr qint64 UncheckableLockAgeMs = 1000;
+
+void Say(const QString& line) {
+    std::fprintf(stderr, "orbelix: %s\n", qPrintable(line));
+}
+
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// ---- Reading the file, bounded in size and kind. ----
+
+enum class Kind { Missing, Regular, TooLarge, Special, Unreadable };
+
+struct FileContents {
+    Kind kind = Kind::Missing;
+    QByteArray bytes;
+    QString problem;
+};
+
+// Opens without blocking (a FIFO in the file's place must not hang the game) and reads
+// only a regular file of at most MaxFileSize bytes. Symbolic links are followed.
+FileContents ReadBounded(const QString& path) {
+    FileContents result;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        result.kind = errno == ENOENT ? Kind::Missing : Kind::Unreadable;
+        result.problem = SystemError(errno);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.kind = Kind::Special;
+        result.problem = QStringLiteral("not a regular file");
+    } else if (info.st_size > MaxFileSize) {
+        result.kind = Kind::TooLarge;
+        result.problem = QStringLiteral("larger than %1 bytes").arg(MaxFileSize);
+    } else {
+        result.kind = Kind::Regular;
+        result.bytes.resize(MaxFileSize + 1);
+        qsizetype total = 0;
+        while (total < result.bytes.size()) {
+            const ssize_t got = ::read(fd, result.bytes.data() + total,
+                                       static_cast<size_t>(result.bytes.size() - total));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                result.kind = Kind::Unreadable;
+                result.problem = SystemError(errno);
+                break;
+            }
+            if (got == 0) break;
+            total += got;
+        }
+        result.bytes.truncate(total);
+        if (result.kind == Kind::Regular && total > MaxFileSize) {
+            result.kind = Kind::TooLarge;  // it grew while being read
+            result.problem = QStringLiteral("larger than %1 bytes").arg(MaxFileSize);
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+// Where the data really lives: a symbolic link (dotfile managers keep the file elsewhere)
+// is followed to its final target, which need not exist yet.
+QString FinalTarget(const QString& path) {
+    QString target = path;
+    for (int depth = 0; depth < 40 && QFileInfo(target).isSymLink(); ++depth)
+        target = QFileInfo(target).symLinkTarget();
+    return target;
+}
+
+// Moves an oversized file out of the way so the game can start afresh beside it.
+void SetAside(const QString& path, const QString& why) {
+    const QString target = FinalTarget(path);
+    const QString aside = target + QStringLiteral(".too-large");
+    QFile::remove(aside);
+    if (QFile::rename(target, aside))
+        Say(QStringLiteral("settings file %1 is %2; moved to %3, starting from defaults")
+                .arg(path, why, aside));
+    else
+        Say(QStringLiteral("settings file %1 is %2 and could not be moved aside; it is ignored")
+                .arg(path, why));
+}
+
+QHash<QString, QString> ToHash(const Entries& entries) {
+    QHash<QString, QString> values;
+    for (const auto& [key, text] : entries) values.insert(key, text);
+    return values;
+}
+
+// ---- The lock shared by every copy of the game. ----
+
+// Takes the lock next to the settings file. QLockFile breaks a lock whose holder, a
+// process on this machine, has ended (it knows the holder's PID and host); a live
+// holder is waited for, never broken by age. A lock file that names no holder it can
+// check is broken once it is older than any save takes.
+bool Acquire(QLockFile& lock, const QString& lockPath, QString& problem) {
+    lock.setStaleLockTime(0);
+    QElapsedTimer waited;
+    waited.start();
+    while (!lock.tryLock(20)) {
+        if (lock.error() != QLockFile::LockFailedError) {
+            problem = QStringLiteral("cannot make the lock file %1").arg(lockPath);
+            return false;
+        }
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        const bool known = lock.getLockInfo(&pid, &host, &application);
+        const bool checkable = known && (host.isEmpty() || host == QSysInfo::machineHostName());
+        if (!checkable) {
+            const QDateTime made = QFileInfo(lockPath).lastModified();
+            const qint64 age = made.isValid() ? made.msecsTo(QDateTime::currentDateTime())
+                                              : UncheckableLockAgeMs + 1;
+            if (age > UncheckableLockAgeMs || age < -UncheckableLockAgeMs)
+                lock.removeStaleLockFile();
+        }
+        if (waited.elapsed() > LongestWaitMs) {
+            problem = QStringLiteral("another copy of the game holds %1").arg(lockPath);
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- The INI text. ----
+
+QString Unescape(QStringView raw) {
+    // One value: quoted parts taken as they are, unquoted blanks at either end dropped,
+    // commas outside quotes (QSettings' list separator) kept as commas, ';' outside
+    // quotes starting a comment. Returns the text; `@` marks QSettings' typed values.
+    QString out;
+    QList<bool> quoted;
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar ch = raw[i];
+        if (ch == QLatin1Char('"')) {
+            inQuotes = !inQuotes;
+            continue;
+        }
+        if (!inQuotes && ch == QLatin1Char(';')) break;
+        if (ch == QLatin1Char('\\') && i + 1 < raw.size()) {
+            const QChar next = raw[++i];
+            char16_t value = next.unicode();
+            switch (next.unicode()) {
+                case 'a':
+                    value = '\a';
+                    break;
+                case 'b':
+                    value = '\b';
+                    break;
+                case 'f':
+                    value = '\f';
+                    break;
+                case 'n':
+                    value = '\n';
+                    break;
+                case 'r':
+                    value = '\r';
+                    break;
+                case 't':
+                    value = '\t';
+                    break;
+                case 'v':
+                    value = '\v';
+                    break;
+                case 'x': {
+                    uint32_t code = 0;
+                    while (i + 1 < raw.size() && isxdigit(raw[i + 1].unicode()) &&
+                           raw[i + 1].unicode() < 128)
+                        code = (code << 4 |
+                                static_cast<uint32_t>(QString(raw[++i]).toUInt(nullptr, 16))) &
+                               0xFFFF;
+                    value = static_cast<char16_t>(code);
+                    break;
+                }
+                case '0':
+                case '1':
+                case '2':
+                case '3':
+                case '4':
+                case '5':
+                case '6':
+                case '7': {
+                    uint32_t code = static_cast<uint32_t>(next.unicode() - '0');
+                    while (i + 1 < raw.size() && raw[i + 1] >= QLatin1Char('0') &&
+                           raw[i + 1] <= QLatin1Char('7'))
+                        code =
+                            (code << 3 | static_cast<uint32_t>(raw[++i].unicode() - '0')) & 0xFFFF;
+                    value = static_cast<char16_t>(code);
+                    break;
+                }
+                default:
+                    break;
+            }
+            out.append(QChar(value));
+            quoted.append(true);
+            continue;
+        }
+        out.append(ch);
+        quoted.append(inQuotes || !ch.isSpace());
+    }
+    // Unquoted blanks around the value (and around list items) are not part of it.
+    QString trimmed;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= out.size(); ++i) {
+        if (i < out.size() && !(out[i] == QLatin1Char(',') && !quoted[i])) continue;
+        qsizetype a = start;
+        qsizetype b = i;
+        while (a < b && !quoted[a]) ++a;
+        while (b > a && !quoted[b - 1]) --b;
+        if (start > 0) trimmed.append(QLatin1Char(','));
+        trimmed.append(out.mid(a, b - a));
+        start = i + 1;
+    }
+    return trimmed;
+}
+
+QString FromTyped(const QString& text) {
+    if (!text.startsWith(QLatin1Char('@'))) return text;
+    if (text.startsWith(QLatin1String("@@"))) return text.mid(1);
+    for (const char* type : {"@String(", "@ByteArray("}) {
+        const QLatin1String prefix(type);
+        if (text.startsWith(prefix) && text.endsWith(QLatin1Char(')')))
+            return text.mid(prefix.size(), text.size() - prefix.size() - 1);
+    }
+    return QString();  // @Invalid() and values of other types hold no text
+}
+
+QString Escape(const QString& text) {
+    QString value = text.startsWith(QLatin1Char('@')) ? QLatin1Char('@') + text : text;
+    bool needsQuotes = !value.isEmpty() && (value.front().isSpace() || value.back().isSpace());
+    QString out;
+    bool lastWasHexEscape = false;
+    for (const QChar ch : value) {
+        const char16_t c = ch.unicode();
+        const bool hexDigit = c < 128 && isxdigit(c);
+        if (c == '"' || c == '\\') {
+            out += QLatin1Char('\\');
+            out += ch;
+        } else if (c < 0x20 || c == 0x7F || (lastWasHexEscape && hexDigit)) {
+            // A control character, or a hex digit right after such an escape (which would
+            // otherwise be read as part of it), as a hex escape of its own.
+            out += QStringLiteral("\\x%1").arg(static_cast<unsigned>(c), 0, 16);
+            lastWasHexEscape = true;
+            continue;
+        } else {
+            if (c == ';' || c == ',' || c == '=') needsQuotes = true;
+            out += ch;
+        }
+        lastWasHexEscape = false;
+    }
+    return needsQuotes ? QLatin1Char('"') + out + QLatin1Char('"') : out;
+}
+
+bool Write(const QString& path, const QByteArray& bytes, QString& problem) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        problem = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        problem = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-QString Path() { return OpenStore().fileName(); }
-
-QHash<QString, QString> ReadAll() {
-    QHash<QString, QString> values;
-    QSettings store = OpenStore();
-    store.beginGroup(QLatin1String(Section));
-    for (const QString& key : store.childKeys()) {
-        const QVariant value = store.value(key);
-        // An unquoted comma in a hand-edited file makes QSettings read a list: keep the text.
-        values.insert(key, value.typeId() == QMetaType::QStringList
-                               ? value.toStringList().join(QLatin1Char(','))
-                               : value.toString());
+QString Path() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base)) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (home.isEmpty() || !QDir::isAbsolutePath(home)) return QString();
+        base = home + QStringLiteral("/.config");
     }
-    return values;
+    return QDir::cleanPath(base + QStringLiteral("/Orbelix/Orbelix.ini"));
 }
 
-void ClearStaleLock() {
-    using namespace std::chrono_literals;
-    // A save holds the lock for a few milliseconds; one older than this is left over.
-    QLockFile lock(Path() + QStringLiteral(".lock"));
-    lock.setStaleLockTime(250ms);
-    if (lock.tryLock(600ms)) lock.unlock();
+Entries ParseIni(const QByteArray& text) {
+    Entries entries;
+    bool inSection = false;
+    for (const QByteArray& rawLine : text.split('\n')) {
+        const QString line = QString::fromUtf8(rawLine).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
+            line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            inSection = line == QStringLiteral("[%1]").arg(QLatin1String(Section));
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (!inSection || eq <= 0) continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = FromTyped(Unescape(QStringView(line).mid(eq + 1)));
+        const auto same = std::find_if(entries.begin(), entries.end(),
+                                       [&key](const auto& e) { return e.first == key; });
+        if (same != entries.end())
+            same->second = value;
+        else
+            entries.append({key, value});
+    }
+    return entries;
+}
+
+QByteArray FormatIni(const Entries& entries) {
+    QString text = QStringLiteral("[%1]\n").arg(QLatin1String(Section));
+    for (const auto& [key, value] : entries)
+        text += key + QLatin1Char('=') + Escape(value) + QLatin1Char('\n');
+    return text.toUtf8();
+}
+
+QHash<QString, QString> ReadAll() {
+    const QString path = Path();
+    if (path.isEmpty()) return {};
+    const FileContents file = ReadBounded(path);
+    return file.kind == Kind::Regular ? ToHash(ParseIni(file.bytes)) : QHash<QString, QString>();
+}
+
+QHash<QString, QString> Load() {
+    const QString path = Path();
+    if (path.isEmpty()) return {};
+    const FileContents file = ReadBounded(path);
+    switch (file.kind) {
+        case Kind::Regular:
+            return ToHash(ParseIni(file.bytes));
+        case Kind::Missing:
+            break;
+        case Kind::TooLarge:
+            SetAside(path, file.problem);
+            break;
+        case Kind::Special:
+        case Kind::Unreadable:
+            Say(QStringLiteral("settings file %1 cannot be read (%2); starting from defaults")
+                    .arg(path, file.problem));
+            break;
+    }
+    return {};
+}
+
+bool Update(const Merge& merge) {
+    const QString path = Path();
+    if (path.isEmpty()) {
+        Say(QStringLiteral(
+            "settings not saved: HOME is not set, so there is no folder to keep them in"));
+        return false;
+    }
+    const auto fail = [&path](const QString& problem) {
+        Say(QStringLiteral("settings not saved to %1: %2").arg(path, problem));
+        return false;
+    };
+
+    // The folder of the path holds the lock; the folder of a link's target gets the data.
+    const QString target = FinalTarget(path);
+    for (const QString& folder : {QFileInfo(path).absolutePath(), QFileInfo(target).absolutePath()})
+        if (!QDir().mkpath(folder))
+            return fail(QStringLiteral("cannot make the folder %1").arg(folder));
+
+    const QString lockPath = path + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    QString problem;
+    if (!Acquire(lock, lockPath, problem)) return fail(problem);
+
+    FileContents file = ReadBounded(target);
+    switch (file.kind) {
+        case Kind::Regular:
+        case Kind::Missing:
+            break;
+        case Kind::TooLarge:
+            SetAside(path, file.problem);
+            file = FileContents{};
+            break;
+        case Kind::Special:
+        case Kind::Unreadable:
+            return fail(file.problem);
+    }
+    struct stat info {};
+    if (::lstat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return fail(QStringLiteral("%1 is not a regular file").arg(target));
+
+    Entries entries = ParseIni(file.bytes);
+    const Entries changes = merge(ToHash(entries));
+    for (const auto& [key, text] : changes) {
+        const auto same = std::find_if(entries.begin(), entries.end(),
+                                       [&key](const auto& e) { return e.first == key; });
+        if (same != entries.end())
+            same->second = text;
+        else
+            entries.append({key, text});
+    }
+    if (!Write(target, FormatIni(entries), problem)) return fail(problem);
+    return true;
 }
 
 bool WriteAll(const Entries& entries) {
-    ClearStaleLock();
-    QSettings store = OpenStore();
-    store.beginGroup(QLatin1String(Section));
-    for (const auto& [key, text] : entries) store.setValue(key, text);
-    store.endGroup();
-    store.sync();
-    return store.status() == QSettings::NoError;
+    return Update([&entries](const QHash<QString, QString>&) { return entries; });
 }
 
 }  // namespace orbelix::SettingsFile

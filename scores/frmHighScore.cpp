@@ -148,8 +148,7 @@ void frmHighScore::Form_KeyPress(int16_t keyAscii) {
         Advance();
     } else if (k == 13) {
         EraseCursor();
-        Editing = false;
-        mdlMain::NewEntryRow = 0;
+        NameComplete();
     } else if (k == 8 && CursorPos > 1) {
         name.chop(1);
         EraseCursor();
@@ -161,11 +160,17 @@ void frmHighScore::Form_KeyPress(int16_t keyAscii) {
 void frmHighScore::Advance() {
     ++CursorPos;
     if (CursorPos == NameCells) {
-        Editing = false;
-        mdlMain::NewEntryRow = 0;
+        NameComplete();
         return;
     }
     DrawCursor();
+}
+
+void frmHighScore::NameComplete() {
+    Editing = false;
+    mdlMain::NewEntryRow = 0;
+    // The finished name goes to disk at once, as the placed score did.
+    main_.SaveSettings();
 }
 
 void frmHighScore::ClearHighScores() { mdlMain::ClearTable(); }

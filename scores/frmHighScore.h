@@ -66,6 +66,7 @@ private:
     void DrawCursor();
     void EraseCursor();
     void Advance();
+    void NameComplete();
     void DrawAt(int16_t xTwips, int16_t yTwips, const QPixmap& picture);
 
     frmMain& main_;

@@ -11,6 +11,7 @@ int32_t HighScores[TableRows + 1] = {};
 int16_t NewEntryRow = 0;
 int MillisecondsPerSecond = 1000;
 bool Pausing = false;
+int TableResets = 0;
 
 void PlaceScore(int32_t score) {
     NewEntryRow = 0;
@@ -27,6 +28,7 @@ void PlaceScore(int32_t score) {
 }
 
 void ClearTable() {
+    ++TableResets;
     for (int r = 1; r <= TableRows; ++r) {
         HighScoreNames[r].clear();
         HighScores[r] = 0;

@@ -24,6 +24,8 @@ void PlaceScore(int32_t score);
 
 // Empties the table: ten empty names with score 0.
 void ClearTable();
+// How many times the table was emptied, so a save can tell a reset from other changes.
+extern int TableResets;
 
 // Pauses for the given number of seconds without taking input: paint events and the
 // like are handled meanwhile, clicks and keys wait in order until the pause is over.

@@ -28,14 +28,20 @@ SignalBridge::SignalBridge(std::function<void()> onSignal, QObject* parent)
     action.sa_handler = HandleSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        // A signal the program was started ignoring (nohup, a shell's trap '') stays ignored.
+        struct sigaction inherited {};
+        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+        installed_.push_back(signal);
+    }
 }
 
 SignalBridge::~SignalBridge() {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+    for (int signal : installed_) sigaction(signal, &action, nullptr);
     for (int& socket : sockets) {
         if (socket >= 0) ::close(socket);
         socket = -1;

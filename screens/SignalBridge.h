@@ -3,12 +3,14 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <functional>
+#include <vector>
 
 namespace orbelix {
 
 // Turns SIGTERM, SIGINT and SIGHUP into a call on the event loop, so that the system
 // ending the program closes the main window the normal way and the settings get saved.
 // The signal handler only writes one byte to a socket; the work happens in the loop.
+// A signal that is ignored when the bridge is made stays ignored.
 class SignalBridge : public QObject {
     Q_OBJECT
 
@@ -21,6 +23,7 @@ private:
 
     std::function<void()> onSignal_;
     QSocketNotifier* notifier_ = nullptr;
+    std::vector<int> installed_;
 };
 
 }  // namespace orbelix

@@ -1,6 +1,7 @@
 // The main screen and the screens shown in its place, the options and leaving.
 #include <QApplication>
 #include <QCloseEvent>
+#include <cstdlib>
 
 #include "app/frmMain.h"
 #include "scores/frmHighScore.h"
@@ -110,6 +111,7 @@ void frmMain::pctColors_Click(int16_t index) {
 void frmMain::pctSound_Click() {
     pctSound->setPicture(SoundIsOn() ? pctSoundOff->picture() : pctSoundOn->picture());
     DescribeOptions();
+    PrepareBleep();
 }
 
 void frmMain::pctExit_Click() {
@@ -127,6 +129,24 @@ void frmMain::RequestClose() {
     close();
 }
 
+namespace {
+frmMain* windowToSaveAtExit = nullptr;
+}  // namespace
+
+void frmMain::SaveAtExit(bool live) {
+    static const bool registered = [] {
+        std::atexit([] {
+            if (windowToSaveAtExit != nullptr) windowToSaveAtExit->SaveSettings();
+        });
+        return true;
+    }();
+    Q_UNUSED(registered);
+    if (live)
+        windowToSaveAtExit = this;
+    else if (windowToSaveAtExit == this)
+        windowToSaveAtExit = nullptr;
+}
+
 void frmMain::closeEvent(QCloseEvent* event) {
     if (inMove_) {
         // Closed during the end-of-game pause: let the move finish, then close.
@@ -137,6 +157,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     if (!closed_) {
         closed_ = true;
         SaveSettings();
+        SaveAtExit(false);
     }
     event->accept();
 }

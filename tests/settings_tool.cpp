@@ -2,7 +2,9 @@
 // once, so that tests can kill it mid-save or point it at folders it cannot write.
 //   settings_tool once N    write every key for generation N; exit 0, or 3 if not written
 //   settings_tool loop      write generations 1, 2, 3... until killed
+//   settings_tool hold MS KEY VALUE   take the lock, say "locked", wait MS ms, write KEY
 #include <QCoreApplication>
+#include <QThread>
 #include <cstdio>
 
 #include "scores/SettingsFile.h"
@@ -30,6 +32,15 @@ int main(int argc, char** argv) {
         std::puts("ready");
         std::fflush(stdout);
         for (int n = 1;; ++n) SettingsFile::WriteAll(Generation(n));
+    }
+    if (args.size() >= 5 && args[1] == QLatin1String("hold")) {
+        const bool saved = SettingsFile::Update([&args](const QHash<QString, QString>&) {
+            std::puts("locked");
+            std::fflush(stdout);
+            QThread::msleep(args[2].toULong());
+            return SettingsFile::Entries{{args[3], args[4]}};
+        });
+        return saved ? 0 : 3;
     }
     std::fputs("usage: settings_tool once N | loop\n", stderr);
     return 2;

@@ -74,6 +74,53 @@ private slots:
         QVERIFY(tool.waitForFinished(10000));
         QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tool.exitCode(), 3);
+        // The failed save says so, once.
+        const QByteArray said = tool.readAllStandardError();
+        QCOMPARE(said.count("not saved"), 1);
+    }
+
+    // A copy of the game that holds the lock longer than any stale-lock rule would allow
+    // is waited for: both its key and the key written meanwhile survive.
+    void aLiveHolderIsNeverBroken() {
+        QTemporaryDir dir;
+        QProcess holder;
+        holder.setProcessEnvironment(Environment(dir.path()));
+        holder.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("hold"), QStringLiteral("2500"),
+                                                    QStringLiteral("Held"), QStringLiteral("yes")});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QProcess other;
+        other.setProcessEnvironment(Environment(dir.path()));
+        other.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("hold"), QStringLiteral("0"),
+                                                   QStringLiteral("Waited"), QStringLiteral("yes")});
+        QVERIFY(other.waitForFinished(20000));
+        QVERIFY(holder.waitForFinished(20000));
+        QCOMPARE(holder.exitCode(), 0);
+        QCOMPARE(other.exitCode(), 0);
+        QFile file(dir.filePath(QStringLiteral("Orbelix/Orbelix.ini")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.contains("Held=yes") && text.contains("Waited=yes"), text.constData());
+    }
+
+    // A holder killed while it holds the lock leaves it behind; the next save breaks it.
+    void aDeadHolderIsBroken() {
+        QTemporaryDir dir;
+        QProcess holder;
+        holder.setProcessEnvironment(Environment(dir.path()));
+        holder.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("hold"), QStringLiteral("60000"),
+                                                    QStringLiteral("Held"), QStringLiteral("yes")});
+        QVERIFY(holder.waitForReadyRead(10000));
+        ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
+        QVERIFY(holder.waitForFinished(10000));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("Orbelix/Orbelix.ini.lock"))));
+        QElapsedTimer timer;
+        timer.start();
+        QProcess next;
+        next.setProcessEnvironment(Environment(dir.path()));
+        next.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("once"), QStringLiteral("5")});
+        QVERIFY(next.waitForFinished(20000));
+        QCOMPARE(next.exitCode(), 0);
+        qInfo("save after a killed holder took %lld ms", timer.elapsed());
     }
 
     void killedSavesLeaveAWholeFile() {

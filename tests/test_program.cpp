@@ -102,6 +102,69 @@ private slots:
         QVERIFY(text.startsWith("[Settings]"));
         QCOMPARE(text.count('\n'), 23);
     }
+
+    // A bogus or missing display: one line and status 1, no core dump.
+    void unusableDisplay_data() {
+        QTest::addColumn<QString>("display");
+        QTest::newRow("no DISPLAY") << "";
+        QTest::newRow("nothing at :97") << ":97";
+        QTest::newRow("nonsense") << "not a display";
+    }
+    void unusableDisplay() {
+        QFETCH(QString, display);
+        QTemporaryDir config;
+        QProcessEnvironment env = Environment(config.path());
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("DISPLAY"));
+        if (!display.isEmpty()) env.insert(QStringLiteral("DISPLAY"), display);
+        QProcess game;
+        game.setProcessEnvironment(env);
+        game.start(QStringLiteral(ORBELIX_BINARY), {});
+        QVERIFY(game.waitForFinished(30000));
+        QCOMPARE(game.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(game.exitCode(), 1);
+        const QByteArray said = game.readAllStandardError();
+        QCOMPARE(said.count('\n'), 1);
+        QVERIFY2(said.startsWith("orbelix: "), said.constData());
+    }
+
+    // Started with stdin, stdout or stderr closed, the game puts /dev/null there, so no
+    // file or connection of its own lands on them.
+    void closedStandardDescriptors() {
+        QTemporaryDir config;
+        QProcess game;
+        game.setProcessEnvironment(Environment(config.path()));
+        game.start(QStringLiteral("/bin/sh"),
+                   {QStringLiteral("-c"), QStringLiteral("exec \"$0\" <&- 2>&-"), QStringLiteral(ORBELIX_BINARY)});
+        QVERIFY(game.waitForReadyRead(30000));
+        QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
+        for (int fd : {0, 2}) {
+            const QString link = QStringLiteral("/proc/%1/fd/%2").arg(game.processId()).arg(fd);
+            QCOMPARE(QFileInfo(link).symLinkTarget(), QStringLiteral("/dev/null"));
+        }
+        ::kill(static_cast<pid_t>(game.processId()), SIGTERM);
+        QVERIFY(game.waitForFinished(30000));
+        QCOMPARE(game.exitCode(), 0);
+    }
+
+    // Under nohup (SIGHUP ignored by the parent) a hang-up leaves the game running.
+    void inheritedHangUpIgnoreIsKept() {
+        QTemporaryDir config;
+        QProcess game;
+        game.setProcessEnvironment(Environment(config.path()));
+        game.start(QStringLiteral("/bin/sh"),
+                   {QStringLiteral("-c"), QStringLiteral("trap '' HUP; exec \"$0\""), QStringLiteral(ORBELIX_BINARY)});
+        QVERIFY(game.waitForReadyRead(30000));
+        QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
+        ::kill(static_cast<pid_t>(game.processId()), SIGHUP);
+        QVERIFY(!game.waitForFinished(300));
+        QCOMPARE(game.state(), QProcess::Running);
+        QVERIFY(!QFile::exists(config.filePath(QStringLiteral("Orbelix/Orbelix.ini"))));
+        ::kill(static_cast<pid_t>(game.processId()), SIGTERM);
+        QVERIFY(game.waitForFinished(30000));
+        QCOMPARE(game.exitCode(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(ProgramTest)

@@ -5,7 +5,7 @@
 #include "TestSupport.h"
 #include "app/Pictures.h"
 #include "scores/StoredText.h"
-#include "screens/SignalBridge.h"
+#include "screens/Environment.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -220,7 +220,7 @@ private slots:
 
     void signalClosesTheWindowAndSaves() {
         frmMain window;
-        SignalBridge bridge([&window] { window.RequestClose(); });
+        CloseOnSessionSignals(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         Click(window.pctSound);
@@ -228,6 +228,30 @@ private slots:
         QTRY_VERIFY(!window.isVisible());
         QCOMPARE(window.SaveCount, 1);
         QCOMPARE(SettingsFile::ReadAll().value("Sound"), QStringLiteral("1"));
+    }
+
+    void anInheritedIgnoreIsKept_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+    void anInheritedIgnoreIsKept() {
+        QFETCH(int, signal);
+        std::signal(signal, SIG_IGN);
+        {
+            frmMain window;
+            CloseOnSessionSignals(window);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            std::raise(signal);
+            QTest::qWait(50);
+            QVERIFY(window.isVisible());
+            QCOMPARE(window.SaveCount, 0);
+            struct sigaction now {};
+            sigaction(signal, nullptr, &now);
+            QVERIFY(now.sa_handler == SIG_IGN);
+        }
+        std::signal(signal, SIG_DFL);
     }
 
     // ---- Options. ----

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+// Merging the high-score table of this copy of the game with the one another copy has
+// saved meanwhile, by the table's own insertion rule.
+namespace orbelix {
+
+struct TableEntry {
+    QString name;
+    int32_t score = 0;
+    bool operator==(const TableEntry&) const = default;
+};
+// Rows 1..10 at indexes 0..9.
+using ScoreTable = QList<TableEntry>;
+
+// The table held in a settings file's keys (HighScoreName1.., HighScore1..).
+ScoreTable TableFromKeys(const QHash<QString, QString>& keys);
+
+struct MergedTable {
+    ScoreTable table;
+    int16_t newEntryRow = 0;  // where this copy's row awaiting a name went; 0 if it left
+};
+
+// `base` is the table as this copy last read or wrote it, `ours` its table now and
+// `disk` the table in the file now; `reset` tells that this copy emptied its table
+// since `base`. Every entry that either side holds survives as far as the rules keep
+// it: the entries on disk in their order, less those this copy removed (by a reset or
+// by pushing them out), with this copy's new entries placed by the insertion rule (a
+// new entry goes above the equal ones) and its renamed entries changed where they are.
+// `ourNewEntryRow` is the row of `ours` awaiting a name (0 for none).
+MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const ScoreTable& disk,
+                        bool reset, int16_t ourNewEntryRow);
+
+}  // namespace orbelix

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+class QObject;
+
+// What the program checks and fixes about the world it was started in, before any
+// window exists.
+namespace orbelix {
+
+class frmMain;
+
+// Opens /dev/null on any of descriptors 0, 1 and 2 that was closed at start, so that a
+// file or connection opened later never lands there (Qt's warnings go to descriptor 2).
+void OpenStandardDescriptors();
+
+// Why the X display cannot be used ("" when it can, or when another platform than X
+// will be used, or when the command line only asks for help or the version, which need
+// no display). Qt itself would abort with a core dump instead.
+QString DisplayProblem(int argc, char* argv[]);
+
+// Wires SIGTERM, SIGINT and SIGHUP to closing the window the normal way, so that the
+// settings are saved; a signal that was ignored when the program started (nohup) stays
+// ignored. The wiring lives as long as the window.
+void CloseOnSessionSignals(frmMain& window);
+
+// Where a window of outer size `outer` goes to sit in the middle of `area`: when it is
+// larger than the area, its top-left corner stays on the area, so its title bar and
+// buttons can be reached.
+QPoint CentredOnScreen(const QRect& area, const QSize& outer);
+
+// Hands memory the program has freed back to the system a moment after a burst of
+// input: a flood of clicks queues thousands of events whose memory the allocator would
+// otherwise keep for good. Cheap to call on every click.
+void ReturnFreedMemorySoon();
+
+}  // namespace orbelix

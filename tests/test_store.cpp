@@ -1,0 +1,290 @@
+// The settings file shared by several copies of the game: merging the table and the
+// options, the INI text, and files that are not what they should be.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <QSettings>
+
+#include "TestSupport.h"
+#include "scores/StoredText.h"
+#include "scores/TableMerge.h"
+#include "screens/Environment.h"
+
+using namespace orbelix;
+using namespace orbelix::testing;
+
+namespace {
+
+// "A500 B400 _0" style tables: a name (or _ for none) and a score per entry, padded with
+// empty rows to ten.
+ScoreTable T(const QString& text) {
+    ScoreTable table;
+    for (const QString& item : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        qsizetype digit = 0;
+        while (digit < item.size() && !item[digit].isDigit() && item[digit] != QLatin1Char('-'))
+            ++digit;
+        const QString name = item.left(digit);
+        table.append({name == QLatin1String("_") ? QString() : name, item.mid(digit).toInt()});
+    }
+    while (table.size() < mdlMain::TableRows) table.append(TableEntry{});
+    return table;
+}
+
+QString Show(const ScoreTable& table) {
+    QStringList items;
+    for (const TableEntry& e : table)
+        items << (e.name.isEmpty() ? QStringLiteral("_") : e.name) + QString::number(e.score);
+    return items.join(QLatin1Char(' '));
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(ScoreTable)
+
+class StoreTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        UsePrivateSettings();
+        mdlMain::MillisecondsPerSecond = 0;
+    }
+    void init() { ForgetSettings(); }
+
+    void merge_data() {
+        QTest::addColumn<ScoreTable>("base");
+        QTest::addColumn<ScoreTable>("ours");
+        QTest::addColumn<ScoreTable>("disk");
+        QTest::addColumn<bool>("reset");
+        QTest::addColumn<int>("ourNewRow");
+        QTest::addColumn<ScoreTable>("merged");
+        QTest::addColumn<int>("mergedNewRow");
+        QTest::newRow("a copy that never played keeps the other's entry")
+            << T("") << T("") << T("X482") << false << 0 << T("X482") << 0;
+        QTest::newRow("both played: both entries, by score")
+            << T("") << T("A502") << T("B516") << false << 0 << T("B516 A502") << 0;
+        QTest::newRow("ours lower than the other's")
+            << T("C600") << T("C600 A100") << T("C600 B516") << false << 0 << T("C600 B516 A100")
+            << 0;
+        QTest::newRow("a new entry goes above an equal one on disk")
+            << T("") << T("_500") << T("B500") << false << 1 << T("_500 B500") << 1;
+        QTest::newRow("ties among our own keep their order")
+            << T("") << T("A500 C500") << T("B500") << false << 0 << T("A500 C500 B500") << 0;
+        QTest::newRow("the row awaiting a name follows its entry")
+            << T("Z900") << T("Z900 _300") << T("Z900 Y800 X700") << false << 2
+            << T("Z900 Y800 X700 _300") << 4;
+        QTest::newRow("a name typed after the placement was saved")
+            << T("Y800 _500") << T("Y800 BOB500") << T("Y800 X600 _500") << false << 0
+            << T("Y800 X600 BOB500") << 0;
+        QTest::newRow("a name typed when another equal entry came above")
+            << T("_500") << T("BOB500") << T("X500 _500") << false << 0 << T("X500 BOB500") << 0;
+        QTest::newRow("no entry twice when both hold it")
+            << T("A9 B8 C7") << T("A9 B8 C7") << T("A9 B8 C7") << false << 0 << T("A9 B8 C7") << 0;
+        QTest::newRow("a full table: the lowest drop out")
+            << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 A1") << T("A10 A9 A8 A7 A6 N5 A5 A4 A3 A2")
+            << T("A10 A9 M9 A8 A7 A6 A5 A4 A3 A2") << false << 0
+            << T("A10 A9 M9 A8 A7 A6 N5 A5 A4 A3") << 0;
+        QTest::newRow("a score below a full table takes no row")
+            << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 A1") << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 A1")
+            << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 M2") << false << 0
+            << T("A10 A9 A8 A7 A6 A5 A4 A3 A2 M2") << 0;
+        QTest::newRow("a reset empties what this copy saw, not what it never saw")
+            << T("A9 B8") << T("") << T("A9 X8 B8") << true << 0 << T("X8") << 0;
+        QTest::newRow("a reset then a new game")
+            << T("A9 B8") << T("N3") << T("A9 B8") << true << 0 << T("N3") << 0;
+        QTest::newRow("the other copy reset: our new entry survives")
+            << T("A9 B8") << T("A9 N8 B8") << T("") << false << 0 << T("N8") << 0;
+    }
+    void merge() {
+        QFETCH(ScoreTable, base);
+        QFETCH(ScoreTable, ours);
+        QFETCH(ScoreTable, disk);
+        QFETCH(bool, reset);
+        QFETCH(int, ourNewRow);
+        QFETCH(ScoreTable, merged);
+        QFETCH(int, mergedNewRow);
+        const MergedTable result =
+            MergeTables(base, ours, disk, reset, static_cast<int16_t>(ourNewRow));
+        QCOMPARE(Show(result.table), Show(merged));
+        QCOMPARE(int(result.newEntryRow), mergedNewRow);
+    }
+
+    // ---- The INI text, as QSettings reads and writes it. ----
+    void iniTextIsQSettingsText_data() {
+        QTest::addColumn<QString>("value");
+        for (const char* value : {"", "0", " 1520", "-5", "ANN", "a,b", "x;y", "k=v", "quote\"d",
+                                  "back\\slash", "@at", "tab\tand\nline",
+                                  "\x01"
+                                  "2",
+                                  "  both  ", "\xc3\xa9t\xc3\xa9"})
+            QTest::newRow(value) << QString::fromUtf8(value);
+    }
+    void iniTextIsQSettingsText() {
+        QFETCH(QString, value);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.ini"));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(SettingsFile::FormatIni({{QStringLiteral("Key"), value}}));
+        }
+        QCOMPARE(
+            QSettings(path, QSettings::IniFormat).value(QStringLiteral("Settings/Key")).toString(),
+            value);
+        const QString other = dir.filePath(QStringLiteral("b.ini"));
+        {
+            QSettings settings(other, QSettings::IniFormat);
+            settings.setValue(QStringLiteral("Settings/Key"), value);
+        }
+        QFile written(other);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const auto entries = SettingsFile::ParseIni(written.readAll());
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0].second, value);
+    }
+
+    void keysOfOthersAreKept() {
+        QDir().mkpath(QFileInfo(SettingsFile::Path()).path());
+        QVERIFY(SettingsFile::WriteAll({{QStringLiteral("Zoom"), QStringLiteral("2")}}));
+        {
+            frmMain window;
+            window.show();
+            window.close();
+        }
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("2"));
+        QCOMPARE(SettingsFile::ReadAll().size(), 23);
+    }
+
+    // ---- Options: each copy writes only what it changed. ----
+    void anOptionIsWrittenOnlyWhenChanged() {
+        frmMain changer;
+        frmMain idle;
+        Click(changer.pctColors[0]);  // 7 colours
+        Click(idle.pctSound);         // sound on
+        changer.SaveSettings();
+        idle.SaveSettings();
+        changer.SaveSettings();
+        const auto stored = SettingsFile::ReadAll();
+        QCOMPARE(stored.value(QStringLiteral("ColorCount")), QStringLiteral("7"));
+        QCOMPARE(stored.value(QStringLiteral("Sound")), QStringLiteral("1"));
+    }
+
+    // ---- Files that are not what they should be. ----
+    void specialFilesAreNeitherReadNorReplaced_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "FIFO";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("link to a device") << "device";
+    }
+    void specialFilesAreNeitherReadNorReplaced() {
+        QFETCH(QString, kind);
+        const QString path = SettingsFile::Path();
+        QDir().mkpath(QFileInfo(path).path());
+        QTemporaryDir elsewhere;
+        const QString device = elsewhere.filePath(QStringLiteral("null"));
+        if (kind == QLatin1String("FIFO")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+                QSKIP("making a device node needs root");
+            QVERIFY(QFile::link(device, path));
+        }
+        {
+            frmMain window;  // must not hang in open()
+            QCOMPARE(window.ColorCount, int16_t(6));
+            QVERIFY(!SettingsFile::Update([](const auto&) { return SettingsFile::Entries{}; }));
+        }
+        struct stat info {};
+        QCOMPARE(
+            ::lstat(QFile::encodeName(kind == QLatin1String("device") ? device : path).constData(),
+                    &info),
+            0);
+        QVERIFY(kind != QLatin1String("FIFO") || S_ISFIFO(info.st_mode));
+        QVERIFY(kind != QLatin1String("folder") || S_ISDIR(info.st_mode));
+        QVERIFY(kind != QLatin1String("device") || S_ISCHR(info.st_mode));
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+    }
+
+    void anOversizedFileIsSetAside() {
+        const QString path = SettingsFile::Path();
+        QDir().mkpath(QFileInfo(path).path());
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[Settings]\nColorCount=9\n");
+            QVERIFY(file.resize(200LL * 1024 * 1024));  // sparse
+        }
+        {
+            frmMain window;
+            QCOMPARE(window.ColorCount, int16_t(6));
+            window.show();
+            window.close();
+        }
+        QVERIFY(QFile::exists(path + QStringLiteral(".too-large")));
+        QVERIFY(QFileInfo(path).size() < 4096);
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("ColorCount")), QStringLiteral("6"));
+        QFile::remove(path + QStringLiteral(".too-large"));
+    }
+
+    void linksAreWrittenThrough_data() {
+        QTest::addColumn<bool>("targetFolderExists");
+        QTest::newRow("to a file") << true;
+        QTest::newRow("into a missing folder") << false;
+    }
+    void linksAreWrittenThrough() {
+        QFETCH(bool, targetFolderExists);
+        QTemporaryDir dotfiles;
+        const QString target =
+            dotfiles.filePath(targetFolderExists ? QStringLiteral("Orbelix.ini")
+                                                 : QStringLiteral("missing/deeper/Orbelix.ini"));
+        if (targetFolderExists)
+            QVERIFY(SettingsFile::FormatIni({}).size() > 0 &&
+                    QFile(target).open(QIODevice::WriteOnly));
+        const QString path = SettingsFile::Path();
+        QDir().mkpath(QFileInfo(path).path());
+        QVERIFY(QFile::link(target, path));
+        QVERIFY(SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}}));
+        QVERIFY(QFileInfo(path).isSymLink());
+        QFile written(target);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.readAll().contains("ColorCount=8"));
+        QFile::remove(path);
+    }
+
+    // ---- The window on its screen. ----
+    void windowStaysReachable_data() {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QPoint>("place");
+        QTest::newRow("a large screen: centred") << QRect(0, 0, 1024, 768) << QPoint(184, 202);
+        QTest::newRow("a second screen to the right")
+            << QRect(1920, 0, 1024, 768) << QPoint(2104, 202);
+        QTest::newRow("narrower than the window") << QRect(0, 0, 640, 480) << QPoint(0, 58);
+        QTest::newRow("smaller, with a top panel") << QRect(0, 30, 600, 300) << QPoint(0, 30);
+    }
+    void windowStaysReachable() {
+        QFETCH(QRect, area);
+        QFETCH(QPoint, place);
+        QCOMPARE(CentredOnScreen(area, QSize(656, 364)), place);
+    }
+
+    void noHomeNoSave() {
+        const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+        const QByteArray home = qgetenv("HOME");
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("HOME");
+        const bool saved =
+            SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}});
+        const QString path = SettingsFile::Path();
+        qputenv("XDG_CONFIG_HOME", config);
+        qputenv("HOME", home);
+        QVERIFY(!saved);
+        QVERIFY(path.isEmpty());
+        QVERIFY(!QFile::exists(QStringLiteral("/.config/Orbelix/Orbelix.ini")));
+    }
+};
+
+QTEST_MAIN(StoreTest)
+#include "test_store.moc"
