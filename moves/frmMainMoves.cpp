@@ -1,10 +1,24 @@
 // What a click on a ball does: the group, its removal, the score, the sound and the end.
 #include <QCoreApplication>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface_p.h>
 
 #include "app/frmMain.h"
 #include "scores/mdlMain.h"
 
 namespace orbelix {
+namespace {
+
+// Whether the window system holds a close of `window` (its close box) back with the
+// other input that waits for the end of the pause. Once name entry is up the main
+// window is blocked and Qt would drop that close.
+bool CloseHeldBackFor(const QWindow* window) {
+    using Queue = QWindowSystemInterfacePrivate;
+    const auto* close = static_cast<const Queue::CloseEvent*>(Queue::peekWindowSystemEvent(Queue::Close));
+    return window != nullptr && close != nullptr && close->window == window;
+}
+
+}  // namespace
 
 bool frmMain::InGroup(int16_t layer, int16_t row, int16_t column) const {
     return Group.InGroup(layer, row, column);
@@ -51,6 +65,7 @@ void frmMain::EndGame() {
     pctGameOver->Refresh();
     mdlMain::Wait(5);
     Pointer.set(MousePointer::Default);
+    if (CloseHeldBackFor(windowHandle())) closePending_ = true;
 
     mdlMain::PlaceScore(Score);
     // A close asked for during the pause skips name entry; the placed score is saved.
