@@ -156,6 +156,25 @@ private slots:
         QVERIFY(!first.isEmpty());
     }
 
+    void wholeTableSurvivesARestart() {
+        const QStringList names = {"ANN", "BO", "C3", "DEE", "E0", "FAYE", "G", "HAL9000", "IVY", "JO"};
+        {
+            frmMain window;
+            window.show();
+            for (int r = 1; r <= 10; ++r) {
+                mdlMain::HighScoreNames[r] = names[r - 1];
+                mdlMain::HighScores[r] = 2000 - 100 * r;
+            }
+            window.close();
+        }
+        mdlMain::ClearTable();
+        frmMain again;
+        for (int r = 1; r <= 10; ++r) {
+            QCOMPARE(mdlMain::HighScoreNames[r], names[r - 1]);
+            QCOMPARE(mdlMain::HighScores[r], 2000 - 100 * r);
+        }
+    }
+
     void closeBoxWritesOnce() {
         frmMain window;
         window.show();
