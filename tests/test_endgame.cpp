@@ -350,6 +350,7 @@ private slots:
         const BoardGrid last = window->Board;
         PressOnBall(*window, 1, 1, 1);
         PressOnBall(*window, 2, 10, 1);
+        Click(window->pctUndo);  // nor does Undo bring the last board back
         QCOMPARE(watch.opened, 0);
         QCOMPARE(window->Board, last);
         QCOMPARE(mdlMain::HighScores[2], 0);

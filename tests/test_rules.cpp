@@ -84,6 +84,7 @@ private slots:
         // Half pixels, as a 2x screen reports them: each crescent starts where the ball
         // in front of it ends.
         QTest::newRow("x 36.5 layer 1") << QPointF(36.5, 20) << true << 1 << 1 << 1;
+        QTest::newRow("x 48.25 layer 3") << QPointF(48.25, 20) << true << 1 << 1 << 3;
         QTest::newRow("x 48.5 layer 3") << QPointF(48.5, 20) << true << 1 << 1 << 3;
         QTest::newRow("x 244.5 column 5 layer 3") << QPointF(244.5, 140) << true << 4 << 5 << 3;
         QTest::newRow("x 61 column 2") << QPointF(61, 20) << true << 1 << 2 << 1;

@@ -55,7 +55,7 @@ MUTATIONS = [
       "the bottom row cannot be clicked"),
     M("board/BoardModel.cpp", "(left <= x && x <= left + 25.0f)", "(left <= x && x < left + 25.0f)",
       "the right edge of a front ball picks the ball behind it"),
-    M("board/BoardModel.cpp", "(left + 12.0f <= x && x <= left + 24.0f)", "(left + 12.5f <= x && x <= left + 24.0f)",
+    M("board/BoardModel.cpp", "(left + 12.0f <= x && x <= left + 24.0f)", "(left + 12.5f < x && x <= left + 24.0f)",
       "a half-pixel strip at the start of each crescent ignores clicks (2x screens)"),
     M("board/BoardModel.cpp", "for (int c = 1; c <= Columns; ++c) {\n        for (int l = 1; l <= Layers; ++l) {",
       "for (int c = 1; c < Columns; ++c) {\n        for (int l = 1; l <= Layers; ++l) {",
