@@ -1,7 +1,6 @@
 // What a click on a ball does: the group, its removal, the score, the sound and the end.
 #include <QCoreApplication>
-#include <QWindow>
-#include <qpa/qwindowsysteminterface_p.h>
+#include <QEvent>
 
 #include "app/frmMain.h"
 #include "scores/mdlMain.h"
@@ -9,13 +8,25 @@
 namespace orbelix {
 namespace {
 
-// Whether the window system holds a close of `window` (its close box) back with the
-// other input that waits for the end of the pause. Once name entry is up the main
-// window is blocked and Qt would drop that close.
-bool CloseHeldBackFor(const QWindow* window) {
-    using Queue = QWindowSystemInterfacePrivate;
-    const auto* close = static_cast<const Queue::CloseEvent*>(Queue::peekWindowSystemEvent(Queue::Close));
-    return window != nullptr && close != nullptr && close->window == window;
+// Drops every click, key and other input event while it exists.
+class InputDropper : public QObject {
+public:
+    InputDropper() { QCoreApplication::instance()->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->isInputEvent() || event->type() == QEvent::Shortcut;
+    }
+};
+
+// Lets what waited through the pause arrive before name entry opens. The window's close
+// box is held back with the input; once the high-score window is up it would block the
+// main window and Qt would drop that close, so it is taken now: the close marks the
+// program as quitting. Clicks and keys are dropped, as the high-score window would
+// block them too.
+void TakeCloseHeldBackByThePause() {
+    InputDropper dropper;
+    QCoreApplication::processEvents();
 }
 
 }  // namespace
@@ -65,9 +76,9 @@ void frmMain::EndGame() {
     pctGameOver->Refresh();
     mdlMain::Wait(5);
     Pointer.set(MousePointer::Default);
-    if (CloseHeldBackFor(windowHandle())) closePending_ = true;
 
     mdlMain::PlaceScore(Score);
+    if (mdlMain::NewEntryRow != 0) TakeCloseHeldBackByThePause();
     // A close asked for during the pause skips name entry; the placed score is saved.
     if (mdlMain::NewEntryRow != 0 && !closePending_) {
         HideMainScreen();

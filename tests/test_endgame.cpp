@@ -183,12 +183,17 @@ private slots:
     // closes, and no name entry opens for a program that is quitting.
     void closingDuringThePauseQuitsWithoutNameEntry_data() {
         QTest::addColumn<bool>("bySignal");
-        QTest::newRow("close box") << false;
-        QTest::newRow("session ends") << true;
+        QTest::addColumn<bool>("reachesTable");
+        QTest::newRow("close box") << false << true;
+        QTest::newRow("session ends") << true << true;
+        QTest::newRow("close box, score outside the table") << false << false;
+        QTest::newRow("session ends, score outside the table") << true << false;
     }
     void closingDuringThePauseQuitsWithoutNameEntry() {
         QFETCH(bool, bySignal);
+        QFETCH(bool, reachesTable);
         SignalBridge bridge([this] { window->RequestClose(); });
+        if (!reachesTable) SetTable({900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
         StartGameWith(*window, LastMoveBoard());
         mdlMain::MillisecondsPerSecond = realSecond;
         bool openDuringPause = false;
@@ -209,10 +214,9 @@ private slots:
         QCOMPARE(watch.opened, 0);
         QVERIFY(!window->isVisible());
         QCOMPARE(window->SaveCount, 1);
-        QCOMPARE(mdlMain::HighScores[1], 4);
         const auto stored = SettingsFile::ReadAll();
-        QCOMPARE(stored.value(QStringLiteral("HighScore1")), QStringLiteral(" 4"));
-        QCOMPARE(stored.value(QStringLiteral("HighScoreName1")), QString());
+        QCOMPARE(stored.value(QStringLiteral("HighScore1")), reachesTable ? QStringLiteral(" 4") : QStringLiteral(" 900"));
+        QCOMPARE(stored.value(QStringLiteral("HighScoreName1")), reachesTable ? QString() : QStringLiteral("P1"));
     }
 
     // The session ending while the high-score window is up closes both windows and

@@ -131,7 +131,7 @@ MUTATIONS = [
     M("moves/frmMainMoves.cpp", "mdlMain::Wait(5);", "mdlMain::Wait(1);", "Game Over! stands one second"),
     M("moves/frmMainMoves.cpp", "if (mdlMain::NewEntryRow != 0 && !closePending_) {", "if (mdlMain::NewEntryRow != 0) {",
       "name entry opens although the program is quitting"),
-    M("moves/frmMainMoves.cpp", "    if (CloseHeldBackFor(windowHandle())) closePending_ = true;\n", "",
+    M("moves/frmMainMoves.cpp", "    if (mdlMain::NewEntryRow != 0) TakeCloseHeldBackByThePause();\n", "",
       "the close box pressed during the pause is lost behind name entry"),
     M("moves/frmMainMoves.cpp", "    GameInProgress = false;\n}\n\nbool frmMain::SoundIsOn", "}\n\nbool frmMain::SoundIsOn",
       "a finished game still takes clicks"),
