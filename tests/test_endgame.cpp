@@ -134,15 +134,22 @@ private slots:
     }
 
     // After the last move "Game Over!" stands for five seconds; a click on New or Ctrl+N
-    // in that time waits and starts the next game once the five seconds are over.
+    // in that time waits and starts the next game once the five seconds are over. When
+    // the result takes a row of the table, the high-score window comes first and the
+    // waiting click or key does nothing behind it.
     void gameOverPauseLastsFiveSecondsAndHoldsInputBack_data() {
         QTest::addColumn<bool>("byKey");
-        QTest::newRow("click on New") << false;
-        QTest::newRow("Ctrl+N") << true;
+        QTest::addColumn<bool>("reachesTable");
+        QTest::newRow("click on New") << false << false;
+        QTest::newRow("Ctrl+N") << true << false;
+        QTest::newRow("click on New, then the table") << false << true;
+        QTest::newRow("Ctrl+N, then the table") << true << true;
     }
     void gameOverPauseLastsFiveSecondsAndHoldsInputBack() {
         QFETCH(bool, byKey);
-        SetTable({900, 800, 700, 600, 500, 400, 300, 200, 100, 50});  // 4 points take no row
+        QFETCH(bool, reachesTable);
+        if (!reachesTable) SetTable({900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        ModalWatch watch;
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         StartGameWith(*window, LastMoveBoard());
@@ -169,6 +176,14 @@ private slots:
         QVERIFY(pausing);
         QVERIFY(heldBack);
         QVERIFY(!mdlMain::Pausing);
+        if (reachesTable) {
+            QCOMPARE(watch.opened, 1);
+            QVERIFY(!window->GameInProgress);
+            QCOMPARE(window->Score, 4);
+            QCOMPARE(mdlMain::HighScores[1], 4);
+            return;
+        }
+        QCOMPARE(watch.opened, 0);
         // The held-back New acted after the pause: a fresh game is on the board.
         QVERIFY(window->GameInProgress);
         QCOMPARE(window->Score, 0);

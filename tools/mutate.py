@@ -133,6 +133,8 @@ MUTATIONS = [
       "name entry opens although the program is quitting"),
     M("moves/frmMainMoves.cpp", "    if (mdlMain::NewEntryRow != 0) TakeCloseHeldBackByThePause();\n", "",
       "the close box pressed during the pause is lost behind name entry"),
+    M("moves/frmMainMoves.cpp", "return event->isInputEvent() || event->type() == QEvent::Shortcut;", "return false;",
+      "a click made during the pause starts a game behind the high-score window"),
     M("moves/frmMainMoves.cpp", "    GameInProgress = false;\n}\n\nbool frmMain::SoundIsOn", "}\n\nbool frmMain::SoundIsOn",
       "a finished game still takes clicks"),
     M("moves/frmMainMoves.cpp", "    if (closePending_) close();\n", "",
