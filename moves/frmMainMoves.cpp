@@ -1,11 +1,38 @@
 // What a click on a ball does: the group, its removal, the score, the sound and the end.
 #include <QCoreApplication>
+#include <QEvent>
 
 #include "app/frmMain.h"
 #include "scores/mdlMain.h"
 #include "screens/Environment.h"
 
 namespace orbelix {
+namespace {
+
+// Drops every click, key and other input event while it exists.
+class InputDropper : public QObject {
+public:
+    InputDropper() { QCoreApplication::instance()->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->isInputEvent() || event->type() == QEvent::Shortcut;
+    }
+};
+
+// Lets what waited through the pause arrive before name entry opens. The window's close
+// box is held back with the input; once the high-score window is up it would block the
+// main window and Qt would drop that close, so it is taken now: the close marks the
+// program as quitting. Clicks and keys are dropped, as the high-score window would
+// block them too.
+void TakeCloseHeldBackByThePause() {
+    InputDropper dropper;
+    // A held close can take a pass to be read from the display connection, one to become
+    // a window-system event and one to reach the window.
+    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
+}
+
+}  // namespace
 
 bool frmMain::InGroup(int16_t layer, int16_t row, int16_t column) const {
     return Group.InGroup(layer, row, column);
@@ -57,7 +84,10 @@ void frmMain::EndGame() {
     mdlMain::PlaceScore(Score);
     // A placed score goes to disk at once, before name entry: a display or session that
     // dies while the name is typed does not lose the game.
-    if (mdlMain::NewEntryRow != 0) SaveSettings();
+    if (mdlMain::NewEntryRow != 0) {
+        SaveSettings();
+        TakeCloseHeldBackByThePause();
+    }
     // A close asked for during the pause skips name entry; the placed score is saved.
     if (mdlMain::NewEntryRow != 0 && !closePending_) {
         HideMainScreen();

@@ -35,17 +35,29 @@ void ClearTable() {
     }
 }
 
+namespace {
+
+PauseClock steadyClock;
+PauseClock* pauseClock = &steadyClock;
+
+}  // namespace
+
+PauseClock& CurrentPauseClock() { return *pauseClock; }
+
+void SetPauseClock(PauseClock* clock) { pauseClock = clock != nullptr ? clock : &steadyClock; }
+
 void Wait(int32_t seconds) {
-    using Clock = std::chrono::steady_clock;
+    using Clock = PauseClock::Clock;
+    PauseClock& clock = CurrentPauseClock();
     const auto total = std::chrono::milliseconds(static_cast<int64_t>(seconds) * MillisecondsPerSecond);
-    const auto deadline = Clock::now() + total;
+    const auto deadline = clock.now() + total;
     Pausing = true;
     // An event loop that takes no user input sleeps until its timer fires, so the pause
     // costs no CPU; the deadline guards against waking early.
-    for (auto left = deadline - Clock::now(); left > Clock::duration::zero();
-         left = deadline - Clock::now()) {
+    for (auto left = deadline - clock.now(); left > Clock::duration::zero();
+         left = deadline - clock.now()) {
         QEventLoop loop;
-        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+        const auto ms = clock.sleepFor(left).count();
         QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -36,5 +37,22 @@ extern bool Pausing;
 
 // How long one second of Wait lasts, in milliseconds; tests shorten it.
 extern int MillisecondsPerSecond;
+
+// The clock that Wait runs by: the time now, and how long the pause's event loop may
+// sleep before it reads the clock again when `left` remains. The steady clock sleeps
+// until the deadline; a test puts a clock of its own here to step time by hand.
+class PauseClock {
+public:
+    using Clock = std::chrono::steady_clock;
+    virtual ~PauseClock() = default;
+    virtual Clock::time_point now() { return Clock::now(); }
+    virtual std::chrono::milliseconds sleepFor(Clock::duration left) {
+        return std::chrono::ceil<std::chrono::milliseconds>(left);
+    }
+};
+
+// The clock Wait uses; never null. Setting it to nullptr puts the steady clock back.
+PauseClock& CurrentPauseClock();
+void SetPauseClock(PauseClock* clock);
 
 }  // namespace orbelix::mdlMain

@@ -75,10 +75,13 @@ inline void Click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(widget->width() / 2, widget->height() / 2));
 }
 
-// Runs `inside` as soon as the next modal window is up (the high-score window).
-inline void WhenModal(std::function<void(QWidget*)> inside) {
-    QTimer::singleShot(0, [inside] {
+// Runs `inside` as soon as the next modal window is up (the high-score window). The end
+// of a game handles waiting events before its window opens, so a look that comes too
+// early looks again, a bounded number of times.
+inline void WhenModal(std::function<void(QWidget*)> inside, int looksLeft = 1000) {
+    QTimer::singleShot(0, [inside, looksLeft] {
         QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr && looksLeft > 0) return WhenModal(inside, looksLeft - 1);
         QVERIFY2(modal != nullptr, "no modal window opened");
         inside(modal);
     });

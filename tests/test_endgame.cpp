@@ -1,7 +1,11 @@
 // The end of a game, the high-score table and window, name entry, and the main screen's
 // hide and show, through the real windows.
+#include <csignal>
+
+#include "SystemInput.h"
 #include "TestSupport.h"
 #include "scores/frmHighScore.h"
+#include "screens/SignalBridge.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -29,12 +33,36 @@ void TypeKeys(QWidget* window, const QString& keys) {
     for (QChar key : keys) QTest::keyClicks(window, QString(key));
 }
 
+// Counts the modal windows that open while it exists, and closes each at once, so that
+// a window that should not have opened is seen instead of waiting for a player.
+class ModalWatch {
+public:
+    ModalWatch() {
+        timer_.setInterval(0);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                ++opened;
+                modal->close();
+            }
+        });
+        timer_.start();
+    }
+    int opened = 0;
+
+private:
+    QTimer timer_;
+};
+
+using namespace std::chrono_literals;
+
 }  // namespace
 
 class EndGameTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<frmMain> window;
+    // The length of a second of the pause as the game ships, before the tests shorten it.
+    int realSecond = mdlMain::MillisecondsPerSecond;
 
 private slots:
     void init() { window = OpenFreshWindow(); }
@@ -77,20 +105,175 @@ private slots:
 
     // ---- The pause. ----
     void waitKeepsTheLoopAliveButReturnsOnTime() {
+        SteppedClock clock;
         mdlMain::MillisecondsPerSecond = 40;
         bool timerRan = false;
-        QTimer::singleShot(10, [&] { timerRan = true; });
-        QElapsedTimer clock;
-        clock.start();
+        bool pausingSeen = false;
+        QTimer::singleShot(0, [&] {
+            timerRan = true;
+            pausingSeen = mdlMain::Pausing;
+        });
         mdlMain::Wait(2);
-        QVERIFY(clock.elapsed() >= 80);
+        QCOMPARE(clock.elapsed(), 80ms);
         QVERIFY(timerRan);  // events other than input are handled meanwhile
+        QVERIFY(pausingSeen);
         QVERIFY(!mdlMain::Pausing);
-        clock.restart();
+        const int sleeps = clock.sleeps();
         mdlMain::Wait(0);
         mdlMain::Wait(-5);
-        QVERIFY(clock.elapsed() < 40);
+        QCOMPARE(clock.elapsed(), 80ms);
+        QCOMPARE(clock.sleeps(), sleeps);
         mdlMain::MillisecondsPerSecond = 0;
+    }
+
+    void theSteadyClockSleepsUntilTheDeadline() {
+        mdlMain::PauseClock steady;
+        QCOMPARE(steady.sleepFor(4500ms), 4500ms);
+        QCOMPARE(steady.sleepFor(std::chrono::microseconds(1500)), 2ms);  // never wakes early
+        QCOMPARE(&mdlMain::CurrentPauseClock() == &steady, false);
+    }
+
+    // After the last move "Game Over!" stands for five seconds; a click on New or Ctrl+N
+    // in that time waits and starts the next game once the five seconds are over. When
+    // the result takes a row of the table, the high-score window comes first and the
+    // waiting click or key does nothing behind it.
+    void gameOverPauseLastsFiveSecondsAndHoldsInputBack_data() {
+        QTest::addColumn<bool>("byKey");
+        QTest::addColumn<bool>("reachesTable");
+        QTest::newRow("click on New") << false << false;
+        QTest::newRow("Ctrl+N") << true << false;
+        QTest::newRow("click on New, then the table") << false << true;
+        QTest::newRow("Ctrl+N, then the table") << true << true;
+    }
+    void gameOverPauseLastsFiveSecondsAndHoldsInputBack() {
+        QFETCH(bool, byKey);
+        QFETCH(bool, reachesTable);
+        if (!reachesTable) SetTable({900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        ModalWatch watch;
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        StartGameWith(*window, LastMoveBoard());
+        mdlMain::MillisecondsPerSecond = realSecond;
+        bool heldBack = false;
+        bool pausing = false;
+        SteppedClock clock([&](std::chrono::milliseconds gone) {
+            if (gone == 1000ms) {
+                if (byKey)
+                    QueueKey(window.get(), Qt::Key_N, Qt::ControlModifier, QStringLiteral("\x0e"));
+                else
+                    QueueClick(window->pctNew);
+            }
+            if (gone == 4750ms) {
+                pausing = mdlMain::Pausing;
+                heldBack = window->GameInProgress && window->Score == 4 && window->pctGameOver->isVisible() &&
+                           !window->pctBoard->isVisible();
+            }
+        });
+        QueueClick(window->pctBoard, BallPoint(1, 10, 1));
+        DeliverQueued();
+        DeliverQueued();
+        QCOMPARE(clock.elapsed(), 5000ms);
+        QVERIFY(pausing);
+        QVERIFY(heldBack);
+        QVERIFY(!mdlMain::Pausing);
+        if (reachesTable) {
+            QCOMPARE(watch.opened, 1);
+            QVERIFY(!window->GameInProgress);
+            QCOMPARE(window->Score, 4);
+            QCOMPARE(mdlMain::HighScores[1], 4);
+            return;
+        }
+        QCOMPARE(watch.opened, 0);
+        // The held-back New acted after the pause: a fresh game is on the board.
+        QVERIFY(window->GameInProgress);
+        QCOMPARE(window->Score, 0);
+        QVERIFY(!window->pctGameOver->isVisible());
+        QVERIFY(window->pctBoard->isVisible());
+        QCOMPARE(window->Board.ballCount(), CellCount);
+    }
+
+    // ---- Closing while a game ends. ----
+    // The window's close box or the session ending during the pause: the pause and the
+    // score's placement finish, the settings with the new score are saved, the window
+    // closes, and no name entry opens for a program that is quitting.
+    void closingDuringThePauseQuitsWithoutNameEntry_data() {
+        QTest::addColumn<bool>("bySignal");
+        QTest::addColumn<bool>("reachesTable");
+        QTest::newRow("close box") << false << true;
+        QTest::newRow("session ends") << true << true;
+        QTest::newRow("close box, score outside the table") << false << false;
+        QTest::newRow("session ends, score outside the table") << true << false;
+    }
+    void closingDuringThePauseQuitsWithoutNameEntry() {
+        QFETCH(bool, bySignal);
+        QFETCH(bool, reachesTable);
+        SignalBridge bridge([this] { window->RequestClose(); });
+        if (!reachesTable) SetTable({900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        StartGameWith(*window, LastMoveBoard());
+        mdlMain::MillisecondsPerSecond = realSecond;
+        bool openDuringPause = false;
+        SteppedClock clock([&](std::chrono::milliseconds gone) {
+            if (gone == 1000ms) {
+                if (bySignal)
+                    std::raise(SIGTERM);
+                else
+                    QueueCloseBox(window.get());
+            }
+            if (gone == 4750ms) openDuringPause = window->isVisible() && window->pctGameOver->isVisible();
+        });
+        ModalWatch watch;
+        PressOnBall(*window, 1, 10, 1);
+        DeliverQueued();
+        QCOMPARE(clock.elapsed(), 5000ms);
+        QVERIFY(openDuringPause);
+        QCOMPARE(watch.opened, 0);
+        QVERIFY(!window->isVisible());
+        // A placed score is saved at once, before name entry would open; every close saves.
+        QCOMPARE(window->SaveCount, reachesTable ? 2 : 1);
+        const auto stored = SettingsFile::ReadAll();
+        QCOMPARE(stored.value(QStringLiteral("HighScore1")), reachesTable ? QStringLiteral(" 4") : QStringLiteral(" 900"));
+        QCOMPARE(stored.value(QStringLiteral("HighScoreName1")), reachesTable ? QString() : QStringLiteral("P1"));
+    }
+
+    // The session ending while the high-score window is up closes both windows and
+    // keeps what the table holds by then, the name typed so far included.
+    void sessionEndingWhileTheTableIsUpClosesBoth_data() {
+        QTest::addColumn<bool>("afterAGame");
+        QTest::newRow("name entry after a game") << true;
+        QTest::newRow("table opened by its button") << false;
+    }
+    void sessionEndingWhileTheTableIsUpClosesBoth() {
+        QFETCH(bool, afterAGame);
+        SignalBridge bridge([this] { window->RequestClose(); });
+        SetTable({900});
+        int tablesOpened = 0;
+        WhenModal([&](QWidget* modal) {
+            ++tablesOpened;
+            TypeKeys(modal, QStringLiteral("AB"));
+            std::raise(SIGTERM);
+        });
+        if (afterAGame) {
+            StartGameWith(*window, LastMoveBoard());
+            PressOnBall(*window, 1, 10, 1);
+        } else {
+            Click(window->pctHighScores);
+        }
+        DeliverQueued();
+        ModalWatch watch;  // nothing opens again once the program is quitting
+        DeliverQueued();
+        QCOMPARE(tablesOpened, 1);
+        QCOMPARE(watch.opened, 0);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY(!window->isVisible());
+        QVERIFY(!window->GameInProgress);
+        const auto stored = SettingsFile::ReadAll();
+        QCOMPARE(stored.value(QStringLiteral("HighScore1")), QStringLiteral(" 900"));
+        if (afterAGame) {
+            QCOMPARE(stored.value(QStringLiteral("HighScore2")), QStringLiteral(" 4"));
+            QCOMPARE(stored.value(QStringLiteral("HighScoreName2")), QStringLiteral("AB"));
+        } else {
+            QCOMPARE(stored.value(QStringLiteral("HighScoreName1")), QStringLiteral("P1"));  // typing only names a new row
+        }
     }
 
     // ---- Name entry. ----
@@ -100,6 +283,8 @@ private slots:
         QTest::addColumn<bool>("editing");
         QTest::addColumn<int>("cursor");
         QTest::newRow("a b 1") << QList<int>{'a', 'b', '1'} << "AB1" << true << 4;
+        QTest::newRow("digits 0 and 9") << QList<int>{'0', '9'} << "09" << true << 3;
+        QTest::newRow("letters A and Z") << QList<int>{'A', 'Z', 'z'} << "AZZ" << true << 4;
         QTest::newRow("seven characters end entry") << QList<int>{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'} << "ABCDEFG" << false << 8;
         QTest::newRow("A B Backspace C") << QList<int>{'A', 'B', 8, 'C'} << "AC" << true << 3;
         QTest::newRow("Backspace at cell 1") << QList<int>{8, 8} << "" << true << 1;
@@ -179,6 +364,18 @@ private slots:
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The result is on disk already.
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("HighScoreName1")), QStringLiteral("JO"));
+
+        // The finished game's board takes no more clicks: the game does not end again.
+        ModalWatch watch;
+        const BoardGrid last = window->Board;
+        PressOnBall(*window, 1, 1, 1);
+        PressOnBall(*window, 2, 10, 1);
+        Click(window->pctUndo);  // nor does Undo bring the last board back
+        QCOMPARE(watch.opened, 0);
+        QCOMPARE(window->Board, last);
+        QCOMPARE(mdlMain::HighScores[2], 0);
+        QCOMPARE(window->Score, 4);
+        QVERIFY(!window->pctGameOver->isVisible());
     }
 
     void scoreOutsideTheTableLeavesGameOverUntilNew() {
@@ -189,7 +386,12 @@ private slots:
         QVERIFY(window->pctGameOver->isVisible());
         QVERIFY(!window->pctBoard->isVisible());
         QCOMPARE(mdlMain::HighScores[10], 50);
+        const BoardGrid last = window->Board;
+        ModalWatch watch;
         PressOnBall(*window, 1, 1, 1);  // a finished game takes no clicks
+        QCOMPARE(window->Board, last);
+        QCOMPARE(watch.opened, 0);
+        QCOMPARE(mdlMain::HighScores[10], 50);
         Click(window->pctNew);
         QVERIFY(!window->pctGameOver->isVisible());
         QVERIFY(window->pctBoard->isVisible());

@@ -189,11 +189,26 @@ private slots:
         QCOMPARE(window->Board, BoardGrid{});
         StartGameWith(*window, Playable());
         PressOnBall(*window, 2, 4, 1);
-        StartGameWith(*window, Playable());  // a new game: the old snapshot must not return
+        QCOMPARE(window->ColumnsInUse, int16_t(10));
+        // A new game on another board: the last game's snapshot must not come back.
+        Click(window->pctNew);
         const BoardGrid fresh = window->Board;
+        QVERIFY(fresh != Playable());
         Click(window->pctUndo);
         QCOMPARE(window->Board, fresh);
         QCOMPARE(window->Score, 0);
+        QVERIFY(ScoreShows(0));
+    }
+
+    // Every start of the program deals its own boards.
+    void eachStartDealsOtherBoards() {
+        window->pctNew_Click();
+        const BoardGrid first = window->Board;
+        auto other = std::make_unique<frmMain>();
+        other->pctNew_Click();
+        QVERIFY(other->Board != first);
+        window->pctNew_Click();
+        QVERIFY(window->Board != first);  // and every New a new one
     }
 
     void soundStartsOncePerBallOnlyWhenOn() {

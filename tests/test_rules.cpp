@@ -81,6 +81,12 @@ private slots:
         QTest::newRow("x 48 layer 2") << QPointF(48, 20) << true << 1 << 1 << 2;
         QTest::newRow("x 49 layer 3") << QPointF(49, 20) << true << 1 << 1 << 3;
         QTest::newRow("x 60 layer 3") << QPointF(60, 20) << true << 1 << 1 << 3;
+        // Half pixels, as a 2x screen reports them: each crescent starts where the ball
+        // in front of it ends.
+        QTest::newRow("x 36.5 layer 1") << QPointF(36.5, 20) << true << 1 << 1 << 1;
+        QTest::newRow("x 48.25 layer 3") << QPointF(48.25, 20) << true << 1 << 1 << 3;
+        QTest::newRow("x 48.5 layer 3") << QPointF(48.5, 20) << true << 1 << 1 << 3;
+        QTest::newRow("x 244.5 column 5 layer 3") << QPointF(244.5, 140) << true << 4 << 5 << 3;
         QTest::newRow("x 61 column 2") << QPointF(61, 20) << true << 1 << 2 << 1;
         QTest::newRow("x 489 column 10 layer 2") << QPointF(489, 300) << true << 10 << 10 << 2;
         QTest::newRow("x 501 column 10 layer 3") << QPointF(501, 300) << true << 10 << 10 << 3;
@@ -225,24 +231,38 @@ private slots:
     }
 
     void movesLeftOnlyWithinALayer_data() {
+        QTest::addColumn<QPoint>("at");  // column, row of the first ball
+        QTest::addColumn<int>("layer");
         QTest::addColumn<int>("dc");
         QTest::addColumn<int>("dr");
         QTest::addColumn<int>("dl");
         QTest::addColumn<bool>("movesLeft");
-        QTest::newRow("side by side") << 1 << 0 << 0 << true;
-        QTest::newRow("one above the other") << 0 << 1 << 0 << true;
-        QTest::newRow("front to back only") << 0 << 0 << 1 << false;
+        QTest::newRow("side by side") << QPoint(5, 5) << 1 << 1 << 0 << 0 << true;
+        QTest::newRow("one above the other") << QPoint(5, 5) << 1 << 0 << 1 << 0 << true;
+        QTest::newRow("front to back only") << QPoint(5, 5) << 1 << 0 << 0 << 1 << false;
+        QTest::newRow("side by side at the back") << QPoint(5, 5) << 3 << 1 << 0 << 0 << true;
+        QTest::newRow("one above the other in the middle") << QPoint(5, 5) << 2 << 0 << 1 << 0 << true;
+        QTest::newRow("bottom right corner") << QPoint(9, 10) << 3 << 1 << 0 << 0 << true;
+        QTest::newRow("right column, bottom pair") << QPoint(10, 9) << 3 << 0 << 1 << 0 << true;
+        QTest::newRow("top left corner") << QPoint(1, 1) << 1 << 1 << 0 << 0 << true;
     }
     void movesLeftOnlyWithinALayer() {
+        QFETCH(QPoint, at);
+        QFETCH(int, layer);
         QFETCH(int, dc);
         QFETCH(int, dr);
         QFETCH(int, dl);
         QFETCH(bool, movesLeft);
         BoardGrid board;  // empty cells never count
         QVERIFY(!AnyMovesLeft(board));
-        board(5, 5, 1) = 4;
-        board(5 + dc, 5 + dr, 1 + dl) = 4;
+        board(at.x(), at.y(), layer) = 4;
+        board(at.x() + dc, at.y() + dr, layer + dl) = 4;
         QCOMPARE(AnyMovesLeft(board), movesLeft);
+        // The same pair among other balls that touch no ball of their colour.
+        BoardGrid crowded = Checkered();
+        crowded(at.x(), at.y(), layer) = 4;
+        crowded(at.x() + dc, at.y() + dr, layer + dl) = 4;
+        QCOMPARE(AnyMovesLeft(crowded), movesLeft);
     }
 
     void checkeredBoardHasNoMove() { QVERIFY(!AnyMovesLeft(Checkered())); }

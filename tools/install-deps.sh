@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev libgl-dev libsdl2-dev libxcb1-dev
+    qt6-base-dev qt6-base-private-dev libgl-dev libsdl2-dev libxcb1-dev
     xvfb xauth imagemagick xdotool x11-utils
     desktop-file-utils appstream
     weston qt6-wayland

@@ -1,0 +1,405 @@
+#!/usr/bin/env python3
+"""Mutation check: plants one small fault at a time in the game's code, rebuilds, runs
+the test suite, and puts the code back. A fault that no test notices is a gap in the
+tests (or a change that makes no difference; such changes are marked in the table).
+
+Usage (from the top of a source tree, with a configured build folder):
+
+    tools/mutate.py --build build              # the whole table
+    tools/mutate.py --build build --only 12 40 # some rows
+    tools/mutate.py --list                     # print the table
+    tools/mutate.py --check                    # only check that every row still applies
+
+Run it on a scratch copy of the tree, since it edits the sources while it runs:
+
+    git archive HEAD | tar -x -C /tmp/mutate
+    cmake -S /tmp/mutate -B /tmp/mutate/build -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+    nice tools/mutate.py --source /tmp/mutate --build /tmp/mutate/build
+
+Every row is applied only when its original text occurs exactly once in its file, so a
+table that the code has moved away from is noticed instead of testing nothing. The file
+is restored after each row, also on Ctrl-C and on errors.
+"""
+
+import argparse
+import os
+import re
+import signal
+import subprocess
+import sys
+import time
+from dataclasses import dataclass
+
+
+@dataclass
+class Mutation:
+    file: str
+    original: str
+    changed: str
+    noticed: str  # what a player would notice
+    equivalent: str = ""  # why the change makes no difference, where it makes none
+
+
+M = Mutation
+
+# fmt: off
+MUTATIONS = [
+    # ---- board/: placement, hit testing, dealing, score text, drawing ----
+    M("board/BoardModel.cpp", "(column - 1) * 49 + layer * 12", "(column - 1) * 48 + layer * 12",
+      "columns of balls one pixel closer together"),
+    M("board/BoardModel.cpp", "row * 30 - layer * 5", "row * 30 - layer * 6",
+      "deeper layers drawn a pixel too high"),
+    M("board/BoardModel.cpp", "top <= y && y <= top + 25.0f", "top < y && y <= top + 25.0f",
+      "the top pixel row of a ball ignores clicks"),
+    M("board/BoardModel.cpp", "r <= Rows && row == 0", "r < Rows && row == 0",
+      "the bottom row cannot be clicked"),
+    M("board/BoardModel.cpp", "(left <= x && x <= left + 25.0f)", "(left <= x && x < left + 25.0f)",
+      "the right edge of a front ball picks the ball behind it"),
+    M("board/BoardModel.cpp", "(left + 12.0f <= x && x <= left + 24.0f)", "(left + 12.5f < x && x <= left + 24.0f)",
+      "a half-pixel strip at the start of each crescent ignores clicks (2x screens)"),
+    M("board/BoardModel.cpp", "for (int c = 1; c <= Columns; ++c) {\n        for (int l = 1; l <= Layers; ++l) {",
+      "for (int c = 1; c < Columns; ++c) {\n        for (int l = 1; l <= Layers; ++l) {",
+      "the rightmost column cannot be clicked"),
+    M("board/BoardModel.cpp", "static_cast<int>(std::floor(product)) + 1;", "static_cast<int>(std::floor(product));",
+      "new boards have holes and lack the last colour"),
+    M("board/BoardModel.cpp", "static_cast<float>(colorCount) * random.next()", "static_cast<float>(colorCount - 1) * random.next()",
+      "the last colour is never dealt"),
+    M("board/BoardModel.cpp", "rightJustified(6, QLatin1Char('0'))", "rightJustified(5, QLatin1Char('0'))",
+      "the score shows five digits"),
+    M("board/frmMainBoard.cpp", "    GameInProgress = true;\n    FillBoard();", "    FillBoard();",
+      "a new game takes no clicks"),
+    M("board/frmMainBoard.cpp", "    pctGameOver->setVisible(false);\n    pctBoard->setVisible(true);", "    pctBoard->setVisible(true);",
+      "Game Over! stays on the new board"),
+    M("board/frmMainBoard.cpp", "    Score = 0;\n    UndoAvailable = false;", "    UndoAvailable = false;",
+      "a new game starts with the last game's score"),
+    M("board/frmMainBoard.cpp", "    UndoAvailable = false;\n    ShowScore();", "    ShowScore();",
+      "Undo in a new game brings back the last game's board"),
+    M("board/frmMainBoard.cpp", "    if (!GameInProgress) return;\n    Cell cell;", "    Cell cell;",
+      "the board takes clicks after the game ended"),
+    M("board/frmMainBoard.cpp", "if (!GameInProgress || !UndoAvailable) return;", "if (!UndoAvailable) return;",
+      "Undo after the game ended brings the board back"),
+    M("board/frmMainBoard.cpp", "    ColumnsInUse = UndoColumnsInUse;\n", "",
+      "Undo of a move that emptied a column loses a column"),
+    M("board/frmMainBoard.cpp", "    Score = UndoScore;\n", "",
+      "Undo keeps the points"),
+    M("board/frmMainBoard.cpp", "const qsizetype element = 6 - a;", "const qsizetype element = 5 - a;",
+      "the score digits are shifted"),
+    M("board/frmMainBoard.cpp", "    ColumnsInUse = Columns;\n", "    ColumnsInUse = Columns - 1;\n",
+      "the last column never closes up"),
+    M("board/frmMainBoard.cpp", "for (int l = Layers; l >= 1; --l) {\n                const QPoint at",
+      "for (int l = Layers; l > 1; --l) {\n                const QPoint at",
+      "the front balls cannot be clicked"),
+    M("board/BoardDrawing.cpp", "for (int l = Layers; l >= 1; --l)\n                DrawBallSprite",
+      "for (int l = 1; l <= Layers; ++l)\n                DrawBallSprite",
+      "back balls drawn over the front ones"),
+    M("board/BoardDrawing.cpp", "QRect(BallSize, 0, BallSize, BallSize)", "QRect(0, 0, BallSize, BallSize)",
+      "balls drawn without their mask"),
+
+    # ---- moves/: groups, settling, closing up, moves left, the move itself ----
+    M("moves/Moves.cpp", "tryNeighbour(r >= 2, r - 1, c, l);", "tryNeighbour(r >= 3, r - 1, c, l);",
+      "a ball in row 2 does not join the ball above it"),
+    M("moves/Moves.cpp", "tryNeighbour(r <= Rows - 1, r + 1, c, l);", "tryNeighbour(r <= Rows - 2, r + 1, c, l);",
+      "the bottom row does not join the group from above"),
+    M("moves/Moves.cpp", "tryNeighbour(c <= Columns - 1, r, c + 1, l);", "tryNeighbour(c <= Columns - 2, r, c + 1, l);",
+      "the last column does not join from the left"),
+    M("moves/Moves.cpp", "tryNeighbour(l <= Layers - 1, r, c, l + 1);", "tryNeighbour(l <= Layers - 2, r, c, l + 1);",
+      "the back layer does not join the group"),
+    M("moves/Moves.cpp", "        tryNeighbour(l >= 2, r, c, l - 1);\n", "",
+      "a group does not reach forwards a layer"),
+    M("moves/Moves.cpp", "GroupLayer[j] == layer && GroupRow[j] == row && GroupColumn[j] == column",
+      "GroupLayer[j] == layer && GroupRow[j] == row", "groups miss members"),
+    M("moves/Moves.cpp", "for (int j = 1; j <= GroupCount; ++j)", "for (int j = 1; j < GroupCount; ++j)",
+      "balls counted twice in a group"),
+    M("moves/Moves.cpp", "for (int k = r; k >= 2; --k) {", "for (int k = r; k >= 3; --k) {",
+      "the top ball of a column does not fall"),
+    M("moves/Moves.cpp", "                removed();\n", "",
+      "no sound for removed balls"),
+    M("moves/Moves.cpp", "if (empty != Rows * Layers) {", "if (empty < Rows) {",
+      "a column empty in one layer only closes up"),
+    M("moves/Moves.cpp", "for (int l = 1; l <= Layers; ++l)\n            for (int r = 1; r <= Rows; ++r) board(Columns, r, l) = 0;",
+      "", "the last column is doubled when columns close up"),
+    M("moves/Moves.cpp", "for (int l = 1; l <= Layers; ++l)\n        for (int c = 1; c <= Columns; ++c)\n            for (int r = 1; r <= Rows; ++r) {",
+      "for (int l = 1; l < Layers; ++l)\n        for (int c = 1; c <= Columns; ++c)\n            for (int r = 1; r <= Rows; ++r) {",
+      "the game ends while the back layer still has moves"),
+    M("moves/Moves.cpp", "(c > 1 && board(c - 1, r, l) == v) || (c < Columns && board(c + 1, r, l) == v)",
+      "(c < Columns - 1 && board(c + 1, r, l) == v)", "a pair in the last two columns is not a move"),
+    M("moves/Moves.cpp", "                if (v == 0) continue;\n", "",
+      "empty cells count as moves: the game never ends"),
+    M("moves/frmMainMoves.cpp", "    if (n >= 2) {\n        UndoBoard", "    if (n >= 1) {\n        UndoBoard",
+      "a lone ball can be removed"),
+    M("moves/frmMainMoves.cpp", "Score += 2 * n;", "Score += n;", "half the points"),
+    M("moves/frmMainMoves.cpp", "mdlMain::Wait(5);", "mdlMain::Wait(1);", "Game Over! stands one second"),
+    M("moves/frmMainMoves.cpp", "if (mdlMain::NewEntryRow != 0 && !closePending_) {", "if (mdlMain::NewEntryRow != 0) {",
+      "name entry opens although the program is quitting"),
+    M("moves/frmMainMoves.cpp", "    if (mdlMain::NewEntryRow != 0) TakeCloseHeldBackByThePause();\n", "",
+      "the close box pressed during the pause is lost behind name entry"),
+    M("moves/frmMainMoves.cpp", "return event->isInputEvent() || event->type() == QEvent::Shortcut;", "return false;",
+      "a click made during the pause starts a game behind the high-score window"),
+    M("moves/frmMainMoves.cpp", "    GameInProgress = false;\n}\n\nbool frmMain::SoundIsOn", "}\n\nbool frmMain::SoundIsOn",
+      "a finished game still takes clicks"),
+    M("moves/frmMainMoves.cpp", "    if (closePending_) close();\n", "",
+      "a close during the pause is lost"),
+    M("moves/frmMainMoves.cpp", "if (!AnyMovesLeft()) EndGame();", "", "the game never ends"),
+    M("moves/frmMainMoves.cpp", "    if (!SoundIsOn()) return;\n", "", "sound plays although switched off"),
+    M("moves/frmMainMoves.cpp", "        UndoScore = Score;\n", "", "Undo gives back the wrong score"),
+    M("moves/frmMainMoves.cpp", "    ColumnsInUse = CloseUpColumns(Board, ColumnsInUse);\n", "",
+      "emptied columns stay as gaps"),
+    M("moves/frmMainMoves.cpp", "    if (Board(column, row, layer) == 0) return;\n", "",
+      "a click on an empty cell removes the empty cells around it"),
+
+    # ---- scores/: the table, stored text, name entry, the pause ----
+    M("scores/mdlMain.cpp", "if (score < HighScores[r]) continue;", "if (score <= HighScores[r]) continue;",
+      "a tie ranks below the older result"),
+    M("scores/mdlMain.cpp", "for (int h = TableRows; h >= r + 1; --h)", "for (int h = TableRows; h >= r + 2; --h)",
+      "the row below a new result is lost"),
+    M("scores/mdlMain.cpp", "        HighScoreNames[r].clear();\n        HighScores[r] = score;", "        HighScores[r] = score;",
+      "a new result takes the old row's name"),
+    M("scores/mdlMain.cpp", "loop.exec(QEventLoop::ExcludeUserInputEvents);", "loop.exec();",
+      "clicks and keys act during the pause"),
+    M("scores/mdlMain.cpp", "int MillisecondsPerSecond = 1000;", "int MillisecondsPerSecond = 500;",
+      "the pause lasts half as long"),
+    M("scores/mdlMain.cpp", "r <= TableRows && NewEntryRow == 0", "r < TableRows && NewEntryRow == 0",
+      "a result equal to row 10 is not placed"),
+    M("scores/StoredText.cpp", "const bool roundUp = firstFraction > 5 ||", "const bool roundUp = firstFraction >= 5 ||",
+      "stored halves round up instead of to even"),
+    M("scores/StoredText.cpp", "return score < 0 ? digits : QLatin1Char(' ') + digits;", "return digits;",
+      "stored scores lose their leading blank"),
+    M("scores/StoredText.cpp", "number.value > MaxColors)", "number.value >= MaxColors)",
+      "a stored 13 colours comes back as 6"),
+    M("scores/StoredText.cpp", "return Fits<int16_t>(number) && number.value != 0;", "return Fits<int16_t>(number) && number.value == 1;",
+      "a stored sound value other than 1 reads as off"),
+    M("scores/frmMainSettings.cpp", "for (int n = 1; n <= mdlMain::TableRows; ++n) {\n        mdlMain::HighScoreNames[n] = read",
+      "for (int n = 1; n < mdlMain::TableRows; ++n) {\n        mdlMain::HighScoreNames[n] = read",
+      "the tenth row is not read back after a restart"),
+    M("scores/frmHighScore.cpp", "} else if (k >= '0' && k <= '9') {", "} else if (k > '0' && k <= '9') {",
+      "the digit 0 is refused in names"),
+    M("scores/frmHighScore.cpp", "if (CursorPos == NameCells) {", "if (CursorPos == NameCells - 1) {",
+      "names end at six characters"),
+    M("scores/frmHighScore.cpp", "} else if (k == 8 && CursorPos > 1) {", "} else if (k == 8) {",
+      "Backspace in the first cell breaks name entry"),
+    M("scores/frmHighScore.cpp", "        name.chop(1);\n", "", "Backspace leaves the letter in the name"),
+    M("scores/frmHighScore.cpp", "} else if (k == 13) {", "} else if (k == 27) {",
+      "Enter does not end name entry"),
+    M("scores/frmHighScore.cpp", "    if (mdlMain::NewEntryRow != 0) {\n        BeginNameEntry();", "    if (false) {\n        BeginNameEntry();",
+      "no name entry after a game"),
+    M("scores/frmHighScore.cpp", "        x += 800;\n", "        x += 700;\n", "scores drawn into the names"),
+    M("scores/frmHighScore.cpp", "    ClearHighScores();\n    accept();", "    accept();", "Reset empties nothing"),
+    M("scores/frmHighScore.cpp", "case Qt::Key_Escape: code = 27; break;", "case Qt::Key_Escape: reject(); return;",
+      "Escape closes name entry"),
+
+    # ---- screens/: main screen, help, about, options, leaving ----
+    M("screens/frmMainScreens.cpp", "    pctUndo->setVisible(false);\n}", "}",
+      "Undo shows on the table and help screens"),
+    M("screens/frmMainScreens.cpp", "if (!GameInProgress) pctOrbelix->setVisible(true);", "pctOrbelix->setVisible(true);",
+      "the title covers the board of a game in progress"),
+    M("screens/frmMainScreens.cpp", "    SaveSettings();\n}\n\nvoid frmMain::pctHighScores_Click", "}\n\nvoid frmMain::pctHighScores_Click",
+      "a named result is not saved until the program ends"),
+    M("screens/frmMainScreens.cpp", "    mdlMain::NewEntryRow = 0;\n    HideMainScreen();", "    HideMainScreen();",
+      "the table button opens name entry for an old row"),
+    M("screens/frmMainScreens.cpp", "if (ColorCount > MaxColors) ColorCount = MinColors;", "if (ColorCount >= MaxColors) ColorCount = MinColors;",
+      "13 colours can never be chosen"),
+    M("screens/frmMainScreens.cpp", "pctColors[ColorCount - 5]->picture());\n    pctColors[0]->repaint();",
+      "pctColors[ColorCount - 6]->picture());\n    pctColors[0]->repaint();", "the colour button shows the wrong count"),
+    M("screens/frmMainScreens.cpp", "    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();\n", "",
+      "the session ending while the table is up is lost"),
+    M("screens/frmMainScreens.cpp", "    if (inMove_) {\n        // Closed during", "    if (false) {\n        // Closed during",
+      "the close box during the pause closes the window under the move"),
+    M("screens/frmMainScreens.cpp", "        closed_ = true;\n        SaveSettings();", "        closed_ = true;",
+      "the close box does not save the settings"),
+    M("screens/frmMainScreens.cpp", "    if (inMove_) {\n        // The move finishes first", "    if (false) {\n        // The move finishes first",
+      "the session ending during the pause closes the window under the move",
+      "close() reaches closeEvent, which keeps the window open during a move the same way"),
+    M("screens/frmMainScreens.cpp", "SoundIsOn() ? pctSoundOff->picture() : pctSoundOn->picture()", "pctSoundOn->picture()",
+      "sound cannot be switched off"),
+    M("screens/frmMainScreens.cpp", "    ShowMainScreen();\n    pctHelpText->setVisible(false);", "    pctHelpText->setVisible(false);",
+      "leaving help shows an empty window"),
+
+    # ---- app/: start-up, controls, shortcuts ----
+    M("app/frmMain.cpp", "    Random.seed(static_cast<uint32_t>(\n        std::chrono::steady_clock::now().time_since_epoch().count() ^\n        std::chrono::system_clock::now().time_since_epoch().count()));\n",
+      "    Random.seed(5489u);\n", "every start deals the same boards"),
+    M("app/frmMain.cpp", "if (button->isVisible()) (this->*handler)();", "(this->*handler)();",
+      "shortcuts act on hidden buttons"),
+    M("app/frmMain.cpp", "shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), pctUndo", "shortcut(QKeySequence(Qt::CTRL | Qt::Key_U), pctUndo",
+      "Ctrl+Z does not undo"),
+    M("app/frmMain.cpp", "    pctOrbelix->setVisible(true);\n\n    pctColors[0]", "\n    pctColors[0]",
+      "no title at start-up"),
+]
+# fmt: on
+
+# Tests left out of each run, and why: the soak and measuring runs repeat what the game
+# tests check at a far higher cost; the desktop files and the crash-safety of the
+# settings file are not touched by any row of the table.
+DEFAULT_EXCLUDE = "^(soak_short|measure_smoke|desktop_entry_valid|metainfo_valid|test_crashsafe)$"
+
+
+class Restorer:
+    """Puts a file's text back when the block ends, however it ends."""
+
+    def __init__(self, path, text):
+        self.path, self.text = path, text
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        with open(self.path, "w", encoding="utf-8") as f:
+            f.write(self.text)
+        return False
+
+
+def stop(_signal, _frame):
+    raise KeyboardInterrupt
+
+
+def read(path):
+    with open(path, encoding="utf-8") as f:
+        return f.read()
+
+
+def stale_rows(source, rows):
+    """Rows whose original text does not occur exactly once, with the count found."""
+    bad = []
+    for number, m in rows:
+        path = os.path.join(source, m.file)
+        count = read(path).count(m.original) if os.path.exists(path) else -1
+        if count != 1:
+            bad.append((number, m, count))
+    return bad
+
+
+def run(command, cwd, timeout, log):
+    log.write("$ " + " ".join(command) + "\n")
+    log.flush()
+    try:
+        done = subprocess.run(command, cwd=cwd, stdout=log, stderr=subprocess.STDOUT, timeout=timeout)
+        return done.returncode
+    except subprocess.TimeoutExpired:
+        log.write("(timed out)\n")
+        return None
+
+
+def chosen_tests(build, exclude):
+    listing = subprocess.run(["ctest", "-N", "-E", exclude], cwd=build, capture_output=True, text=True).stdout
+    return re.findall(r"Test\s+#\d+: (\S+)", listing)
+
+
+# The tests most likely to notice a change in each file run first: a run stops at the
+# first test that fails, and each test program is built only when its turn comes, so a
+# caught change costs one compile and a link or two.
+FIRST_TESTS = {
+    "board/BoardModel.cpp": ["test_rules", "test_play"],
+    "board/BoardDrawing.cpp": ["test_drawing"],
+    "moves/Moves.cpp": ["test_rules", "test_play"],
+    "scores/StoredText.cpp": ["test_settings"],
+    "scores/frmMainSettings.cpp": ["test_settings"],
+    "scores/mdlMain.cpp": ["test_endgame"],
+    "scores/frmHighScore.cpp": ["test_endgame"],
+    "screens/frmMainScreens.cpp": ["test_endgame", "test_settings"],
+}
+
+
+def ordered(tests, file):
+    first = [t for t in FIRST_TESTS.get(file, ["test_play", "test_endgame"]) if t in tests]
+    return first + [t for t in tests if t not in first]
+
+
+def suite(build, tests, args, log):
+    """'build-failed', 'killed', 'survived' or 'timeout' for the code as it is now."""
+    for test in tests:
+        # A test's target depends on what it runs (the game, the settings tool).
+        if run(["cmake", "--build", build, "-j", str(args.jobs), "--target", test], build, args.build_timeout, log) != 0:
+            return "build-failed"
+        tested = run(["ctest", "-R", f"^{re.escape(test)}$", "--timeout", str(args.test_timeout),
+                      "--output-on-failure"], build, args.test_timeout + 30, log)
+        if tested is None:
+            return "timeout"
+        if tested != 0:
+            return "killed"
+    return "survived"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--source", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                        help="the source tree to mutate (default: this script's tree)")
+    parser.add_argument("--build", default=None, help="its configured build folder (default: SOURCE/build)")
+    parser.add_argument("--only", type=int, nargs="+", help="run only these row numbers")
+    parser.add_argument("--list", action="store_true", help="print the table and stop")
+    parser.add_argument("--check", action="store_true", help="only check that every row applies")
+    parser.add_argument("--exclude", default=DEFAULT_EXCLUDE, help="ctest -E pattern of tests to leave out")
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--test-timeout", type=int, default=90, help="seconds per test")
+    parser.add_argument("--build-timeout", type=int, default=900)
+    parser.add_argument("--log", default=None, help="build and test output (default: BUILD/mutate.log)")
+    args = parser.parse_args()
+
+    source = os.path.abspath(args.source)
+    build = os.path.abspath(args.build or os.path.join(source, "build"))
+    rows = [(n, m) for n, m in enumerate(MUTATIONS, 1) if not args.only or n in args.only]
+
+    if args.list:
+        for n, m in rows:
+            mark = f"  [equivalent: {m.equivalent}]" if m.equivalent else ""
+            print(f"{n:3}  {m.file:30} {m.noticed}{mark}")
+        return 0
+
+    bad = stale_rows(source, rows)
+    for n, m, count in bad:
+        found = "file missing" if count < 0 else f"found {count} times"
+        print(f"row {n} ({m.file}): original text {found}: {m.original!r}", file=sys.stderr)
+    if bad:
+        print("the table no longer matches the code; fix these rows first", file=sys.stderr)
+        return 2
+    if args.check:
+        print(f"all {len(rows)} rows apply")
+        return 0
+
+    # A SIGTERM ends the run the way Ctrl-C does, so the file being mutated is restored.
+    signal.signal(signal.SIGTERM, stop)
+
+    log_path = args.log or os.path.join(build, "mutate.log")
+    results = []
+    with open(log_path, "w", encoding="utf-8") as log:
+        tests = chosen_tests(build, args.exclude)
+        start = time.monotonic()
+        print(f"building and testing the unchanged code: {' '.join(tests)} (log: {log_path})", flush=True)
+        if suite(build, tests, args, log) != "survived":
+            print("the unchanged code does not pass its own tests; stopping", file=sys.stderr)
+            return 2
+        try:
+            for n, m in rows:
+                path = os.path.join(source, m.file)
+                text = read(path)
+                log.write(f"\n==== row {n}: {m.file}: {m.noticed}\n")
+                with Restorer(path, text):
+                    with open(path, "w", encoding="utf-8") as f:
+                        f.write(text.replace(m.original, m.changed, 1))
+                    outcome = suite(build, ordered(tests, m.file), args, log)
+                results.append((n, m, outcome))
+                print(f"{n:3}  {outcome:12} {m.file:30} {m.noticed}", flush=True)
+        except KeyboardInterrupt:
+            print("interrupted; the file under change has been restored", file=sys.stderr)
+        # Leave the build matching the restored sources.
+        run(["cmake", "--build", build, "-j", str(args.jobs), "--target", *tests], build, args.build_timeout, log)
+        minutes = (time.monotonic() - start) / 60
+
+    caught = [r for r in results if r[2] in ("killed", "build-failed", "timeout")]
+    survivors = [r for r in results if r[2] == "survived"]
+    equivalent = [r for r in survivors if r[1].equivalent]
+    real = [r for r in survivors if not r[1].equivalent]
+    counted = len(results) - len(equivalent)
+    print(f"\n{len(results)} changes in {minutes:.0f} min: {len(caught)} caught "
+          f"({sum(r[2] == 'build-failed' for r in results)} by the compiler, "
+          f"{sum(r[2] == 'timeout' for r in results)} by timeout), {len(survivors)} survived, "
+          f"{len(equivalent)} of them marked equivalent")
+    if counted:
+        print(f"score: {len(caught)}/{counted} = {100.0 * len(caught) / counted:.1f} % of non-equivalent changes caught")
+    for n, m, _ in real:
+        print(f"  survivor {n}: {m.file}: {m.noticed}")
+    for n, m, _ in equivalent:
+        print(f"  equivalent {n}: {m.file}: {m.noticed} ({m.equivalent})")
+    return 0 if not real else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
