@@ -5,8 +5,9 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev libgl-dev libsdl2-dev
+    qt6-base-dev qt6-base-private-dev libgl-dev libsdl2-dev
     xvfb xauth imagemagick xdotool x11-utils
+    python3-pil
     desktop-file-utils appstream
 )
 # Extra groups, asked for by name: `install-deps.sh bench fuzz art`.
