@@ -1,6 +1,7 @@
 #include "app/PictureBox.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
@@ -104,6 +105,7 @@ void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (!back_.isNull()) {
         painter.drawImage(0, 0, back_);
+        if (overlay_) overlay_(painter);
         return;
     }
     const int inset = border_ ? 1 : 0;
@@ -112,6 +114,43 @@ void PictureBox::paintEvent(QPaintEvent*) {
         painter.drawRect(0, 0, width() - 1, height() - 1);
     }
     if (!picture_.isNull()) painter.drawPixmap(inset, inset, picture_);
+    if (keyboardFocus_) {
+        // The lettering's violet, on the black margin every picture keeps.
+        painter.setPen(QColor(170, 110, 255));
+        painter.drawRect(0, 0, width() - 1, height() - 1);
+    }
+    if (overlay_) overlay_(painter);
+}
+
+void PictureBox::setOverlay(std::function<void(QPainter&)> painter) {
+    overlay_ = std::move(painter);
+    update();
+}
+
+void PictureBox::setPressable(bool on) {
+    pressable_ = on;
+    setFocusPolicy(on ? Qt::TabFocus : Qt::NoFocus);
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (pressable_ && keyboardFocus_ && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        event->accept();
+        click();
+        return;
+    }
+    event->ignore();  // the window has its own keys
+}
+
+void PictureBox::focusInEvent(QFocusEvent* event) {
+    keyboardFocus_ = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    update();
+}
+
+void PictureBox::focusOutEvent(QFocusEvent*) {
+    keyboardFocus_ = false;
+    update();
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {

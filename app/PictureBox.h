@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QPointF>
 #include <QWidget>
+#include <functional>
 
 namespace orbelix {
 
@@ -52,6 +53,19 @@ public:
     void copyPicture(QPoint at, const QPixmap& picture);
     void Refresh();  // show what was drawn now, without waiting for the event loop
 
+    // Painted over the shown picture or back image at the end of every paint, never
+    // into the back image (the keyboard cursor over the board).
+    void setOverlay(std::function<void(QPainter&)> painter);
+
+    // A control that acts as a button from the keyboard: it can be reached with Tab,
+    // and Enter or Space press it while it holds the focus that Tab gave it. It then
+    // shows a thin frame; focus given any other way shows nothing and takes no keys.
+    void setPressable(bool on);
+    bool pressable() const { return pressable_; }
+    bool keyboardFocused() const { return keyboardFocus_; }
+    // Acts as a click on the control.
+    void click() { emit Click(); }
+
 signals:
     void Click();
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF position);
@@ -61,6 +75,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void fitToPicture();
@@ -71,6 +88,9 @@ private:
     bool pressed_ = false;
     QImage back_;
     QColor background_;
+    std::function<void(QPainter&)> overlay_;
+    bool pressable_ = false;
+    bool keyboardFocus_ = false;
 };
 
 // Sets the program's mouse pointer by the game's codes: 11 the hourglass, 0 the default.

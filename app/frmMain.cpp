@@ -36,6 +36,8 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     setPalette(grey);
 
     CreateControls();
+    // Before any accessible name is set: that makes the controls' interfaces.
+    SetUpKeyboard();
     ConnectControls();
     Form_Load();
 }

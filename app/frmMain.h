@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/PictureBox.h"
+#include "board/BoardCursor.h"
 #include "board/BoardDrawing.h"
 #include "board/BoardModel.h"
 #include "moves/Moves.h"
@@ -108,8 +109,27 @@ public:
     // Counts the saves, so that a caller can tell the store was written.
     int SaveCount = 0;
 
+    // ---- Playing from the keyboard, and symbols on the balls. ----
+    // The keyboard cursor, drawn over the board while it is visible.
+    BoardCursor Cursor;
+    // Whether each ball carries its colour's symbol (kept in the settings).
+    bool ShowSymbols = false;
+    // Whether the player has ever used the symbols switch: its key is written only then.
+    bool SymbolsChosen = false;
+    SymbolSprites SymbolPictures;
+    void ToggleSymbols();
+    // Arrow keys: shows the cursor if hidden, else moves it by cells (stops at the edges).
+    void MoveCursor(int columns, int rows);
+    // The layer key: shows the cursor if hidden, else steps front, middle, back.
+    void StepCursorLayer();
+    // Enter or Space: the move a click on the cursor's ball would make.
+    void ActAtCursor();
+    void HideCursor();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void CreateControls();
@@ -117,6 +137,11 @@ private:
     // Keeps the option buttons' accessible names in step with what they show.
     void DescribeOptions();
     BallSprites Sprites() const;
+    const SymbolSprites* Symbols() const { return ShowSymbols ? &SymbolPictures : nullptr; }
+    void SetUpKeyboard();
+    void PaintCursor(QPainter& painter) const;
+    // Shows the cursor where it stands and tells assistive tools its cell.
+    void CursorChanged();
 
     bool inMove_ = false;
     bool closePending_ = false;

@@ -16,7 +16,9 @@ int HandleCommandLine(int argc, char* argv[]) {
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Orbelix: clear a tilted box of coloured balls by clicking groups of one colour."));
+        QStringLiteral("Orbelix: clear a tilted box of coloured balls by clicking groups of one colour.\n"
+                       "Keys: arrows move a cursor over the board, L steps through its layers,\n"
+                       "Enter or Space removes the group under it; S puts symbols on the balls."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();

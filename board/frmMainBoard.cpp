@@ -1,11 +1,12 @@
 // The board on the main window: new game, drawing, hit testing, undo and the score.
+#include "app/Accessibility.h"
 #include "app/frmMain.h"
 
 namespace orbelix {
 
 void frmMain::DrawBoard() {
     pctBoard->Cls();
-    DrawBalls(pctBoard->backImage(), Board, Sprites());
+    DrawBalls(pctBoard->backImage(), Board, Sprites(), Symbols());
     pctBoard->Refresh();
 }
 
@@ -31,7 +32,7 @@ void frmMain::pctNew_Click() {
                 Tables.BallTop[r][l] = static_cast<int16_t>(at.y());
             }
     // Every sprite position is drawn, so nothing of the last game shows through.
-    DrawBalls(pctBoard->backImage(), Board, Sprites());
+    DrawBalls(pctBoard->backImage(), Board, Sprites(), Symbols());
 
     Score = 0;
     UndoAvailable = false;
@@ -63,6 +64,7 @@ void frmMain::ShowScore() {
         if (element < 0 || digit < 0 || digit > 9) continue;
         imgScore[element]->setPicture(imgDigit[digit]->picture());
     }
+    Accessibility::SetValue(imgScore[0], Score);
 }
 
 }  // namespace orbelix

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 
+#include "app/Accessibility.h"
 #include "app/Pictures.h"
 #include "app/frmMain.h"
 
@@ -10,7 +11,9 @@ namespace orbelix {
 frmHighScore::frmHighScore(frmMain& main)
     : QDialog(&main, Qt::Dialog | Qt::FramelessWindowHint), main_(main) {
     setObjectName(QStringLiteral("frmHighScore"));
-    setWindowTitle(QStringLiteral("Form1"));
+    // The window has no title bar; the title is what task switchers and screen readers give.
+    setWindowTitle(tr("High Scores"));
+    setAccessibleName(tr("High Scores"));
     setFixedSize(ClientWidth, ClientHeight);
     setModal(true);
 
@@ -26,6 +29,12 @@ frmHighScore::frmHighScore(frmMain& main)
     pctReset->setPicture(LoadPicture(QStringLiteral("pctReset")));
     pctOk = new PictureBox(this, QStringLiteral("pctOk"), {522, 132, 47, 29}, true, true);
     pctOk->setPicture(LoadPicture(QStringLiteral("pctOk")));
+    // What the controls are, before any name is set (which makes their interfaces).
+    Accessibility::SetKind(pctHighScore, Accessibility::Kind::Table);
+    for (PictureBox* button : {pctOk, pctReset}) {
+        button->setPressable(true);
+        Accessibility::SetKind(button, Accessibility::Kind::Button);
+    }
     pctOk->setAccessibleName(tr("Ok"));
     pctOk->setAccessibleDescription(tr("Closes the high-score table"));
     pctReset->setAccessibleName(tr("Reset"));
@@ -131,10 +140,12 @@ void frmHighScore::Form_KeyPress(int16_t keyAscii) {
         if (k >= 'a') k -= 32;
         DrawAt(LetterX[row][CursorPos], LetterY[row][CursorPos], pctAlphabet[k - 64]->picture());
         name.append(QChar(k));
+        AnnounceRow(row);
         Advance();
     } else if (k >= '0' && k <= '9') {
         DrawAt(LetterX[row][CursorPos], LetterY[row][CursorPos], main_.imgDigit[k - 48]->picture());
         name.append(QChar(k));
+        AnnounceRow(row);
         Advance();
     } else if (k == 13) {
         EraseCursor();
@@ -142,10 +153,15 @@ void frmHighScore::Form_KeyPress(int16_t keyAscii) {
         mdlMain::NewEntryRow = 0;
     } else if (k == 8 && CursorPos > 1) {
         name.chop(1);
+        AnnounceRow(row);
         EraseCursor();
         --CursorPos;
         DrawCursor();
     }
+}
+
+void frmHighScore::AnnounceRow(int16_t row) {
+    Accessibility::AnnounceNameChange(pctHighScore, row - 1);
 }
 
 void frmHighScore::Advance() {
@@ -168,7 +184,15 @@ void frmHighScore::pctReset_Click() {
 }
 
 void frmHighScore::keyPressEvent(QKeyEvent* event) {
-    // Every key goes to name entry; none closes the window (Escape included).
+    // Outside name entry, Escape and Enter close the table as Ok does. While a name is
+    // being typed every key goes to name entry (Enter ends the name, Escape does nothing).
+    const int key = event->key();
+    if (!Editing && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        event->accept();
+        pctOk_Click();
+        return;
+    }
     int code = -1;
     switch (event->key()) {
         case Qt::Key_Return:

@@ -63,6 +63,8 @@ private:
     void DrawCursor();
     void EraseCursor();
     void Advance();
+    // Tells assistive tools that the name in a row changed.
+    void AnnounceRow(int16_t row);
     void DrawAt(int16_t xTwips, int16_t yTwips, const QPixmap& picture);
 
     frmMain& main_;

@@ -25,6 +25,9 @@ void frmMain::LoadSettings() {
         mdlMain::HighScores[n] = ReadStoredScore(read(ScoreKey(n), QStringLiteral("0")));
     }
     ColorCount = ReadStoredColorCount(read(QStringLiteral("ColorCount"), QStringLiteral("6")));
+    // Symbols on the balls: an on/off switch read and written like the sound's.
+    SymbolsChosen = stored.contains(QStringLiteral("Symbols"));
+    ShowSymbols = ReadStoredSound(read(QStringLiteral("Symbols"), QStringLiteral("0")));
 }
 
 void frmMain::SaveSettings() {
@@ -35,6 +38,9 @@ void frmMain::SaveSettings() {
         entries.append({ScoreKey(n), WriteStoredScore(mdlMain::HighScores[n])});
     }
     entries.append({QStringLiteral("ColorCount"), WriteStoredColorCount(ColorCount)});
+    // Only once the player has used the switch: a store that never had it keeps exactly
+    // the game's own keys.
+    if (SymbolsChosen) entries.append({QStringLiteral("Symbols"), WriteStoredSound(ShowSymbols)});
     SettingsFile::WriteAll(entries);
     ++SaveCount;
 }
