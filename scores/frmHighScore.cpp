@@ -88,11 +88,7 @@ void frmHighScore::Form_Load() {
     }
     pointer_.set(MousePointer::Default);
 
-    QStringList rows;
-    for (int r = 1; r <= mdlMain::TableRows; ++r)
-        rows.append(QStringLiteral("%1. %2 %3").arg(r).arg(mdlMain::HighScoreNames[r]).arg(mdlMain::HighScores[r]));
-    pctHighScore->setAccessibleDescription(rows.join(QStringLiteral("; ")));
-
+    // Screen readers read the rows themselves, one list item each, as they change.
     if (mdlMain::NewEntryRow != 0) {
         BeginNameEntry();
     } else {
