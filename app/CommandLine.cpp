@@ -44,7 +44,10 @@ constexpr QtOption QtOptions[] = {
 // Declares every option the command line may carry. Qt's options show in --help-all only.
 void DeclareOptions(QCommandLineParser& parser, bool showQtOptions) {
     parser.setApplicationDescription(QStringLiteral(
-        "Orbelix: clear a tilted box of coloured balls by clicking groups of one colour."));
+        "Orbelix: clear a tilted box of coloured balls by clicking groups of one colour.\n"
+        "Keys: arrows move a cursor over the board, L steps through its layers,\n"
+        "Enter or Space removes the group under it; S puts symbols on the balls;\n"
+        "Ctrl+Plus, Ctrl+Minus and Ctrl+0 zoom."));
     // One dash or two, as every Qt program takes its options.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();

@@ -4,6 +4,7 @@
 #include "app/Zoom.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
@@ -205,6 +206,7 @@ void PictureBox::paintEvent(QPaintEvent*) {
         matchScale();
         // The back image has as many pixels as the control has device pixels: 1:1.
         painter.drawImage(area, back_, QRectF(back_.rect()));
+        paintOverlay(painter);
         return;
     }
     const int zoom = Zoom::Factor();
@@ -224,6 +226,58 @@ void PictureBox::paintEvent(QPaintEvent*) {
         painter.drawPixmap(QRectF(inset, inset, picture_.width() * zoom, picture_.height() * zoom), shown,
                            QRectF(shown.rect()));
     }
+    if (keyboardFocus_) {
+        // The lettering's violet, one logical pixel wide, on the black margin every
+        // picture keeps.
+        const QColor violet(170, 110, 255);
+        const int w = QWidget::width();
+        const int h = QWidget::height();
+        painter.fillRect(0, 0, w, zoom, violet);
+        painter.fillRect(0, h - zoom, w, zoom, violet);
+        painter.fillRect(0, 0, zoom, h, violet);
+        painter.fillRect(w - zoom, 0, zoom, h, violet);
+    }
+    paintOverlay(painter);
+}
+
+void PictureBox::paintOverlay(QPainter& painter) const {
+    if (!overlay_) return;
+    // The overlay speaks logical pixels, as the game's drawing does.
+    painter.save();
+    painter.scale(Zoom::Factor(), Zoom::Factor());
+    overlay_(painter);
+    painter.restore();
+}
+
+void PictureBox::setOverlay(std::function<void(QPainter&)> painter) {
+    overlay_ = std::move(painter);
+    update();
+}
+
+void PictureBox::setPressable(bool on) {
+    pressable_ = on;
+    setFocusPolicy(on ? Qt::TabFocus : Qt::NoFocus);
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (pressable_ && keyboardFocus_ && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        event->accept();
+        click();
+        return;
+    }
+    event->ignore();  // the window has its own keys
+}
+
+void PictureBox::focusInEvent(QFocusEvent* event) {
+    keyboardFocus_ = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    update();
+}
+
+void PictureBox::focusOutEvent(QFocusEvent*) {
+    keyboardFocus_ = false;
+    update();
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {

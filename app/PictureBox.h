@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <utility>
 #include <vector>
+#include <functional>
 
 namespace orbelix {
 
@@ -87,6 +88,19 @@ public:
     void drawSprites(const SpriteList& sprites);
     void Refresh();  // show what was drawn now, without waiting for the event loop
 
+    // Painted over the shown picture or back image at the end of every paint, never
+    // into the back image (the keyboard cursor over the board).
+    void setOverlay(std::function<void(QPainter&)> painter);
+
+    // A control that acts as a button from the keyboard: it can be reached with Tab,
+    // and Enter or Space press it while it holds the focus that Tab gave it. It then
+    // shows a thin frame; focus given any other way shows nothing and takes no keys.
+    void setPressable(bool on);
+    bool pressable() const { return pressable_; }
+    bool keyboardFocused() const { return keyboardFocus_; }
+    // Acts as a click on the control.
+    void click() { emit Click(); }
+
 signals:
     void Click();
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF position);
@@ -96,9 +110,13 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void fitToPicture();
+    void paintOverlay(QPainter& painter) const;
 
     // One drawing step on the surface, in logical pixels; `clip` is the surface's
     // rectangle at the time, so steps cut off by a smaller surface stay cut off.
@@ -125,6 +143,9 @@ private:
     QColor background_;
     int scale_ = 1;
     std::vector<Step> steps_;
+    std::function<void(QPainter&)> overlay_;
+    bool pressable_ = false;
+    bool keyboardFocus_ = false;
 };
 
 // Sets the program's mouse pointer by the game's codes: 11 the hourglass, 0 the default.

@@ -42,6 +42,8 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     setPalette(grey);
 
     CreateControls();
+    // Before any accessible name is set: that makes the controls' interfaces.
+    SetUpKeyboard();
     ConnectControls();
     Form_Load();
     SaveAtExit(true);

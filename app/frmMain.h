@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/PictureBox.h"
+#include "board/BoardCursor.h"
 #include "board/BoardDrawing.h"
 #include "board/BoardModel.h"
 #include "moves/Moves.h"
@@ -144,9 +145,26 @@ public:
         int tableResets = 0;
     } Stored;
 
+    // ---- Playing from the keyboard, and symbols on the balls. ----
+    // The keyboard cursor, drawn over the board while it is visible.
+    BoardCursor Cursor;
+    // Whether each ball carries its colour's symbol (kept in the settings).
+    bool ShowSymbols = false;
+    SymbolSprites SymbolPictures;
+    void ToggleSymbols();
+    // Arrow keys: shows the cursor if hidden, else moves it by cells (stops at the edges).
+    void MoveCursor(int columns, int rows);
+    // The layer key: shows the cursor if hidden, else steps front, middle, back.
+    void StepCursorLayer();
+    // Enter or Space: the move a click on the cursor's ball would make.
+    void ActAtCursor();
+    void HideCursor();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void CreateControls();
@@ -164,6 +182,11 @@ private:
     void PlaceAboutScreen();
     // Runs the shortcut that a key press names, when Qt's shortcuts have let it through.
     bool AnswerShortcut(const QKeyEvent& event);
+    const SymbolSprites* Symbols() const { return ShowSymbols ? &SymbolPictures : nullptr; }
+    void SetUpKeyboard();
+    void PaintCursor(QPainter& painter) const;
+    // Shows the cursor where it stands and tells assistive tools its cell.
+    void CursorChanged();
 
     bool inMove_ = false;
     bool closePending_ = false;

@@ -1,4 +1,5 @@
 // The board on the main window: new game, drawing, hit testing, undo and the score.
+#include "app/Accessibility.h"
 #include "app/frmMain.h"
 
 namespace orbelix {
@@ -11,8 +12,10 @@ void frmMain::DrawBoard() {
 
 void frmMain::DrawBallsOnBoard() {
     PictureBox::SpriteList sprites;
-    sprites.reserve(Rows * Columns * Layers);
-    ForEachBallSprite(Board, Sprites(), [&sprites](const QPixmap& sprite, QPoint at) { sprites.emplace_back(at, sprite); });
+    sprites.reserve(2 * Rows * Columns * Layers);
+    ForEachBallSprite(
+        Board, Sprites(), [&sprites](const QPixmap& sprite, QPoint at) { sprites.emplace_back(at, sprite); },
+        Symbols());
     pctBoard->drawSprites(sprites);
 }
 
@@ -70,6 +73,7 @@ void frmMain::ShowScore() {
         if (element < 0 || digit < 0 || digit > 9) continue;
         imgScore[element]->setPicture(imgDigit[digit]->picture());
     }
+    Accessibility::SetValue(imgScore[0], Score);
 }
 
 }  // namespace orbelix

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 
+#include "app/Accessibility.h"
 #include "app/Pictures.h"
 #include "app/Zoom.h"
 #include "app/frmMain.h"
@@ -12,7 +13,9 @@ namespace orbelix {
 frmHighScore::frmHighScore(frmMain& main)
     : QDialog(&main, Qt::Dialog | Qt::FramelessWindowHint), main_(main) {
     setObjectName(QStringLiteral("frmHighScore"));
-    setWindowTitle(QStringLiteral("Form1"));
+    // The window has no title bar; the title is what task switchers and screen readers give.
+    setWindowTitle(tr("High Scores"));
+    setAccessibleName(tr("High Scores"));
     setFixedSize(Zoom::ToWindow(QSize(ClientWidth, ClientHeight)));
     setModal(true);
     AddZoomShortcuts(this, &main);
@@ -29,6 +32,12 @@ frmHighScore::frmHighScore(frmMain& main)
     pctReset->setPicture(LoadPicture(QStringLiteral("pctReset")));
     pctOk = new PictureBox(this, QStringLiteral("pctOk"), {522, 132, 47, 29}, true, true);
     pctOk->setPicture(LoadPicture(QStringLiteral("pctOk")));
+    // What the controls are, before any name is set (which makes their interfaces).
+    Accessibility::SetKind(pctHighScore, Accessibility::Kind::Table);
+    for (PictureBox* button : {pctOk, pctReset}) {
+        button->setPressable(true);
+        Accessibility::SetKind(button, Accessibility::Kind::Button);
+    }
     pctOk->setAccessibleName(tr("Ok"));
     pctOk->setAccessibleDescription(tr("Closes the high-score table"));
     pctReset->setAccessibleName(tr("Reset"));
@@ -89,11 +98,7 @@ void frmHighScore::Form_Load() {
     }
     pointer_.set(MousePointer::Default);
 
-    QStringList rows;
-    for (int r = 1; r <= mdlMain::TableRows; ++r)
-        rows.append(QStringLiteral("%1. %2 %3").arg(r).arg(mdlMain::HighScoreNames[r]).arg(mdlMain::HighScores[r]));
-    pctHighScore->setAccessibleDescription(rows.join(QStringLiteral("; ")));
-
+    // Screen readers read the rows themselves, one list item each, as they change.
     if (mdlMain::NewEntryRow != 0) {
         BeginNameEntry();
     } else {
@@ -141,20 +146,27 @@ void frmHighScore::Form_KeyPress(int16_t keyAscii) {
         if (k >= 'a') k -= 32;
         DrawAt(LetterX[row][CursorPos], LetterY[row][CursorPos], pctAlphabet[k - 64]->picture());
         name.append(QChar(k));
+        AnnounceRow(row);
         Advance();
     } else if (k >= '0' && k <= '9') {
         DrawAt(LetterX[row][CursorPos], LetterY[row][CursorPos], main_.imgDigit[k - 48]->picture());
         name.append(QChar(k));
+        AnnounceRow(row);
         Advance();
     } else if (k == 13) {
         EraseCursor();
         NameComplete();
     } else if (k == 8 && CursorPos > 1) {
         name.chop(1);
+        AnnounceRow(row);
         EraseCursor();
         --CursorPos;
         DrawCursor();
     }
+}
+
+void frmHighScore::AnnounceRow(int16_t row) {
+    Accessibility::AnnounceNameChange(pctHighScore, row - 1);
 }
 
 void frmHighScore::Advance() {
@@ -183,7 +195,15 @@ void frmHighScore::pctReset_Click() {
 }
 
 void frmHighScore::keyPressEvent(QKeyEvent* event) {
-    // Every key goes to name entry; none closes the window (Escape included).
+    // Outside name entry, Escape and Enter close the table as Ok does. While a name is
+    // being typed every key goes to name entry (Enter ends the name, Escape does nothing).
+    const int key = event->key();
+    if (!Editing && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        event->accept();
+        pctOk_Click();
+        return;
+    }
     int code = -1;
     switch (event->key()) {
         case Qt::Key_Return:

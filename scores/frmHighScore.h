@@ -67,6 +67,8 @@ private:
     void EraseCursor();
     void Advance();
     void NameComplete();
+    // Tells assistive tools that the name in a row changed.
+    void AnnounceRow(int16_t row);
     void DrawAt(int16_t xTwips, int16_t yTwips, const QPixmap& picture);
 
     frmMain& main_;

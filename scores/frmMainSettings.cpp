@@ -31,6 +31,7 @@ SettingsFile::Entries Options(const frmMain& window) {
 SettingsFile::Entries ChosenOptions(const frmMain& window) {
     return {
         {QStringLiteral("Zoom"), QString::number(window.StoredZoom)},
+        {QStringLiteral("Symbols"), WriteStoredSound(window.ShowSymbols)},
     };
 }
 
@@ -57,6 +58,8 @@ void frmMain::LoadSettings() {
     }
     ColorCount = ReadStoredColorCount(read(QStringLiteral("ColorCount"), QStringLiteral("6")));
     StoredZoom = ReadStoredZoom(read(QStringLiteral("Zoom"), QStringLiteral("1")));
+    // Symbols on the balls: an on/off switch read and written like the sound's.
+    ShowSymbols = ReadStoredSound(read(QStringLiteral("Symbols"), QStringLiteral("0")));
 
     Stored.options.clear();
     for (const auto& [key, text] : Options(*this) + ChosenOptions(*this)) Stored.options.insert(key, text);

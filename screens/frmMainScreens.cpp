@@ -10,6 +10,7 @@
 namespace orbelix {
 
 void frmMain::HideMainScreen() {
+    HideCursor();
     Pointer.set(MousePointer::Hourglass);
     pctBoard->setVisible(false);
     for (PictureBox* digit : imgScore) digit->setVisible(false);

@@ -19,6 +19,9 @@ import wave
 
 from PIL import Image, ImageChops, ImageDraw, ImageFont
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import colour_check  # noqa: E402  (beside this script)
+
 # ---------------------------------------------------------------------------
 # Look and contents.  Everything a designer may want to change lives here.
 # ---------------------------------------------------------------------------
@@ -92,24 +95,44 @@ PICTURES += [("pctAlphabet_%d.png" % (i + 1), 22, 28, "glyph", (chr(65 + i),), M
 PICTURES += [("pctBall_%d.png" % i, 50, 25, "ball", (i,), M2, None) for i in range(14)]
 
 # Ball colours by index.  0 is the EMPTY cell, so it is dim and matte.
+# The shades are tuned so that colour_check.py's rules hold: colours 1..6
+# stay apart for protanopia, deuteranopia and tritanopia too, and dark red
+# never passes for the empty ball.  The generator refuses to write balls
+# that break them.
 BALL_COLOURS = [
-    (100, 100, 106),  # 0  empty: dim grey
+    (118, 118, 124),  # 0  empty: dim grey
     (250, 222, 40),   # 1  yellow
-    (150, 242, 232),  # 2  pale cyan
+    (90, 230, 244),   # 2  pale cyan
     (36, 64, 232),    # 3  blue
-    (246, 246, 246),  # 4  white
+    (252, 252, 240),  # 4  white
     (232, 28, 28),    # 5  red
-    (60, 165, 250),   # 6  sky blue
+    (54, 159, 243),   # 6  sky blue
     (40, 190, 60),    # 7  green
     (238, 40, 205),   # 8  magenta
     (255, 138, 20),   # 9  orange
     (255, 172, 196),  # 10 pale pink
-    (128, 14, 20),    # 11 dark red
-    (118, 44, 196),   # 12 purple
+    (140, 26, 0),     # 11 dark red
+    (136, 30, 184),   # 12 purple
     (172, 122, 42),   # 13 brown-gold
 ]
+BALL_NAMES = ["empty", "yellow", "pale cyan", "blue", "white", "red", "sky blue", "green",
+              "magenta", "orange", "pale pink", "dark red", "purple", "brown-gold"]
 BALL_DIAMETER = 25
 BALL_RADIUS = 12.5        # disc test on pixel centres around (12.5, 12.5)
+
+# Symbols that can be shown on the balls, one per colour code 1..13, told
+# apart by shape alone.  Each is drawn hard-edged in black with a white
+# outline, so it stands out on light and dark balls alike, as a sprite of its
+# own: SYMBOL_BOX x SYMBOL_BOX pixels on the left, its AND mask on the right.
+# The game draws a front ball's symbol at SYMBOL_AT_FRONT of the ball and a
+# middle or back ball's at SYMBOL_AT_BEHIND, inside the crescent that shows.
+SYMBOL_BOX = 11
+SYMBOL_CORE = 9           # the black shape's box; the outline takes the rest
+SYMBOL_AT_FRONT = (7, 7)
+SYMBOL_AT_BEHIND = (13, 7)
+SYMBOL_SHAPES = [None, "circle", "ring", "triangle", "square", "diamond", "plus", "cross",
+                 "star", "bar", "column", "frame", "wedge", "bowtie"]
+SYMBOL_MIN_DIFFERENCE = 10  # pixels in which any two shapes differ at 1x
 
 # Shared 22 x 28 cell for digits and letters: one font size and one baseline
 # so that names and numbers composed from cells line up.
@@ -514,6 +537,148 @@ def draw_balls_rgba(size, balls, sub):
 
 
 # ---------------------------------------------------------------------------
+# Ball symbols
+# ---------------------------------------------------------------------------
+
+def _star_points():
+    pts = []
+    for k in range(10):
+        r = 1.0 if k % 2 == 0 else 0.45
+        a = math.radians(-90 + 36 * k)
+        pts.append((r * math.cos(a), r * math.sin(a) + 0.08))
+    return pts
+
+
+_STAR = _star_points()
+
+
+def _in_polygon(u, v, pts):
+    inside = False
+    for (x1, y1), (x2, y2) in zip(pts, pts[1:] + pts[:1]):
+        if (y1 > v) != (y2 > v) and u < x1 + (v - y1) * (x2 - x1) / (y2 - y1):
+            inside = not inside
+    return inside
+
+
+def symbol_shape(name, u, v):
+    """Whether the point (u, v) of the unit box [-1, 1]^2 (v down) is inside the shape."""
+    au, av = abs(u), abs(v)
+    if name == "circle":
+        return u * u + v * v <= 0.95 ** 2
+    if name == "ring":
+        return 0.5 ** 2 <= u * u + v * v <= 1.0
+    if name == "triangle":
+        return -0.9 <= v <= 0.9 and au <= (v + 0.9) / 1.8 + 0.05
+    if name == "wedge":
+        return -0.9 <= v <= 0.9 and au <= (0.9 - v) / 1.8 + 0.05
+    if name == "square":
+        return au <= 0.8 and av <= 0.8
+    if name == "diamond":
+        return au + av <= 1.0
+    if name == "plus":
+        return (au <= 0.25 or av <= 0.25) and max(au, av) <= 1.0
+    if name == "cross":
+        return (abs(u - v) <= 0.32 or abs(u + v) <= 0.32) and max(au, av) <= 0.95
+    if name == "star":
+        return _in_polygon(u, v, _STAR)
+    if name == "bar":
+        return av <= 0.3 and au <= 0.95
+    if name == "column":
+        return au <= 0.3 and av <= 0.95
+    if name == "frame":
+        return max(au, av) <= 0.9 and max(au, av) >= 0.45
+    if name == "bowtie":
+        return au <= 0.95 and av <= au * 0.95 + 0.12
+    raise ValueError(name)
+
+
+def symbol_core(index, scale=1):
+    """The black shape of symbol `index` as a set of (x, y) pixels of the box."""
+    box, core = SYMBOL_BOX * scale, SYMBOL_CORE * scale
+    pad = (box - core) // 2
+    pixels = set()
+    for y in range(core):
+        for x in range(core):
+            u = (x + 0.5) / core * 2 - 1
+            v = (y + 0.5) / core * 2 - 1
+            if symbol_shape(SYMBOL_SHAPES[index], u, v):
+                pixels.add((x + pad, y + pad))
+    return pixels
+
+
+def symbol_sprite(index, scale=1):
+    """Sprite of symbol `index` (1..13) at the given pixel scale (1, 2 or 3):
+    the symbol on black on the left (black core, white outline `scale`
+    pixels wide), its mask on the right (black where the symbol is, white
+    elsewhere).  Drawn like a ball: AND the mask, then XOR the symbol."""
+    box = SYMBOL_BOX * scale
+    core = symbol_core(index, scale)
+    outline = set()
+    for x, y in core:
+        for dy in range(-scale, scale + 1):
+            for dx in range(-scale, scale + 1):
+                p = (x + dx, y + dy)
+                if p not in core and 0 <= p[0] < box and 0 <= p[1] < box:
+                    outline.add(p)
+    im = Image.new("RGB", (2 * box, box), BACKGROUND)
+    px = im.load()
+    for y in range(box):
+        for x in range(box):
+            px[x + box, y] = (255, 255, 255)
+    for x, y in outline:
+        px[x, y] = (255, 255, 255)
+        px[x + box, y] = (0, 0, 0)
+    for x, y in core:
+        px[x + box, y] = (0, 0, 0)
+    return im
+
+
+def write_symbols(out_dir, scale=1, suffix=""):
+    """Writes pctSymbol_1..13 (with `suffix` before .png, for larger scales)."""
+    for i in range(1, len(SYMBOL_SHAPES)):
+        im = symbol_sprite(i, scale)
+        if scale == 1:
+            check_symbol(im, i)
+        save_png(im, os.path.join(out_dir, "pctSymbol_%d%s.png" % (i, suffix)))
+
+
+def check_symbol(im, index):
+    """A symbol sits wholly on the visible part of its ball, both in front and
+    behind, and keeps the AND/XOR contract (mask black exactly where drawn)."""
+    box = SYMBOL_BOX
+    assert im.size == (2 * box, box) and im.mode == "RGB"
+    px = im.load()
+    drawn = []
+    for y in range(box):
+        for x in range(box):
+            mask = px[x + box, y]
+            assert mask in ((0, 0, 0), (255, 255, 255)), (index, x, y)
+            if mask == (255, 255, 255):
+                assert px[x, y] == (0, 0, 0), ("symbol outside its mask", index, x, y)
+            else:
+                drawn.append((x, y))
+    assert drawn, index
+    fx, fy = SYMBOL_AT_FRONT
+    bx, by = SYMBOL_AT_BEHIND
+    for x, y in drawn:
+        assert in_disc(x + fx, y + fy), ("symbol off the front ball", index, x, y)
+        # Behind: on the ball, and clear of the ball in front, which stands 12
+        # pixels to the left and 5 lower (a point of this ball is its point + (12, -5)).
+        assert in_disc(x + bx, y + by), ("symbol off the ball behind", index, x, y)
+        assert not in_disc(x + bx + 12, y + by - 5), ("symbol hidden by the front ball", index, x, y)
+
+
+def check_symbols_distinct():
+    shapes = {i: symbol_core(i) for i in range(1, len(SYMBOL_SHAPES))}
+    for a in shapes:
+        assert len(shapes[a]) >= 9, ("symbol too small", a)
+        for b in shapes:
+            if a < b:
+                differ = len(shapes[a] ^ shapes[b])
+                assert differ >= SYMBOL_MIN_DIFFERENCE, ("symbols too alike", a, b, differ)
+
+
+# ---------------------------------------------------------------------------
 # Composite pictures
 # ---------------------------------------------------------------------------
 
@@ -760,6 +925,14 @@ def write_pictures(out_dir, k):
         elif kind == "about":
             images[name] = make_about(w, h, text, k)
 
+    if k == 1:
+        # The balls must stay apart for every kind of colour vision; refuse to
+        # write a palette that lets two colours (or dark red and an empty cell) meet.
+        means = [colour_check.mean_disc_colour(images["pctBall_%d.png" % i]) for i in range(14)]
+        failures = colour_check.check(means, dict(enumerate(BALL_NAMES)))
+        if failures:
+            raise SystemExit("ball colours too close:\n  " + "\n  ".join(failures))
+
     for name, w, h, kind, text, margins, group in PICTURES:
         im = images[name]
         assert im.size == (w * k, h * k) and im.mode == "RGB", (name, k, im.size, im.mode)
@@ -784,8 +957,13 @@ def main():
     with open(os.path.join(out_dir, "icons", "orbelix.svg"), "w", encoding="utf-8", newline="\n") as f:
         f.write(icon_svg())
 
+    check_symbols_distinct()
+    for k in SCALES:
+        write_symbols(out_dir, k, "" if k == 1 else "@%dx" % k)
+
     write_bleep(os.path.join(out_dir, "Bleep.wav"))
-    print("wrote %d pictures at scales %s, %d icons and Bleep.wav to %s" % (len(PICTURES), SCALES, len(ICON_SIZES) + 1, out_dir))
+    print("wrote %d pictures and %d symbols at scales %s, %d icons and Bleep.wav to %s"
+          % (len(PICTURES), len(SYMBOL_SHAPES) - 1, SCALES, len(ICON_SIZES) + 1, out_dir))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,214 @@
+// What a screen reader finds: the interfaces of the picture controls, and the changes
+// the windows announce.
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+// To switch the platform's accessibility on without a screen reader, as Qt's own tests do.
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+
+#include "TestSupport.h"
+#include "app/Accessibility.h"
+#include "scores/frmHighScore.h"
+
+Q_DECLARE_METATYPE(orbelix::Cell)
+
+using namespace orbelix;
+using namespace orbelix::testing;
+
+namespace {
+
+
+struct Heard {
+    QObject* object;
+    QAccessible::Event type;
+    int child;
+    QVariant value;
+};
+QList<Heard> heard;
+
+void Record(QAccessibleEvent* event) {
+    QVariant value;
+    if (event->type() == QAccessible::ValueChanged)
+        value = static_cast<QAccessibleValueChangeEvent*>(event)->value();
+    heard.append({event->object(), event->type(), event->child(), value});
+}
+
+bool WasAnnounced(QObject* object, QAccessible::Event type) {
+    for (const Heard& h : heard)
+        if (h.object == object && h.type == type) return true;
+    return false;
+}
+
+QAccessibleInterface* Of(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
+
+}  // namespace
+
+class AccessTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<frmMain> window;
+
+private slots:
+    void initTestCase() {
+        QAccessible::installUpdateHandler(Record);
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+        QVERIFY(QAccessible::isActive());
+    }
+    void init() {
+        window = OpenFreshWindow();
+        heard.clear();
+    }
+    void cleanup() { window.reset(); }
+
+    void buttonsAreButtonsThatPress_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        for (const char* pair : {"pctNew|New game", "pctHighScores|High scores", "pctColors_0|Colour count: 6 colours",
+                                 "pctSound|Sound off", "pctUndo|Undo", "pctHelp|Help", "pctAbout|About", "pctExit|Exit"}) {
+            const QStringList parts = QString::fromLatin1(pair).split(QLatin1Char('|'));
+            QTest::newRow(pair) << parts[0] << parts[1];
+        }
+    }
+    void buttonsAreButtonsThatPress() {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        auto* box = window->findChild<PictureBox*>(control);
+        QVERIFY(box != nullptr);
+        QAccessibleInterface* iface = Of(box);
+        QVERIFY(iface != nullptr);
+        QCOMPARE(iface->role(), QAccessible::Button);
+        QCOMPARE(iface->text(QAccessible::Name), name);
+        QVERIFY(iface->state().focusable);
+        QAccessibleActionInterface* actions = iface->actionInterface();
+        QVERIFY(actions != nullptr);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    }
+
+    void pressActionActsAsAClick() {
+        QAccessibleInterface* newGame = Of(window->pctNew);
+        newGame->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(window->GameInProgress);
+        Of(window->pctSound)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(window->SoundIsOn());
+        QCOMPARE(Of(window->pctSound)->text(QAccessible::Name), QStringLiteral("Sound on"));
+        // A button that is not on screen cannot be pressed.
+        window->HideMainScreen();
+        Of(window->pctSound)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(window->SoundIsOn());
+    }
+
+    void tabOrderRunsDownTheButtonColumn() {
+        QList<QWidget*> order;
+        QWidget* w = window->pctBoard;
+        for (int i = 0; i < 9; ++i, w = w->nextInFocusChain()) {
+            while (w->focusPolicy() == Qt::NoFocus || !w->isVisible()) w = w->nextInFocusChain();
+            order.append(w);
+        }
+        const QList<QWidget*> expected = {window->pctBoard, window->pctNew,  window->pctHighScores,
+                                          window->pctColors[0], window->pctSound, window->pctUndo,
+                                          window->pctHelp,  window->pctAbout, window->pctExit};
+        QCOMPARE(order, expected);
+    }
+
+    void scoreIsANumberAndItsChangesAreAnnounced() {
+        QAccessibleInterface* score = Of(window->imgScore[0]);
+        QCOMPARE(score->role(), QAccessible::StaticText);
+        QCOMPARE(score->text(QAccessible::Name), QStringLiteral("Score"));
+        for (int i = 1; i < 6; ++i) QVERIFY(Of(window->imgScore[i])->state().invisible);
+        BoardGrid board = Checkered();
+        board(4, 4, 1) = 5;
+        board(4, 5, 1) = 5;
+        board(4, 6, 1) = 5;
+        StartGameWith(*window, board);
+        heard.clear();
+        PressOnBall(*window, 4, 5, 1);
+        QCOMPARE(window->Score, 6);
+        QCOMPARE(score->valueInterface()->currentValue().toInt(), 6);
+        QCOMPARE(score->text(QAccessible::Value), QStringLiteral("6"));
+        bool announced = false;
+        for (const Heard& h : heard)
+            announced |= h.object == window->imgScore[0] && h.type == QAccessible::ValueChanged && h.value == 6;
+        QVERIFY(announced);
+    }
+
+    void describeCell_data() {
+        QTest::addColumn<Cell>("cell");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("lone ball") << Cell{1, 1, 1} << "Row 1, column 1, front: pale cyan, group of 1, 0 points";
+        QTest::newRow("group over two layers") << Cell{3, 2, 2} << "Row 3, column 2, middle: red, group of 3, 6 points";
+        QTest::newRow("back of the same group") << Cell{3, 2, 3} << "Row 3, column 2, back: red, group of 3, 6 points";
+        QTest::newRow("empty cell") << Cell{10, 10, 3} << "Row 10, column 10, back: empty";
+    }
+    void describeCell() {
+        QFETCH(Cell, cell);
+        QFETCH(QString, text);
+        BoardGrid board = Checkered();
+        board(2, 3, 2) = 5;
+        board(2, 3, 3) = 5;
+        board(2, 4, 3) = 5;
+        board(10, 10, 3) = 0;
+        QCOMPARE(DescribeCell(board, cell), text);
+    }
+
+    void boardIsFocusableAndAnnouncesTheCursorCell() {
+        QAccessibleInterface* board = Of(window->pctBoard);
+        QCOMPARE(board->role(), QAccessible::Canvas);
+        QVERIFY(board->state().focusable);
+        QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Board"));
+        StartGameWith(*window, Checkered());
+        heard.clear();
+        QTest::keyClick(window.get(), Qt::Key_Down);
+        QTest::keyClick(window.get(), Qt::Key_Down);
+        QCOMPARE(board->text(QAccessible::Name),
+                 QStringLiteral("Board: Row 2, column 1, front: yellow, group of 1, 0 points"));
+        QVERIFY(WasAnnounced(window->pctBoard, QAccessible::NameChanged));
+        QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(600, 345));
+        QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Board"));
+    }
+
+    void labelsSayTheirWords() {
+        QCOMPARE(Of(window->pctOrbelix)->role(), QAccessible::StaticText);
+        QCOMPARE(Of(window->pctOrbelix)->text(QAccessible::Name), QStringLiteral("Orbelix"));
+        QCOMPARE(Of(window->pctGameOver)->text(QAccessible::Name), QStringLiteral("Game Over!"));
+    }
+
+    void highScoreWindowHasATitleAndReadableRows() {
+        mdlMain::HighScoreNames[1] = QStringLiteral("ANN");
+        mdlMain::HighScores[1] = 560;
+        mdlMain::HighScores[2] = 500;
+        mdlMain::PlaceScore(520);  // row 2, awaiting its name
+        bool checked = false;
+        WhenModal([&](QWidget* modal) {
+            auto* table = qobject_cast<frmHighScore*>(modal);
+            QAccessibleInterface* window = Of(table);
+            QCOMPARE(window->text(QAccessible::Name), QStringLiteral("High Scores"));
+            QCOMPARE(table->windowTitle(), QStringLiteral("High Scores"));
+            QAccessibleInterface* list = Of(table->pctHighScore);
+            QCOMPARE(list->role(), QAccessible::List);
+            QCOMPARE(list->childCount(), 10);
+            QCOMPARE(list->child(0)->role(), QAccessible::ListItem);
+            QCOMPARE(list->child(0)->text(QAccessible::Name), QStringLiteral("1. ANN 560"));
+            QCOMPARE(list->child(1)->text(QAccessible::Name), QStringLiteral("2. (no name) 520"));
+            QCOMPARE(list->child(2)->text(QAccessible::Name), QStringLiteral("3. (no name) 500"));
+            QCOMPARE(list->indexOfChild(list->child(9)), 9);
+            QCOMPARE(list->child(1)->parent(), list);
+            heard.clear();
+            QTest::keyClicks(table, QStringLiteral("bo"));
+            QCOMPARE(list->child(1)->text(QAccessible::Name), QStringLiteral("2. BO 520"));
+            bool rowAnnounced = false;
+            for (const Heard& h : heard)
+                rowAnnounced |= h.object == table->pctHighScore && h.type == QAccessible::NameChanged && h.child == 1;
+            QVERIFY(rowAnnounced);
+            QCOMPARE(Of(table->pctOk)->role(), QAccessible::Button);
+            QTest::keyClick(table, Qt::Key_Return);
+            QTest::keyClick(table, Qt::Key_Escape);
+            checked = true;
+        });
+        window->ShowHighScoreWindow();
+        QVERIFY(checked);
+    }
+};
+
+QTEST_MAIN(AccessTest)
+#include "test_access.moc"

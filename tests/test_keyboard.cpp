@@ -1,0 +1,338 @@
+// Playing from the keyboard: the cursor, whole games by keys, the keys that close the
+// help, about and high-score screens, and the symbols switch.
+#include "TestSupport.h"
+#include "scores/frmHighScore.h"
+
+using namespace orbelix;
+using namespace orbelix::testing;
+
+namespace {
+
+void Key(QWidget* target, int key) { QTest::keyClick(target, static_cast<Qt::Key>(key)); }
+
+// A checkered board with one pair left to take, so that other clicks do not end the game.
+BoardGrid WithAPair() {
+    BoardGrid board = Checkered();
+    board(7, 7, 1) = 6;
+    board(8, 7, 1) = 6;
+    return board;
+}
+
+// The first cell, in reading order, whose group a move would remove; a null cell when
+// none is left.
+Cell FirstMove(const BoardGrid& board) {
+    for (int l = 1; l <= Layers; ++l)
+        for (int r = 1; r <= Rows; ++r)
+            for (int c = 1; c <= Columns; ++c) {
+                if (board(c, r, l) == 0) continue;
+                GroupList group;
+                const Cell cell{static_cast<int16_t>(r), static_cast<int16_t>(c), static_cast<int16_t>(l)};
+                if (CollectGroup(board, group, cell) >= 2) return cell;
+            }
+    return {};
+}
+
+// Walks the cursor to the cell with arrow keys and the layer key, as a player would.
+void WalkTo(frmMain& window, Cell target) {
+    if (!window.Cursor.visible) Key(&window, Qt::Key_Right);  // the first key only shows it
+    while (window.Cursor.at.column < target.column) Key(&window, Qt::Key_Right);
+    while (window.Cursor.at.column > target.column) Key(&window, Qt::Key_Left);
+    while (window.Cursor.at.row < target.row) Key(&window, Qt::Key_Down);
+    while (window.Cursor.at.row > target.row) Key(&window, Qt::Key_Up);
+    while (window.Cursor.at.layer != target.layer) Key(&window, Qt::Key_L);
+}
+
+struct GameResult {
+    QList<Cell> moves;
+    BoardGrid board;
+    int32_t score = 0;
+    QString name;
+    int32_t tableScore = 0;
+};
+
+// Plays a seeded game to its end, choosing the first removable group each time, by
+// keys or by mouse; the name goes into the table by keys.
+GameResult PlayWholeGame(bool byKeys, const QList<Cell>& replay = {}) {
+    auto window = OpenFreshWindow();
+    window->Random.seed(20261207);
+    QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);
+    GameResult result;
+    bool named = false;
+    WhenModal([&](QWidget* modal) {
+        auto* table = qobject_cast<frmHighScore*>(modal);
+        QVERIFY(table != nullptr && table->Editing);
+        QTest::keyClicks(table, QStringLiteral("ann"));
+        QTest::keyClick(table, Qt::Key_Return);  // ends the name; the table stays
+        QVERIFY(table->isVisible());
+        QTest::keyClick(table, Qt::Key_Escape);  // closes it
+        named = true;
+    });
+    for (int guard = 0; window->GameInProgress && guard < 300; ++guard) {
+        const Cell cell = replay.isEmpty() ? FirstMove(window->Board) : replay.value(result.moves.size());
+        if (cell.row == 0) break;
+        result.moves.append(cell);
+        if (byKeys) {
+            WalkTo(*window, cell);
+            Key(window.get(), guard % 2 == 0 ? Qt::Key_Return : Qt::Key_Space);
+        } else {
+            PressOnBall(*window, cell.column, cell.row, cell.layer);
+        }
+    }
+    if (!named) qWarning("the table did not open");
+    result.board = window->Board;
+    result.score = window->Score;
+    result.name = mdlMain::HighScoreNames[1];
+    result.tableScore = mdlMain::HighScores[1];
+    return result;
+}
+
+}  // namespace
+
+class KeyboardTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<frmMain> window;
+
+private slots:
+    void init() { window = OpenFreshWindow(); }
+    void cleanup() { window.reset(); }
+
+    void wholeGameByKeysEqualsTheSameGameByMouse() {
+        window.reset();
+        const GameResult keys = PlayWholeGame(true);
+        QVERIFY(keys.moves.size() > 5);
+        QVERIFY(keys.score > 0);
+        QCOMPARE(keys.name, QStringLiteral("ANN"));
+        QCOMPARE(keys.tableScore, keys.score);
+        const GameResult mouse = PlayWholeGame(false, keys.moves);
+        QCOMPARE(mouse.moves.size(), keys.moves.size());
+        QCOMPARE(mouse.board, keys.board);
+        QCOMPARE(mouse.score, keys.score);
+        QCOMPARE(mouse.tableScore, keys.tableScore);
+    }
+
+    void cursorStaysHiddenUntilAKeyAndStopsAtTheEdges() {
+        StartGameWith(*window, Checkered());
+        QVERIFY(!window->Cursor.visible);
+        Key(window.get(), Qt::Key_Left);  // shows it where it stands, does not move it
+        QVERIFY(window->Cursor.visible);
+        QCOMPARE(window->Cursor.at, (Cell{1, 1, 1}));
+        Key(window.get(), Qt::Key_Left);
+        Key(window.get(), Qt::Key_Up);
+        QCOMPARE(window->Cursor.at, (Cell{1, 1, 1}));
+        for (int i = 0; i < 14; ++i) Key(window.get(), Qt::Key_Right);
+        for (int i = 0; i < 14; ++i) Key(window.get(), Qt::Key_Down);
+        QCOMPARE(window->Cursor.at, (Cell{10, 10, 1}));
+        const int16_t layers[] = {2, 3, 1, 2};
+        for (int16_t layer : layers) {
+            Key(window.get(), Qt::Key_L);
+            QCOMPARE(window->Cursor.at, (Cell{10, 10, layer}));
+        }
+        Key(window.get(), Qt::Key_Left);
+        QCOMPARE(window->Cursor.at, (Cell{10, 9, 2}));  // the layer is kept
+    }
+
+    void cursorIsPaintedOverTheBoardNeverIntoIt() {
+        StartGameWith(*window, WithAPair());
+        const QImage stored = window->pctBoard->backImage().copy();
+        QCOMPARE(window->pctBoard->grab().toImage().convertToFormat(QImage::Format_RGB32), stored);
+        for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_L, Qt::Key_L}) {
+            Key(window.get(), key);
+            QCOMPARE(window->pctBoard->backImage(), stored);
+            const QImage shown = window->pctBoard->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QVERIFY(shown != stored);
+            // The ring lies just outside the cursor's ball.
+            const QPoint at = BallPlacement(window->Cursor.at.column, window->Cursor.at.row, window->Cursor.at.layer);
+            QCOMPARE(shown.pixel(at + QPoint(12, -2)), qRgb(255, 255, 255));
+        }
+        // Any mouse press hides it: the picture is the stored board again.
+        QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(600, 345));
+        QVERIFY(!window->Cursor.visible);
+        QCOMPARE(window->pctBoard->grab().toImage().convertToFormat(QImage::Format_RGB32), stored);
+        Key(window.get(), Qt::Key_Down);
+        PressOnBall(*window, 5, 5, 1);
+        QVERIFY(!window->Cursor.visible);
+    }
+
+    void keysDoNothingWithoutAGame() {
+        const QImage blank = window->pctBoard->backImage().copy();
+        for (int key : {Qt::Key_Right, Qt::Key_L, Qt::Key_Return, Qt::Key_Space}) Key(window.get(), key);
+        QVERIFY(!window->Cursor.visible);
+        QVERIFY(!window->GameInProgress);
+        QCOMPARE(window->pctBoard->backImage(), blank);
+    }
+
+    void enterRemovesTheGroupUnderTheCursor() {
+        BoardGrid board = Checkered();
+        board(3, 2, 2) = 5;
+        board(3, 2, 3) = 5;  // a pair, middle and back layer of one stack
+        StartGameWith(*window, board);
+        Key(window.get(), Qt::Key_Return);  // shows the cursor, removes nothing
+        QCOMPARE(window->Score, 0);
+        WalkTo(*window, {2, 3, 2});
+        Key(window.get(), Qt::Key_Space);
+        QCOMPARE(window->Score, 4);
+        QVERIFY(window->Cursor.visible);
+        QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);  // undo as ever
+        QCOMPARE(window->Score, 0);
+        QCOMPARE(window->Board, board);
+    }
+
+    void screensHideTheCursor() {
+        StartGameWith(*window, Checkered());
+        Key(window.get(), Qt::Key_Down);
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        QVERIFY(!window->Cursor.visible);
+        Key(window.get(), Qt::Key_Down);  // the board is not on screen: nothing
+        QVERIFY(!window->Cursor.visible);
+    }
+
+    void pagesCloseOnKeys_data() {
+        QTest::addColumn<bool>("about");
+        QTest::addColumn<int>("key");
+        for (bool about : {false, true})
+            for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+                QTest::addRow("%s key %x", about ? "about" : "help", key) << about << key;
+    }
+    void pagesCloseOnKeys() {
+        QFETCH(bool, about);
+        QFETCH(int, key);
+        Click(about ? window->pctAbout : window->pctHelp);
+        PictureBox* page = about ? window->pctAboutText : window->pctHelpText;
+        QVERIFY(page->isVisible());
+        Key(window.get(), Qt::Key_A);  // other keys leave it open
+        QVERIFY(page->isVisible());
+        Key(window.get(), key);
+        QVERIFY(!page->isVisible());
+        QVERIFY(window->pctNew->isVisible());
+        QVERIFY(!window->pctVersion[0]->isVisible());
+    }
+
+    void viewedTableClosesOnEscapeAndEnterOnly_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << true;
+        QTest::newRow("Return") << int(Qt::Key_Return) << true;
+        QTest::newRow("Enter") << int(Qt::Key_Enter) << true;
+        QTest::newRow("Space") << int(Qt::Key_Space) << false;
+        QTest::newRow("letter") << int(Qt::Key_R) << false;
+    }
+    void viewedTableClosesOnEscapeAndEnterOnly() {
+        QFETCH(int, key);
+        QFETCH(bool, closes);
+        mdlMain::HighScores[1] = 40;
+        bool stillOpen = true;
+        WhenModal([&](QWidget* modal) {
+            Key(modal, key);
+            stillOpen = modal->isVisible();
+            if (stillOpen) Click(qobject_cast<frmHighScore*>(modal)->pctOk);
+        });
+        Click(window->pctHighScores);
+        QCOMPARE(stillOpen, !closes);
+        QCOMPARE(mdlMain::HighScores[1], 40);  // never a reset
+        QVERIFY(window->pctNew->isVisible());
+    }
+
+    void nameEntryKeepsEscapeAndEnter() {
+        mdlMain::NewEntryRow = 0;
+        mdlMain::PlaceScore(20);
+        bool checked = false;
+        WhenModal([&](QWidget* modal) {
+            auto* table = qobject_cast<frmHighScore*>(modal);
+            QTest::keyClick(table, Qt::Key_Escape);  // nothing during name entry
+            QVERIFY(table->isVisible() && table->Editing);
+            QTest::keyClicks(table, QStringLiteral("jo"));
+            QTest::keyClick(table, Qt::Key_Return);  // ends the name only
+            QVERIFY(table->isVisible() && !table->Editing);
+            QTest::keyClick(table, Qt::Key_Return);  // now it closes
+            QVERIFY(!table->isVisible());
+            checked = true;
+        });
+        window->ShowHighScoreWindow();
+        QVERIFY(checked);
+        QCOMPARE(mdlMain::HighScoreNames[1], QStringLiteral("JO"));
+    }
+
+    void symbolsKeyIsStoredOnlyOnceUsed() {
+        window->close();
+        QVERIFY(!SettingsFile::ReadAll().contains(QStringLiteral("Symbols")));
+        window = OpenFreshWindow();
+        Key(window.get(), Qt::Key_S);
+        Key(window.get(), Qt::Key_S);  // on and off again: nothing changed, nothing written
+        window->close();
+        QVERIFY(!SettingsFile::ReadAll().contains(QStringLiteral("Symbols")));
+        window = std::make_unique<frmMain>();
+        window->show();
+        Key(window.get(), Qt::Key_S);
+        window->close();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Symbols")), QStringLiteral("1"));
+        window = std::make_unique<frmMain>();
+        window->show();
+        QVERIFY(window->ShowSymbols);
+        Key(window.get(), Qt::Key_S);  // the choice "off" is kept once made
+        window->close();
+        window = std::make_unique<frmMain>();
+        window->show();
+        QVERIFY(!window->ShowSymbols);
+        window->close();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Symbols")), QStringLiteral("0"));
+    }
+
+    void symbolsKeyRedrawsAtOnceAndIsKept() {
+        Key(window.get(), Qt::Key_S);  // no board yet: the surface stays blank
+        QVERIFY(window->ShowSymbols);
+        QCOMPARE(window->pctBoard->backImage().pixel(100, 100), window->pctBoard->backColor().rgb());
+        Key(window.get(), Qt::Key_S);
+        QVERIFY(!window->ShowSymbols);
+
+        StartGameWith(*window, Checkered());
+        const QImage plain = window->pctBoard->backImage().copy();
+        Key(window.get(), Qt::Key_S);
+        const QImage marked = window->pctBoard->backImage().copy();
+        QVERIFY(marked != plain);
+        // Colour 1's symbol (a filled circle) is black in the middle of a front ball.
+        QCOMPARE(window->Board(1, 2, 1), int16_t(1));
+        QCOMPARE(marked.pixel(BallPlacement(1, 2, 1) + QPoint(12, 12)), qRgb(0, 0, 0));
+        QVERIFY(plain.pixel(BallPlacement(1, 2, 1) + QPoint(12, 12)) != qRgb(0, 0, 0));
+        // Behind: the symbol stands in the crescent that a middle ball shows.
+        QCOMPARE(window->Board(1, 1, 2), int16_t(1));
+        QCOMPARE(marked.pixel(BallPlacement(1, 1, 2) + QPoint(18, 12)), qRgb(0, 0, 0));
+        QVERIFY(plain.pixel(BallPlacement(1, 1, 2) + QPoint(18, 12)) != qRgb(0, 0, 0));
+
+        window->close();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Symbols")), QStringLiteral("1"));
+        window = std::make_unique<frmMain>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(window->ShowSymbols);
+        StartGameWith(*window, Checkered());
+        QCOMPARE(window->pctBoard->backImage(), marked);
+        Key(window.get(), Qt::Key_S);
+        QCOMPARE(window->pctBoard->backImage(), plain);
+    }
+
+    void tabReachesTheButtonsAndSpacePressesThem() {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_Space);  // nothing is pressed by the focus it starts with
+        QVERIFY(!window->GameInProgress);
+        window->pctBoard->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window->pctNew);
+        QTest::keyClick(window->pctNew, Qt::Key_Space);
+        QVERIFY(window->GameInProgress);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window->pctHighScores);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window->pctColors[0]);
+        QTest::keyClick(window->pctColors[0], Qt::Key_Return);
+        QCOMPARE(window->ColorCount, int16_t(7));
+        // Arrows still move the cursor, which takes the focus to the board.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QVERIFY(window->Cursor.visible);
+        QCOMPARE(QApplication::focusWidget(), window->pctBoard);
+    }
+};
+
+QTEST_MAIN(KeyboardTest)
+#include "test_keyboard.moc"
