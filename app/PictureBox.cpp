@@ -199,6 +199,18 @@ void PictureBox::Refresh() {
     }
 }
 
+namespace {
+
+// A frame `width` device pixels wide along the inside of `area`.
+void PaintFrame(QPainter& painter, QRect area, int width, QColor colour) {
+    painter.fillRect(area.left(), area.top(), area.width(), width, colour);
+    painter.fillRect(area.left(), area.bottom() + 1 - width, area.width(), width, colour);
+    painter.fillRect(area.left(), area.top(), width, area.height(), colour);
+    painter.fillRect(area.right() + 1 - width, area.top(), width, area.height(), colour);
+}
+
+}  // namespace
+
 void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF area(QWidget::rect());
@@ -213,13 +225,7 @@ void PictureBox::paintEvent(QPaintEvent*) {
     const int inset = border_ ? zoom : 0;
     if (border_) {
         // A one-logical-pixel grey frame.
-        const QColor grey(128, 128, 128);
-        const int w = QWidget::width();
-        const int h = QWidget::height();
-        painter.fillRect(0, 0, w, zoom, grey);
-        painter.fillRect(0, h - zoom, w, zoom, grey);
-        painter.fillRect(0, 0, zoom, h, grey);
-        painter.fillRect(w - zoom, 0, zoom, h, grey);
+        PaintFrame(painter, QWidget::rect(), zoom, QColor(128, 128, 128));
     }
     if (!picture_.isNull()) {
         const QPixmap shown = PictureAtScale(picture_, Zoom::EffectiveScale(this));
@@ -229,13 +235,7 @@ void PictureBox::paintEvent(QPaintEvent*) {
     if (keyboardFocus_) {
         // The lettering's violet, one logical pixel wide, on the black margin every
         // picture keeps.
-        const QColor violet(170, 110, 255);
-        const int w = QWidget::width();
-        const int h = QWidget::height();
-        painter.fillRect(0, 0, w, zoom, violet);
-        painter.fillRect(0, h - zoom, w, zoom, violet);
-        painter.fillRect(0, 0, zoom, h, violet);
-        painter.fillRect(w - zoom, 0, zoom, h, violet);
+        PaintFrame(painter, QWidget::rect(), zoom, QColor(170, 110, 255));
     }
     paintOverlay(painter);
 }
