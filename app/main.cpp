@@ -32,6 +32,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QApplication app(argc, argv);
+    orbelix::ReleaseDisplayProbe();
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.orbelix"));
     // The game's own options, from what QApplication left of the command line.
     orbelix::GameOptions options;

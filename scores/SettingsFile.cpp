@@ -409,13 +409,13 @@ bool Update(const Merge& merge) {
 
     Entries entries = ParseIni(file.bytes);
     const Entries changes = merge(ToHash(entries));
-    for (const auto& [key, text] : changes) {
+    for (const auto& change : changes) {
         const auto same = std::find_if(entries.begin(), entries.end(),
-                                       [&key](const auto& e) { return e.first == key; });
+                                       [&change](const auto& e) { return e.first == change.first; });
         if (same != entries.end())
-            same->second = text;
+            same->second = change.second;
         else
-            entries.append({key, text});
+            entries.append(change);
     }
     if (!Write(target, FormatIni(entries), problem)) return fail(problem);
     return true;

@@ -29,6 +29,10 @@ void OpenStandardDescriptors() {
     }
 }
 
+namespace {
+xcb_connection_t* displayProbe = nullptr;
+}  // namespace
+
 QString DisplayProblem(int argc, char* argv[]) {
     QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     for (int i = 1; i < argc; ++i) {
@@ -49,10 +53,21 @@ QString DisplayProblem(int argc, char* argv[]) {
     const QString display = qEnvironmentVariable("DISPLAY");
     if (display.isEmpty()) return QStringLiteral("no display to open: DISPLAY is not set");
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const int error = xcb_connection_has_error(connection);
-    xcb_disconnect(connection);
-    if (error != 0) return QStringLiteral("cannot open the display '%1'").arg(display);
+    if (xcb_connection_has_error(connection) != 0) {
+        xcb_disconnect(connection);
+        return QStringLiteral("cannot open the display '%1'").arg(display);
+    }
+    // Kept open until Qt has its own connection: an X server whose last client leaves
+    // resets itself (Xvfb, a bare X session where the game is the first client), and a
+    // connection made during the reset is refused.
+    displayProbe = connection;
     return QString();
+}
+
+void ReleaseDisplayProbe() {
+    if (displayProbe == nullptr) return;
+    xcb_disconnect(displayProbe);
+    displayProbe = nullptr;
 }
 
 void CloseOnSessionSignals(frmMain& window) {

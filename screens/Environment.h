@@ -20,7 +20,10 @@ void OpenStandardDescriptors();
 // Why the X display cannot be used ("" when it can, or when another platform than X
 // will be used, or when the command line only asks for help or the version, which need
 // no display). Qt itself would abort with a core dump instead.
+// The connection it opened to look stays open until ReleaseDisplayProbe, called once
+// QApplication has connected.
 QString DisplayProblem(int argc, char* argv[]);
+void ReleaseDisplayProbe();
 
 // Wires SIGTERM, SIGINT and SIGHUP to closing the window the normal way, so that the
 // settings are saved; a signal that was ignored when the program started (nohup) stays

@@ -228,9 +228,12 @@ MUTATIONS = [
 # fmt: on
 
 # Tests left out of each run, and why: the soak and measuring runs repeat what the game
-# tests check at a far higher cost; the desktop files and the crash-safety of the
-# settings file are not touched by any row of the table.
-DEFAULT_EXCLUDE = "^(soak_short|measure_smoke|desktop_entry_valid|metainfo_valid|test_crashsafe)$"
+# tests check at a far higher cost, and the Wayland runs repeat the window tests on
+# another platform (they also need their compositor started first); the desktop files,
+# the install layout, the palette and the crash-safety of the settings file are not
+# touched by any row of the table.
+DEFAULT_EXCLUDE = ("^(soak_short|measure_smoke|desktop_entry_valid|metainfo_valid|test_crashsafe"
+                   "|install_layout|colour_check|wayland_start|wayland_stop|.*_wayland)$")
 
 
 class Restorer:
