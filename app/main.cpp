@@ -3,8 +3,9 @@
 
 #include "app/CommandLine.h"
 #include "app/FirstFrameReport.h"
-#include "app/frmMain.h"
-#include "screens/Environment.h"
+#include "platform/Environment.h"
+#include "platform/SignalBridge.h"
+#include "ui/frmMain.h"
 
 namespace {
 
@@ -42,7 +43,8 @@ int main(int argc, char* argv[]) {
     orbelix::frmMain window;
     if (options.zoom != 0 && !window.SetZoom(options.zoom, false))
         std::fprintf(stderr, "orbelix: at zoom %d the window would not fit on the screen\n", options.zoom);
-    orbelix::CloseOnSessionSignals(window);
+    // SIGTERM, SIGINT and SIGHUP close the window the normal way, so the settings are saved.
+    orbelix::SignalBridge sessionEnd([&window] { window.RequestClose(); });
     window.CentreOnScreen();
     orbelix::FirstFrameReport::Watch(&window);
     window.show();

@@ -1,11 +1,13 @@
-// Micro-benchmarks of the work a click does: the worst-case move (a one-colour board,
-// 300 balls) with its redraw, a full redraw, filling a board, and 300 sound starts.
+// Micro-benchmarks of the work a click does: the worst-case move (a one-colour board of
+// 298 balls) with its redraw, a full redraw, dealing a board, and 300 sound starts.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QMouseEvent>
 
-#include "app/frmMain.h"
-#include "moves/Moves.h"
+#include "game/Game.h"
+#include "ui/frmMain.h"
 
 using namespace orbelix;
 
@@ -13,55 +15,70 @@ namespace {
 
 frmMain* window = nullptr;
 
-BoardGrid OneColour() {
+PictureBox* Control(const char* name) { return window->findChild<PictureBox*>(QLatin1String(name)); }
+
+// One colour everywhere but a pair of another in the last column, which keeps a move on
+// the board after the big group has gone, so that the game does not end.
+BoardGrid OneColourAndAPair() {
     BoardGrid board;
     for (int c = 1; c <= Columns; ++c)
         for (int r = 1; r <= Rows; ++r)
             for (int l = 1; l <= Layers; ++l) board(c, r, l) = 3;
+    board(Columns, Rows, 1) = 4;
+    board(Columns, Rows - 1, 1) = 4;
     return board;
 }
 
-// The move as RemoveGroup makes it, without the end of the game that would follow.
+// A click on a middle ball of the big group, as the window system delivers it: the move,
+// 298 bleeps asked for, the columns closing up and the redraw.
 void WorstCaseMoveWithRedraw(benchmark::State& state) {
-    const BoardGrid full = OneColour();
+    const BoardGrid board = OneColourAndAPair();
+    PictureBox* surface = Control("pctBoard");
+    const QPointF at = BallPlacement(5, 5, 2) + QPointF(18, 12);
     for (auto _ : state) {
-        window->Board = full;
-        window->ColumnsInUse = Columns;
-        const int n = CollectGroup(window->Board, window->Group, {5, 5, 2});
-        window->UndoBoard = window->Board;
-        RemoveAndSettle(window->Board, window->Group, n, [] { window->PlayBleep(QStringLiteral("Bleep.wav"), 1); });
-        window->ColumnsInUse = CloseUpColumns(window->Board, window->ColumnsInUse);
-        window->DrawBoard();
-        benchmark::DoNotOptimize(AnyMovesLeft(window->Board));
+        state.PauseTiming();
+        window->NewGameOn(board);
+        state.ResumeTiming();
+        QMouseEvent press(QEvent::MouseButtonPress, at, surface->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(surface, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, surface->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QCoreApplication::sendEvent(surface, &release);
     }
+    if (window->game().board().ballCount() != 2) state.SkipWithError("the move did not take the group");
 }
 BENCHMARK(WorstCaseMoveWithRedraw)->Unit(benchmark::kMicrosecond);
 
 void GroupSearchOf300(benchmark::State& state) {
-    const BoardGrid full = OneColour();
+    BoardGrid full = OneColourAndAPair();
+    full(Columns, Rows, 1) = full(Columns, Rows - 1, 1) = 3;
     GroupList group;
     for (auto _ : state) benchmark::DoNotOptimize(CollectGroup(full, group, {1, 1, 1}));
 }
 BENCHMARK(GroupSearchOf300)->Unit(benchmark::kMicrosecond);
 
 void DrawBoard(benchmark::State& state) {
-    window->pctNew_Click();
+    Control("pctNew")->click();
     for (auto _ : state) window->DrawBoard();
 }
 BENCHMARK(DrawBoard)->Unit(benchmark::kMicrosecond);
 
-void FillBoard(benchmark::State& state) {
+void DealBoard(benchmark::State& state) {
+    Game game;
+    game.Seed(1);
     for (auto _ : state) {
-        window->FillBoard();
-        benchmark::DoNotOptimize(window->Board);
+        game.New();
+        benchmark::DoNotOptimize(game.board());
     }
 }
-BENCHMARK(FillBoard)->Unit(benchmark::kMicrosecond);
+BENCHMARK(DealBoard)->Unit(benchmark::kMicrosecond);
 
 void ThreeHundredSoundStarts(benchmark::State& state) {
-    if (!window->SoundIsOn()) window->pctSound_Click();
+    SoundPlayer player;
+    const std::string path = QCoreApplication::applicationDirPath().toStdString() + "/../Bleep.wav";
     for (auto _ : state)
-        for (int i = 0; i < 300; ++i) window->PlayBleep(QStringLiteral("Bleep.wav"), 1);
+        for (int i = 0; i < 300; ++i) player.start(path);
 }
 BENCHMARK(ThreeHundredSoundStarts)->Unit(benchmark::kMicrosecond);
 
@@ -74,6 +91,8 @@ int main(int argc, char** argv) {
     frmMain main;
     window = &main;
     main.show();
+    // Sound on, so that each removed ball asks for its bleep as in play.
+    if (!main.SoundIsOn()) Control("pctSound")->click();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/frmMain.h"
-#include "scores/mdlMain.h"
+#include "platform/Pause.h"
+#include "ui/frmMain.h"
 
 static double CpuSeconds() {
     timespec now{};
@@ -17,14 +17,14 @@ static double CpuSeconds() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc > 1) orbelix::mdlMain::MillisecondsPerSecond = std::atoi(argv[1]);
+    if (argc > 1) orbelix::Pause::SetMillisecondsPerSecond(std::atoi(argv[1]));
     orbelix::frmMain window;
     window.CentreOnScreen();
     window.show();
-    window.pctNew_Click();
+    window.findChild<orbelix::PictureBox*>(QStringLiteral("pctNew"))->click();
     QApplication::processEvents();
     const double before = CpuSeconds();
-    orbelix::mdlMain::Wait(5);
+    orbelix::Pause::Wait(5);
     std::printf("%.4f\n", CpuSeconds() - before);
     return 0;
 }

@@ -15,15 +15,19 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/frmMain.h"
-#include "scores/SettingsFile.h"
+#include "platform/Pause.h"
+#include "platform/SettingsFile.h"
 #include "scores/StoredText.h"
-#include "scores/frmHighScore.h"
-#include "scores/mdlMain.h"
+#include "ui/frmHighScore.h"
+#include "ui/frmMain.h"
 
 using namespace orbelix;
 
 namespace {
+
+PictureBox* Control(const QWidget& window, const char* name) {
+    return window.findChild<PictureBox*>(QLatin1String(name));
+}
 
 class Monkey : public QObject {
 public:
@@ -55,14 +59,14 @@ private:
         window_->show();
         colorsAtNew_ = 0;
         wasInProgress_ = false;
-        lastBoard_ = window_->Board;
+        lastBoard_ = window_->game().board();
         if (restarts_ > 0 && TableNow() != expectTable_) fail(QStringLiteral("table lost across a restart"));
     }
 
-    static QStringList TableNow() {
+    QStringList TableNow() const {
         QStringList rows;
-        for (int r = 1; r <= mdlMain::TableRows; ++r)
-            rows << mdlMain::HighScoreNames[r] + QLatin1Char('=') + QString::number(mdlMain::HighScores[r]);
+        for (int r = 1; r <= TableRows; ++r)
+            rows << window_->table().name(r) + QLatin1Char('=') + QString::number(window_->table().score(r));
         return rows;
     }
 
@@ -74,7 +78,7 @@ private:
         // The next step is queued first, so that it also runs inside a modal window's loop.
         QTimer::singleShot(0, this, [this] { step(); });
         // Real input waits until the end-of-game pause is over; so does the monkey.
-        if (mdlMain::Pausing) return;
+        if (Pause::Pausing()) return;
         ++done_;
         closingModal_ = false;
         if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -136,22 +140,22 @@ private:
     void onMainWindow() {
         frmMain& w = *window_;
         const int roll = pick(100);
-        if (roll < 30 && w.pctBoard->isVisible() && w.GameInProgress) {
+        if (roll < 30 && Control(w, "pctBoard")->isVisible() && w.game().gameInProgress()) {
             // A ball of a removable group, so that games get played to their end.
-            QTest::mouseClick(w.pctBoard, anyButton(), {}, removablePoint(w));
-        } else if (roll < 55 && w.pctBoard->isVisible()) {
+            QTest::mouseClick(Control(w, "pctBoard"), anyButton(), {}, removablePoint(w));
+        } else if (roll < 55 && Control(w, "pctBoard")->isVisible()) {
             const int x = 12 + pick(490);
             const int y = 15 + pick(306);
-            QTest::mouseClick(w.pctBoard, anyButton(), {}, QPoint(x, y));
+            QTest::mouseClick(Control(w, "pctBoard"), anyButton(), {}, QPoint(x, y));
         } else if (roll < 70) {
             clickAt(&w, QPoint(pick(w.width()), pick(w.height())), anyButton());
         } else if (roll < 92) {
-            PictureBox* buttons[] = {w.pctUndo,      w.pctHelp,      w.pctAbout,      w.pctSound,
-                                     w.pctColors[0], w.pctHelpText, w.pctAboutText, w.pctHighScores,
-                                     w.pctNew,       w.pctExit};
+            PictureBox* buttons[] = {Control(w, "pctUndo"),      Control(w, "pctHelp"),      Control(w, "pctAbout"),      Control(w, "pctSound"),
+                                     Control(w, "pctColors_0"), Control(w, "pctHelpText"), Control(w, "pctAboutText"), Control(w, "pctHighScores"),
+                                     Control(w, "pctNew"),       Control(w, "pctExit")};
             // New and Exit are rare, so that games last long enough to end; a finished
             // game needs New at once.
-            const int count = !w.GameInProgress || pick(20) == 0 ? (pick(30) == 0 ? 10 : 9) : 8;
+            const int count = !w.game().gameInProgress() || pick(20) == 0 ? (pick(30) == 0 ? 10 : 9) : 8;
             PictureBox* button = buttons[pick(count)];
             if (button->isVisible()) QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->width() / 2, button->height() / 2));
         } else {
@@ -170,12 +174,12 @@ private:
             for (int c = 1; c <= Columns; ++c) {
                 int balls = 0;
                 for (int r = 1; r <= Rows; ++r)
-                    for (int l = 1; l <= Layers; ++l) balls += w.Board(c, r, l) != 0;
+                    for (int l = 1; l <= Layers; ++l) balls += w.game().board()(c, r, l) != 0;
                 if (balls == 0 || balls >= fewest) continue;
                 for (int r = 1; r <= Rows; ++r)
                     for (int l = 1; l <= Layers; ++l) {
                         const Cell candidate{static_cast<int16_t>(r), static_cast<int16_t>(c), static_cast<int16_t>(l)};
-                        if (w.Board(c, r, l) != 0 && balls < fewest && CollectGroup(w.Board, scratch, candidate) >= 2) {
+                        if (w.game().board()(c, r, l) != 0 && balls < fewest && CollectGroup(w.game().board(), scratch, candidate) >= 2) {
                             fewest = balls;
                             cell = candidate;
                         }
@@ -186,7 +190,7 @@ private:
         for (int tries = 0; tries < 40; ++tries) {
             cell = {static_cast<int16_t>(1 + pick(Rows)), static_cast<int16_t>(1 + pick(Columns)),
                     static_cast<int16_t>(1 + pick(Layers))};
-            if (w.Board(cell.column, cell.row, cell.layer) != 0 && CollectGroup(w.Board, scratch, cell) >= 2) break;
+            if (w.game().board()(cell.column, cell.row, cell.layer) != 0 && CollectGroup(w.game().board(), scratch, cell) >= 2) break;
         }
         const QPoint at = BallPlacement(cell.column, cell.row, cell.layer);
         return at + QPoint(cell.layer == 1 ? 12 : 18, 12);
@@ -200,9 +204,9 @@ private:
         } else if (roll < 80) {
             clickAt(table, QPoint(pick(table->width()), pick(table->height())), anyButton());
         } else if (roll < 95) {
-            QTest::mouseClick(table->pctOk, Qt::LeftButton, {}, QPoint(10, 10));
-        } else if (table->pctReset->isVisible()) {
-            QTest::mouseClick(table->pctReset, Qt::LeftButton, {}, QPoint(10, 10));
+            QTest::mouseClick(Control(*table, "pctOk"), Qt::LeftButton, {}, QPoint(10, 10));
+        } else if (Control(*table, "pctReset")->isVisible()) {
+            QTest::mouseClick(Control(*table, "pctReset"), Qt::LeftButton, {}, QPoint(10, 10));
         }
     }
 
@@ -214,57 +218,57 @@ private:
         if (!window_) return;
         const frmMain& w = *window_;
         // A new game: a fresh full board that no Undo brought back.
-        if (w.GameInProgress && w.Score == 0 && !w.UndoAvailable && w.Board.ballCount() == CellCount &&
-            w.Board != lastBoard_) {
-            colorsAtNew_ = w.ColorCount;
+        if (w.game().gameInProgress() && w.game().score() == 0 && !w.game().undoAvailable() && w.game().board().ballCount() == CellCount &&
+            w.game().board() != lastBoard_) {
+            colorsAtNew_ = w.game().colorCount();
             ++games_;
         }
-        if (wasInProgress_ && !w.GameInProgress) ++ended_;
-        if (w.ColumnsInUse > 0 && w.ColumnsInUse < lastColumns_) ++closings_;
-        lastColumns_ = w.ColumnsInUse;
-        wasInProgress_ = w.GameInProgress;
-        lastBoard_ = w.Board;
+        if (wasInProgress_ && !w.game().gameInProgress()) ++ended_;
+        if (w.game().columnsInUse() > 0 && w.game().columnsInUse() < lastColumns_) ++closings_;
+        lastColumns_ = w.game().columnsInUse();
+        wasInProgress_ = w.game().gameInProgress();
+        lastBoard_ = w.game().board();
         // Board codes, floating balls and columns.
         for (int c = 1; c <= Columns; ++c) {
             int balls = 0;
             for (int l = 1; l <= Layers; ++l) {
                 bool seenBall = false;
                 for (int r = 1; r <= Rows; ++r) {
-                    const int16_t v = w.Board(c, r, l);
+                    const int16_t v = w.game().board()(c, r, l);
                     if (v < 0 || v > MaxColors || (colorsAtNew_ > 0 && v > colorsAtNew_))
                         return fail(QStringLiteral("code %1 at %2,%3,%4").arg(v).arg(c).arg(r).arg(l));
                     if (v != 0) seenBall = true, ++balls;
                     else if (seenBall) return fail(QStringLiteral("ball floats over %1,%2,%3").arg(c).arg(r).arg(l));
                 }
             }
-            if (w.ColumnsInUse > 0 && c < w.ColumnsInUse && balls == 0)
-                return fail(QStringLiteral("empty column %1 left of %2").arg(c).arg(w.ColumnsInUse));
-            if (c > w.ColumnsInUse && w.ColumnsInUse > 0 && balls != 0)
-                return fail(QStringLiteral("balls right of column %1").arg(w.ColumnsInUse));
+            if (w.game().columnsInUse() > 0 && c < w.game().columnsInUse() && balls == 0)
+                return fail(QStringLiteral("empty column %1 left of %2").arg(c).arg(w.game().columnsInUse()));
+            if (c > w.game().columnsInUse() && w.game().columnsInUse() > 0 && balls != 0)
+                return fail(QStringLiteral("balls right of column %1").arg(w.game().columnsInUse()));
         }
         // The score is 2 points for every ball gone since New.
-        const int expected = w.ColumnsInUse == 0 ? 0 : 2 * (CellCount - w.Board.ballCount());
-        if (w.Score != expected || w.Score % 2 != 0)
-            return fail(QStringLiteral("score %1, expected %2").arg(w.Score).arg(expected));
+        const int expected = w.game().columnsInUse() == 0 ? 0 : 2 * (CellCount - w.game().board().ballCount());
+        if (w.game().score() != expected || w.game().score() % 2 != 0)
+            return fail(QStringLiteral("score %1, expected %2").arg(w.game().score()).arg(expected));
         // The table stays ordered, with names the keyboard can make.
-        for (int r = 1; r <= mdlMain::TableRows; ++r) {
-            if (r > 1 && mdlMain::HighScores[r] > mdlMain::HighScores[r - 1]) return fail(QStringLiteral("table out of order"));
-            const QString& name = mdlMain::HighScoreNames[r];
-            if (name.size() > mdlMain::MaxNameLength) return fail(QStringLiteral("name too long: %1").arg(name));
+        for (int r = 1; r <= TableRows; ++r) {
+            if (r > 1 && w.table().score(r) > w.table().score(r - 1)) return fail(QStringLiteral("table out of order"));
+            const QString& name = w.table().name(r);
+            if (name.size() > MaxNameLength) return fail(QStringLiteral("name too long: %1").arg(name));
             for (QChar ch : name)
                 if (!((ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) || (ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))))
                     return fail(QStringLiteral("name with %1").arg(ch));
         }
         // Exactly one screen is up.
         if (w.isVisible() && !closingModal_) {
-            const int screens = int(w.pctNew->isVisible()) + int(w.pctHelpText->isVisible()) +
-                                int(w.pctAboutText->isVisible()) + int(QApplication::activeModalWidget() != nullptr);
+            const int screens = int(Control(w, "pctNew")->isVisible()) + int(Control(w, "pctHelpText")->isVisible()) +
+                                int(Control(w, "pctAboutText")->isVisible()) + int(QApplication::activeModalWidget() != nullptr);
             if (screens != 1) return fail(QStringLiteral("%1 screens showing").arg(screens));
-            if (w.pctNew->isVisible() && w.pctBoard->isVisible() == w.pctGameOver->isVisible())
-                return fail(QStringLiteral("board and game over both %1").arg(w.pctBoard->isVisible() ? "shown" : "hidden"));
+            if (Control(w, "pctNew")->isVisible() && Control(w, "pctBoard")->isVisible() == Control(w, "pctGameOver")->isVisible())
+                return fail(QStringLiteral("board and game over both %1").arg(Control(w, "pctBoard")->isVisible() ? "shown" : "hidden"));
         }
-        if (w.isVisible() && w.pctNew->isVisible() && w.pctOrbelix->isVisible() == w.GameInProgress &&
-            !w.pctGameOver->isVisible() && QApplication::activeModalWidget() == nullptr && w.ColumnsInUse == 0)
+        if (w.isVisible() && Control(w, "pctNew")->isVisible() && Control(w, "pctOrbelix")->isVisible() == w.game().gameInProgress() &&
+            !Control(w, "pctGameOver")->isVisible() && QApplication::activeModalWidget() == nullptr && w.game().columnsInUse() == 0)
             return fail(QStringLiteral("title wrong before the first game"));
     }
 
@@ -299,7 +303,7 @@ int main(int argc, char** argv) {
     parser.addOption({QStringLiteral("events"), QStringLiteral("How many events to send."), QStringLiteral("n"), QStringLiteral("2000")});
     parser.addOption({QStringLiteral("seed"), QStringLiteral("The random stream's seed."), QStringLiteral("s"), QStringLiteral("1")});
     parser.process(app);
-    mdlMain::MillisecondsPerSecond = 1;  // the five-second pause takes 5 ms
+    Pause::SetMillisecondsPerSecond(1);  // the five-second pause takes 5 ms
 
     Monkey monkey(parser.value(QStringLiteral("events")).toLongLong(), parser.value(QStringLiteral("seed")).toUInt());
     monkey.run();

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "board/BoardModel.h"
+#include "game/BoardModel.h"
 
 namespace orbelix {
 namespace {

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "scores/StoredText.h"
-#include "scores/mdlMain.h"
 
 namespace orbelix {
 namespace {
@@ -44,7 +43,7 @@ struct Row {
 
 ScoreTable TableFromKeys(const QHash<QString, QString>& keys) {
     ScoreTable table;
-    for (int n = 1; n <= mdlMain::TableRows; ++n)
+    for (int n = 1; n <= TableRows; ++n)
         table.append({keys.value(QStringLiteral("HighScoreName%1").arg(n)),
                       ReadStoredScore(
                           keys.value(QStringLiteral("HighScore%1").arg(n), QStringLiteral("0")))});
@@ -53,7 +52,7 @@ ScoreTable TableFromKeys(const QHash<QString, QString>& keys) {
 
 MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const ScoreTable& disk,
                         bool reset, int16_t ourNewEntryRow) {
-    const ScoreTable empty(mdlMain::TableRows);
+    const ScoreTable empty(TableRows);
     const QList<int> baseOnDisk = Match(base, disk);
     // What this copy's table grew from: the base, or an empty table after a reset.
     const ScoreTable& origin = reset ? empty : base;
@@ -91,7 +90,7 @@ MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const Sc
     QList<Row> kept;
     for (qsizetype k = 0; k < rows.size(); ++k)
         if (!removed[k]) kept.append(rows[k]);
-    while (kept.size() < mdlMain::TableRows) kept.append({TableEntry{}, 0});
+    while (kept.size() < TableRows) kept.append({TableEntry{}, 0});
 
     // New entries, placed from the lowest up so that among equal scores the one higher
     // in this copy's table stays higher.
@@ -103,7 +102,7 @@ MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const Sc
     }
 
     MergedTable merged;
-    for (qsizetype k = 0; k < mdlMain::TableRows; ++k) {
+    for (qsizetype k = 0; k < TableRows; ++k) {
         merged.table.append(kept[k].entry);
         if (ourNewEntryRow != 0 && kept[k].ourRow == ourNewEntryRow)
             merged.newEntryRow = static_cast<int16_t>(k + 1);

@@ -1,21 +1,14 @@
 #pragma once
 
 #include <QHash>
-#include <QList>
 #include <QString>
 #include <cstdint>
+
+#include "scores/HighScoreTable.h"
 
 // Merging the high-score table of this copy of the game with the one another copy has
 // saved meanwhile, by the table's own insertion rule.
 namespace orbelix {
-
-struct TableEntry {
-    QString name;
-    int32_t score = 0;
-    bool operator==(const TableEntry&) const = default;
-};
-// Rows 1..10 at indexes 0..9.
-using ScoreTable = QList<TableEntry>;
 
 // The table held in a settings file's keys (HighScoreName1.., HighScore1..).
 ScoreTable TableFromKeys(const QHash<QString, QString>& keys);

@@ -11,7 +11,7 @@
 #include <functional>
 #include <qpa/qwindowsysteminterface.h>
 
-#include "scores/mdlMain.h"
+#include "platform/Pause.h"
 
 namespace orbelix::testing {
 
@@ -56,18 +56,18 @@ inline void DeliverQueued() {
 // A pause clock that a test steps: each time the pause would sleep, a quarter of a
 // second passes at once and `tick` runs with the time gone since the clock was made.
 // It takes the place of the steady clock while it exists.
-class SteppedClock : public mdlMain::PauseClock {
+class SteppedClock : public Pause::Clock {
 public:
     using Tick = std::function<void(std::chrono::milliseconds)>;
     static constexpr std::chrono::milliseconds Step{250};
 
-    explicit SteppedClock(Tick tick = {}) : tick_(std::move(tick)) { mdlMain::SetPauseClock(this); }
-    ~SteppedClock() override { mdlMain::SetPauseClock(nullptr); }
+    explicit SteppedClock(Tick tick = {}) : tick_(std::move(tick)) { Pause::SetClock(this); }
+    ~SteppedClock() override { Pause::SetClock(nullptr); }
     SteppedClock(const SteppedClock&) = delete;
     SteppedClock& operator=(const SteppedClock&) = delete;
 
-    Clock::time_point now() override { return Clock::time_point{} + elapsed_; }
-    std::chrono::milliseconds sleepFor(Clock::duration left) override {
+    Steady::time_point now() override { return Steady::time_point{} + elapsed_; }
+    std::chrono::milliseconds sleepFor(Steady::duration left) override {
         ++sleeps_;
         elapsed_ += std::min(std::chrono::ceil<std::chrono::milliseconds>(left), Step);
         if (tick_) tick_(elapsed_);

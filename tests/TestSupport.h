@@ -9,9 +9,9 @@
 #include <functional>
 #include <memory>
 
-#include "app/frmMain.h"
-#include "scores/SettingsFile.h"
-#include "scores/mdlMain.h"
+#include "platform/Pause.h"
+#include "platform/SettingsFile.h"
+#include "ui/frmMain.h"
 
 namespace orbelix::testing {
 
@@ -22,10 +22,20 @@ inline QTemporaryDir& UsePrivateSettings() {
     return dir;
 }
 
-inline void ForgetSettings() {
-    QFile::remove(SettingsFile::Path());
-    mdlMain::ClearTable();
-    mdlMain::NewEntryRow = 0;
+inline void ForgetSettings() { QFile::remove(SettingsFile::Path()); }
+
+// A control of a window by its name ("pctNew"), or by the name of its array and its
+// index ("imgScore", 0 for "imgScore_0").
+inline PictureBox* Control(const QWidget& window, const QString& name) {
+    auto* box = window.findChild<PictureBox*>(name);
+    if (box == nullptr) qFatal("no control %s", qPrintable(name));
+    return box;
+}
+inline PictureBox* Control(const QWidget& window, const char* name) {
+    return Control(window, QString::fromLatin1(name));
+}
+inline PictureBox* Control(const QWidget& window, const char* array, int index) {
+    return Control(window, QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index));
 }
 
 // A main window on a clean store and table, shown and ready for clicks, with an
@@ -33,7 +43,7 @@ inline void ForgetSettings() {
 inline std::unique_ptr<frmMain> OpenFreshWindow() {
     UsePrivateSettings();
     ForgetSettings();
-    mdlMain::MillisecondsPerSecond = 0;
+    Pause::SetMillisecondsPerSecond(0);
     auto window = std::make_unique<frmMain>();
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) qFatal("the window was not shown");
@@ -58,17 +68,26 @@ inline BoardGrid Checkered() {
     return board;
 }
 
-// Starts a game on the window and replaces its board by the one given.
-inline void StartGameWith(frmMain& window, const BoardGrid& board) {
-    window.pctNew_Click();
-    window.Board = board;
-    window.DrawBoard();
+// Starts a game on the window on the board given, with the score given.
+inline void StartGameWith(frmMain& window, const BoardGrid& board, int32_t score = 0) {
+    window.NewGameOn(board, score);
 }
 
 inline void PressOnBall(frmMain& window, int column, int row, int layer,
                         Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mousePress(window.pctBoard, button, {}, BallPoint(column, row, layer));
-    QTest::mouseRelease(window.pctBoard, button, {}, BallPoint(column, row, layer));
+    PictureBox* board = Control(window, "pctBoard");
+    QTest::mousePress(board, button, {}, BallPoint(column, row, layer));
+    QTest::mouseRelease(board, button, {}, BallPoint(column, row, layer));
+}
+
+// Finishes a game on the window with the final score given: a game on a board of one
+// pair, which a click takes.
+inline void FinishGameWith(frmMain& window, int32_t score) {
+    BoardGrid pair;
+    pair(1, 10, 1) = 1;
+    pair(1, 9, 1) = 1;
+    StartGameWith(window, pair, score - 4);
+    PressOnBall(window, 1, 10, 1);
 }
 
 inline void Click(QWidget* widget) {

@@ -8,7 +8,7 @@
 #include <QMouseEvent>
 
 #include "TestSupport.h"
-#include "app/Zoom.h"
+#include "ui/Zoom.h"
 
 namespace orbelix::testing {
 
@@ -95,25 +95,25 @@ inline void PressDevicePixel(QWidget* widget, QPoint device, Qt::MouseButton but
 // logical pixel it belongs to and select the cell that pixel selects at scale 1.
 // Returns an empty string when all do.
 inline QString CheckDevicePixelHits(frmMain& window, QRect logicalBand) {
-    const int scale = Zoom::EffectiveScale(window.pctBoard);
+    const int scale = Zoom::EffectiveScale(Control(window, "pctBoard"));
     QPointF seen(-1, -1);
-    const auto connection = QObject::connect(window.pctBoard, &PictureBox::MouseDown, window.pctBoard,
+    const auto connection = QObject::connect(Control(window, "pctBoard"), &PictureBox::MouseDown, Control(window, "pctBoard"),
                                              [&seen](Qt::MouseButton, Qt::KeyboardModifiers, QPointF at) { seen = at; });
     QString problem;
-    const double desktop = window.pctBoard->devicePixelRatioF();
+    const double desktop = Control(window, "pctBoard")->devicePixelRatioF();
     for (int y = logicalBand.top() * scale; y <= logicalBand.bottom() * scale + scale - 1 && problem.isEmpty(); ++y)
         for (int x = logicalBand.left() * scale; x <= logicalBand.right() * scale + scale - 1; ++x) {
             const QPointF local(x / desktop, y / desktop);
-            QMouseEvent press(QEvent::MouseButtonPress, local, window.pctBoard->mapToGlobal(local), Qt::RightButton,
+            QMouseEvent press(QEvent::MouseButtonPress, local, Control(window, "pctBoard")->mapToGlobal(local), Qt::RightButton,
                               Qt::RightButton, Qt::NoModifier);
-            QApplication::sendEvent(window.pctBoard, &press);
-            QMouseEvent release(QEvent::MouseButtonRelease, local, window.pctBoard->mapToGlobal(local),
+            QApplication::sendEvent(Control(window, "pctBoard"), &press);
+            QMouseEvent release(QEvent::MouseButtonRelease, local, Control(window, "pctBoard")->mapToGlobal(local),
                                 Qt::RightButton, Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(window.pctBoard, &release);
+            QApplication::sendEvent(Control(window, "pctBoard"), &release);
             const QPointF logical(x / scale, y / scale);
             Cell expected, found;
-            const bool hitExpected = HitTest(window.Tables, logical, expected);
-            const bool hit = HitTest(window.Tables, seen, found);
+            const bool hitExpected = HitTest(window.game().tables(), logical, expected);
+            const bool hit = HitTest(window.game().tables(), seen, found);
             if (hit != hitExpected || (hit && (found.row != expected.row || found.column != expected.column ||
                                                found.layer != expected.layer))) {
                 problem = QStringLiteral("device %1,%2 (logical %3,%4) seen at %5,%6")

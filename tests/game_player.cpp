@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "TestSupport.h"
-#include "screens/Environment.h"
+#include "platform/SignalBridge.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -23,10 +23,10 @@ int main(int argc, char** argv) {
     const int32_t score = args[1].toInt();
     const QString name = args[2];
     const bool stay = args.contains(QStringLiteral("stay"));
-    mdlMain::MillisecondsPerSecond = 0;
+    Pause::SetMillisecondsPerSecond(0);
 
     frmMain window;
-    CloseOnSessionSignals(window);
+    SignalBridge sessionEnd([&window] { window.RequestClose(); });
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) return 3;
     std::puts("ready");
@@ -34,15 +34,14 @@ int main(int argc, char** argv) {
     char line[16];
     if (std::fgets(line, sizeof line, stdin) == nullptr) return 4;
 
-    if (args.contains(QStringLiteral("colours"))) Click(window.pctColors[0]);
-    if (args.contains(QStringLiteral("sound"))) Click(window.pctSound);
+    if (args.contains(QStringLiteral("colours"))) Click(Control(window, "pctColors", 0));
+    if (args.contains(QStringLiteral("sound"))) Click(Control(window, "pctSound"));
 
     // One pair of balls: removing it ends the game.
     BoardGrid board;
     board(1, 10, 1) = 1;
     board(1, 9, 1) = 1;
-    StartGameWith(window, board);
-    window.Score = score - 4;
+    StartGameWith(window, board, score - 4);
     WhenModal([&](QWidget* modal) {
         QTest::keyClicks(modal, stay ? name.left(2) : name);
         if (stay) {

@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "ZoomSupport.h"
-#include "scores/frmHighScore.h"
+#include "ui/frmHighScore.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -18,14 +18,9 @@ using namespace orbelix::testing;
 namespace {
 
 // ---- The few places where the recorder reaches into the game's state. ----
-void Seed(frmMain& window, uint32_t seed) { window.Random.seed(seed); }
-const BoardGrid& BoardOf(const frmMain& window) { return window.Board; }
-bool InProgress(const frmMain& window) { return window.GameInProgress; }
-PictureBox* Control(QWidget& window, const QString& name) {
-    auto* box = window.findChild<PictureBox*>(name);
-    if (box == nullptr) qFatal("no control %s", qPrintable(name));
-    return box;
-}
+void Seed(frmMain& window, uint32_t seed) { window.Seed(seed); }
+const BoardGrid& BoardOf(const frmMain& window) { return window.game().board(); }
+bool InProgress(const frmMain& window) { return window.game().gameInProgress(); }
 
 QList<QString> lines;
 

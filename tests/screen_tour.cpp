@@ -8,7 +8,7 @@
 #include <QApplication>
 
 #include "TestSupport.h"
-#include "screens/SignalBridge.h"
+#include "platform/SignalBridge.h"
 
 using namespace orbelix;
 
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     if (scenario.startsWith(QLatin1String("endgame"))) {
         // "endgame-full": every table row beats the game, so it ends on "Game Over!".
         if (scenario == QLatin1String("endgame-full"))
-            for (int r = 1; r <= 10; ++r) mdlMain::HighScores[r] = 1000;
+            for (int r = 1; r <= 10; ++r) window.table().setRow(r, QString(), 1000);
         BoardGrid board = testing::Checkered();
         board(1, 9, 1) = 5;
         board(1, 10, 1) = 5;
@@ -42,12 +42,9 @@ int main(int argc, char** argv) {
         testing::StartGameWith(window, board);
     } else if (scenario.startsWith(QLatin1String("table"))) {
         const char* names[10] = {"ANN", "BOB", "C3PO", "DORA", "EVE", "FRED", "GUS", "HAL9000", "IVY", "JO"};
-        for (int r = 1; r <= 10; ++r) {
-            mdlMain::HighScoreNames[r] = QString::fromLatin1(names[r - 1]);
-            mdlMain::HighScores[r] = 620 - 60 * r;
-        }
+        for (int r = 1; r <= 10; ++r) window.table().setRow(r, QString::fromLatin1(names[r - 1]), 620 - 60 * r);
         if (scenario == QLatin1String("table-open"))
-            QTimer::singleShot(500, &window, [&window] { window.pctHighScores_Click(); });
+            QTimer::singleShot(500, &window, [&window] { testing::Click(testing::Control(window, "pctHighScores")); });
     }
     return QApplication::exec();
 }

@@ -7,7 +7,7 @@
 #include <QThread>
 #include <cstdio>
 
-#include "scores/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "scores/StoredText.h"
 
 using namespace orbelix;

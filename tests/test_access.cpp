@@ -8,8 +8,8 @@
 #include <qpa/qplatformintegration.h>
 
 #include "TestSupport.h"
-#include "app/Accessibility.h"
-#include "scores/frmHighScore.h"
+#include "ui/Accessibility.h"
+#include "ui/frmHighScore.h"
 
 Q_DECLARE_METATYPE(orbelix::Cell)
 
@@ -86,36 +86,36 @@ private slots:
     }
 
     void pressActionActsAsAClick() {
-        QAccessibleInterface* newGame = Of(window->pctNew);
+        QAccessibleInterface* newGame = Of(Control(*window, "pctNew"));
         newGame->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QVERIFY(window->GameInProgress);
-        Of(window->pctSound)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(window->game().gameInProgress());
+        Of(Control(*window, "pctSound"))->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(window->SoundIsOn());
-        QCOMPARE(Of(window->pctSound)->text(QAccessible::Name), QStringLiteral("Sound on"));
+        QCOMPARE(Of(Control(*window, "pctSound"))->text(QAccessible::Name), QStringLiteral("Sound on"));
         // A button that is not on screen cannot be pressed.
         window->HideMainScreen();
-        Of(window->pctSound)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        Of(Control(*window, "pctSound"))->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(window->SoundIsOn());
     }
 
     void tabOrderRunsDownTheButtonColumn() {
         QList<QWidget*> order;
-        QWidget* w = window->pctBoard;
+        QWidget* w = Control(*window, "pctBoard");
         for (int i = 0; i < 9; ++i, w = w->nextInFocusChain()) {
             while (w->focusPolicy() == Qt::NoFocus || !w->isVisible()) w = w->nextInFocusChain();
             order.append(w);
         }
-        const QList<QWidget*> expected = {window->pctBoard, window->pctNew,  window->pctHighScores,
-                                          window->pctColors[0], window->pctSound, window->pctUndo,
-                                          window->pctHelp,  window->pctAbout, window->pctExit};
+        const QList<QWidget*> expected = {Control(*window, "pctBoard"), Control(*window, "pctNew"),  Control(*window, "pctHighScores"),
+                                          Control(*window, "pctColors", 0), Control(*window, "pctSound"), Control(*window, "pctUndo"),
+                                          Control(*window, "pctHelp"),  Control(*window, "pctAbout"), Control(*window, "pctExit")};
         QCOMPARE(order, expected);
     }
 
     void scoreIsANumberAndItsChangesAreAnnounced() {
-        QAccessibleInterface* score = Of(window->imgScore[0]);
+        QAccessibleInterface* score = Of(Control(*window, "imgScore", 0));
         QCOMPARE(score->role(), QAccessible::StaticText);
         QCOMPARE(score->text(QAccessible::Name), QStringLiteral("Score"));
-        for (int i = 1; i < 6; ++i) QVERIFY(Of(window->imgScore[i])->state().invisible);
+        for (int i = 1; i < 6; ++i) QVERIFY(Of(Control(*window, "imgScore", i))->state().invisible);
         BoardGrid board = Checkered();
         board(4, 4, 1) = 5;
         board(4, 5, 1) = 5;
@@ -123,12 +123,12 @@ private slots:
         StartGameWith(*window, board);
         heard.clear();
         PressOnBall(*window, 4, 5, 1);
-        QCOMPARE(window->Score, 6);
+        QCOMPARE(window->game().score(), 6);
         QCOMPARE(score->valueInterface()->currentValue().toInt(), 6);
         QCOMPARE(score->text(QAccessible::Value), QStringLiteral("6"));
         bool announced = false;
         for (const Heard& h : heard)
-            announced |= h.object == window->imgScore[0] && h.type == QAccessible::ValueChanged && h.value == 6;
+            announced |= h.object == Control(*window, "imgScore", 0) && h.type == QAccessible::ValueChanged && h.value == 6;
         QVERIFY(announced);
     }
 
@@ -152,7 +152,7 @@ private slots:
     }
 
     void boardIsFocusableAndAnnouncesTheCursorCell() {
-        QAccessibleInterface* board = Of(window->pctBoard);
+        QAccessibleInterface* board = Of(Control(*window, "pctBoard"));
         QCOMPARE(board->role(), QAccessible::Canvas);
         QVERIFY(board->state().focusable);
         QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Board"));
@@ -162,29 +162,31 @@ private slots:
         QTest::keyClick(window.get(), Qt::Key_Down);
         QCOMPARE(board->text(QAccessible::Name),
                  QStringLiteral("Board: Row 2, column 1, front: yellow, group of 1, 0 points"));
-        QVERIFY(WasAnnounced(window->pctBoard, QAccessible::NameChanged));
+        QVERIFY(WasAnnounced(Control(*window, "pctBoard"), QAccessible::NameChanged));
         QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(600, 345));
         QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Board"));
     }
 
     void labelsSayTheirWords() {
-        QCOMPARE(Of(window->pctOrbelix)->role(), QAccessible::StaticText);
-        QCOMPARE(Of(window->pctOrbelix)->text(QAccessible::Name), QStringLiteral("Orbelix"));
-        QCOMPARE(Of(window->pctGameOver)->text(QAccessible::Name), QStringLiteral("Game Over!"));
+        QCOMPARE(Of(Control(*window, "pctOrbelix"))->role(), QAccessible::StaticText);
+        QCOMPARE(Of(Control(*window, "pctOrbelix"))->text(QAccessible::Name), QStringLiteral("Orbelix"));
+        QCOMPARE(Of(Control(*window, "pctGameOver"))->text(QAccessible::Name), QStringLiteral("Game Over!"));
     }
 
     void highScoreWindowHasATitleAndReadableRows() {
-        mdlMain::HighScoreNames[1] = QStringLiteral("ANN");
-        mdlMain::HighScores[1] = 560;
-        mdlMain::HighScores[2] = 500;
-        mdlMain::PlaceScore(520);  // row 2, awaiting its name
+        window->table().setRow(1, QStringLiteral("ANN"), 560);
+        window->table().setRow(2, QString(), 500);
+        // A game that ends on 520 takes row 2, which awaits its name.
+        BoardGrid pair;
+        pair(1, 10, 1) = pair(1, 9, 1) = 1;
+        StartGameWith(*window, pair, 516);
         bool checked = false;
         WhenModal([&](QWidget* modal) {
             auto* table = qobject_cast<frmHighScore*>(modal);
             QAccessibleInterface* window = Of(table);
             QCOMPARE(window->text(QAccessible::Name), QStringLiteral("High Scores"));
             QCOMPARE(table->windowTitle(), QStringLiteral("High Scores"));
-            QAccessibleInterface* list = Of(table->pctHighScore);
+            QAccessibleInterface* list = Of(Control(*table, "pctHighScore"));
             QCOMPARE(list->role(), QAccessible::List);
             QCOMPARE(list->childCount(), 10);
             QCOMPARE(list->child(0)->role(), QAccessible::ListItem);
@@ -198,14 +200,14 @@ private slots:
             QCOMPARE(list->child(1)->text(QAccessible::Name), QStringLiteral("2. BO 520"));
             bool rowAnnounced = false;
             for (const Heard& h : heard)
-                rowAnnounced |= h.object == table->pctHighScore && h.type == QAccessible::NameChanged && h.child == 1;
+                rowAnnounced |= h.object == Control(*table, "pctHighScore") && h.type == QAccessible::NameChanged && h.child == 1;
             QVERIFY(rowAnnounced);
-            QCOMPARE(Of(table->pctOk)->role(), QAccessible::Button);
+            QCOMPARE(Of(Control(*table, "pctOk"))->role(), QAccessible::Button);
             QTest::keyClick(table, Qt::Key_Return);
             QTest::keyClick(table, Qt::Key_Escape);
             checked = true;
         });
-        window->ShowHighScoreWindow();
+        PressOnBall(*window, 1, 10, 1);
         QVERIFY(checked);
     }
 };

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <csignal>
 
-#include "scores/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "scores/StoredText.h"
 
 namespace {

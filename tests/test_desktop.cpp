@@ -42,7 +42,7 @@ private slots:
     void init() { window = OpenFreshWindow(); }
     void cleanup() {
         window.reset();
-        frmMain::AssumedFrame.reset();
+        frmMain::SetAssumedFrame(std::nullopt);
     }
 
     // ---- Double clicks ----
@@ -77,15 +77,15 @@ private slots:
     void boardDoubleClickMakesOneMove() {
         QFETCH(Qt::MouseButton, button);
         StartGameWith(*window, PairOverPair());
-        DoubleClick(window->pctBoard, BallPoint(5, 4, 1), button);
-        QCOMPARE(window->Score, 4);
-        QCOMPARE(window->Board(5, 4, 1), int16_t(6));
+        DoubleClick(Control(*window, "pctBoard"), BallPoint(5, 4, 1), button);
+        QCOMPARE(window->game().score(), 4);
+        QCOMPARE(window->game().board()(5, 4, 1), int16_t(6));
     }
 
     void optionDoubleClicksStepOnce() {
-        DoubleClick(window->pctColors[0]);
-        QCOMPARE(window->ColorCount, int16_t(7));
-        DoubleClick(window->pctSound);
+        DoubleClick(Control(*window, "pctColors", 0));
+        QCOMPARE(window->game().colorCount(), int16_t(7));
+        DoubleClick(Control(*window, "pctSound"));
         QVERIFY(window->SoundIsOn());
     }
 
@@ -93,36 +93,36 @@ private slots:
     // it must not reach the board under it.
     void closingDoubleClickLeavesTheBoardAlone() {
         StartGameWith(*window, PairOverPair());
-        Click(window->pctHelp);
-        QVERIFY(window->pctHelpText->isVisible());
+        Click(Control(*window, "pctHelp"));
+        QVERIFY(Control(*window, "pctHelpText")->isVisible());
         const QPoint ball = BallPoint(5, 4, 1);
-        QVERIFY(window->pctHelpText->geometry().contains(ball));
-        DoubleClick(window->pctHelpText, window->pctHelpText->mapFrom(window.get(), ball));
-        QVERIFY(!window->pctHelpText->isVisible());
-        QCOMPARE(window->Score, 0);
-        QCOMPARE(window->Board, PairOverPair());
+        QVERIFY(Control(*window, "pctHelpText")->geometry().contains(ball));
+        DoubleClick(Control(*window, "pctHelpText"), Control(*window, "pctHelpText")->mapFrom(window.get(), ball));
+        QVERIFY(!Control(*window, "pctHelpText")->isVisible());
+        QCOMPARE(window->game().score(), 0);
+        QCOMPARE(window->game().board(), PairOverPair());
     }
 
     // ---- Placement by the outer size ----
 
     void picturesCentreOnTheOuterSize() {
         window.reset();
-        frmMain::AssumedFrame = QMargins(1, 20, 1, 1);  // outer size 658 x 385
+        frmMain::SetAssumedFrame(QMargins(1, 20, 1, 1));  // outer size 658 x 385
         window = OpenFreshWindow();
         QCOMPARE(window->OuterSize(), QSize(658, 385));
-        QCOMPARE(window->pctOrbelix->pos(), QPoint(208, 147));
-        Click(window->pctHelp);
-        QCOMPARE(window->pctHelpText->pos(), QPoint(183, 106));
-        Click(window->pctHelpText);
-        Click(window->pctAbout);
-        QCOMPARE(window->pctAboutText->pos(), QPoint(157, 131));
+        QCOMPARE(Control(*window, "pctOrbelix")->pos(), QPoint(208, 147));
+        Click(Control(*window, "pctHelp"));
+        QCOMPARE(Control(*window, "pctHelpText")->pos(), QPoint(183, 106));
+        Click(Control(*window, "pctHelpText"));
+        Click(Control(*window, "pctAbout"));
+        QCOMPARE(Control(*window, "pctAboutText")->pos(), QPoint(157, 131));
         // The version row: under the picture, starting two cells left of the middle (329).
-        for (int i = 0; i < 3; ++i) QCOMPARE(window->pctVersion[i]->pos(), QPoint(329 - 22 * (2 - i), 254));
+        for (int i = 0; i < 3; ++i) QCOMPARE(Control(*window, "pctVersion", i)->pos(), QPoint(329 - 22 * (2 - i), 254));
     }
 
     void windowCentresByItsOuterSize() {
         window.reset();
-        frmMain::AssumedFrame = QMargins(4, 30, 4, 4);
+        frmMain::SetAssumedFrame(QMargins(4, 30, 4, 4));
         window = OpenFreshWindow();
         if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
             // The compositor places windows: the game leaves the place alone.
@@ -150,19 +150,19 @@ private slots:
     // The frame given later than expected: the title and an open screen follow it.
     void picturesFollowTheFrameWhenItArrives() {
         window.reset();
-        frmMain::AssumedFrame = QMargins(2, 24, 2, 2);
+        frmMain::SetAssumedFrame(QMargins(2, 24, 2, 2));
         window = OpenFreshWindow();
-        Click(window->pctAbout);
-        frmMain::AssumedFrame = QMargins(1, 20, 1, 1);
+        Click(Control(*window, "pctAbout"));
+        frmMain::SetAssumedFrame(QMargins(1, 20, 1, 1));
         QMoveEvent moved(window->pos(), window->pos());
         QApplication::sendEvent(window.get(), &moved);
         QCoreApplication::processEvents();
-        QCOMPARE(window->pctAboutText->pos(), QPoint(157, 131));
-        QCOMPARE(window->pctVersion[0]->pos(), QPoint(285, 254));
-        QCOMPARE(window->pctOrbelix->pos(), QPoint(208, 147));
-        Click(window->pctAboutText);
-        Click(window->pctHelp);
-        QCOMPARE(window->pctHelpText->pos(), QPoint(183, 106));
+        QCOMPARE(Control(*window, "pctAboutText")->pos(), QPoint(157, 131));
+        QCOMPARE(Control(*window, "pctVersion", 0)->pos(), QPoint(285, 254));
+        QCOMPARE(Control(*window, "pctOrbelix")->pos(), QPoint(208, 147));
+        Click(Control(*window, "pctAboutText"));
+        Click(Control(*window, "pctHelp"));
+        QCOMPARE(Control(*window, "pctHelpText")->pos(), QPoint(183, 106));
     }
 };
 

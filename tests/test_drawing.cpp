@@ -1,6 +1,6 @@
 // Pixel checks of the pictures and of the board as it is drawn on the playing surface.
 #include "TestSupport.h"
-#include "app/Pictures.h"
+#include "ui/Pictures.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -34,11 +34,11 @@ class DrawingTest : public QObject {
 
     BallSprites Sprites() const {
         BallSprites sprites;
-        for (int i = 0; i <= MaxColors; ++i) sprites[i] = window->pctBall[i]->picture();
+        for (int i = 0; i <= MaxColors; ++i) sprites[i] = Control(*window, "pctBall", i)->picture();
         return sprites;
     }
     QRgb SpritePixel(int code, int x, int y) const {
-        return window->pctBall[code]->picture().toImage().pixel(x, y) | 0xFF000000u;
+        return Control(*window, "pctBall", code)->picture().toImage().pixel(x, y) | 0xFF000000u;
     }
 
 private slots:
@@ -80,11 +80,11 @@ private slots:
     }
 
     void emptyBoardDrawsThreeHundredGreyBalls() {
-        window->Board = BoardGrid{};
+        StartGameWith(*window, BoardGrid{});
         window->DrawBoard();
-        const QImage& drawn = window->pctBoard->backImage();
+        const QImage& drawn = Control(*window, "pctBoard")->backImage();
         QImage blank(drawn.size(), QImage::Format_RGB32);
-        blank.fill(window->pctBoard->backColor());
+        blank.fill(Control(*window, "pctBoard")->backColor());
         QCOMPARE(drawn, ReferenceDrawing(blank, BoardGrid{}, Sprites()));
         // Every front ball's middle shows the grey ball.
         for (int c = 1; c <= Columns; ++c)
@@ -98,11 +98,11 @@ private slots:
         BoardGrid board;
         FillRandom(board, 13, random);
         board(4, 4, 2) = 0;
-        window->Board = board;
+        StartGameWith(*window, board);
         window->DrawBoard();
-        QImage blank(window->pctBoard->backImage().size(), QImage::Format_RGB32);
-        blank.fill(window->pctBoard->backColor());
-        QCOMPARE(window->pctBoard->backImage(), ReferenceDrawing(blank, board, Sprites()));
+        QImage blank(Control(*window, "pctBoard")->backImage().size(), QImage::Format_RGB32);
+        blank.fill(Control(*window, "pctBoard")->backColor());
+        QCOMPARE(Control(*window, "pctBoard")->backImage(), ReferenceDrawing(blank, board, Sprites()));
     }
 
     void emptyFrontLayerShowsGreyBallBeforeTheOthers() {
@@ -110,9 +110,9 @@ private slots:
         board(5, 5, 1) = 0;
         board(5, 5, 2) = 3;
         board(5, 5, 3) = 5;
-        window->Board = board;
+        StartGameWith(*window, board);
         window->DrawBoard();
-        const QImage& drawn = window->pctBoard->backImage();
+        const QImage& drawn = Control(*window, "pctBoard")->backImage();
         const QPoint front = BallPlacement(5, 5, 1);
         QCOMPARE(drawn.pixel(front + QPoint(12, 12)), SpritePixel(0, 12, 12));
         // The middle ball shows in its crescent right of the front ball, the back ball right of that.
@@ -123,9 +123,9 @@ private slots:
     void lastStackIsNotClipped() {
         BoardGrid board;
         for (int l = 1; l <= Layers; ++l) board(10, 10, l) = 4;
-        window->Board = board;
+        StartGameWith(*window, board);
         window->DrawBoard();
-        const QImage& drawn = window->pctBoard->backImage();
+        const QImage& drawn = Control(*window, "pctBoard")->backImage();
         QVERIFY(drawn.width() > 501 && drawn.height() > 319);
         // The back ball's rightmost disc pixel and the front ball's lowest one are drawn.
         QCOMPARE(drawn.pixel(501, BallPlacement(10, 10, 3).y() + 12), SpritePixel(4, 24, 12));
@@ -133,23 +133,22 @@ private slots:
     }
 
     void boardReachesTheScreen() {
-        window->Board = BoardGrid{};
-        window->Board(1, 1, 1) = 5;
-        window->DrawBoard();
+        BoardGrid board;
+        board(1, 1, 1) = 5;
+        StartGameWith(*window, board);
         const QImage shot = window->grab().toImage();
         QCOMPARE(shot.pixel(BallPlacement(1, 1, 1) + QPoint(12, 12)), SpritePixel(5, 12, 12));
     }
 
     void scoreDigitsShowOnScreen() {
-        window->Score = 1520;
-        window->ShowScore();
+        StartGameWith(*window, BoardGrid{}, 1520);
         // The grab comes in the window system's format (with alpha under Wayland).
         const QImage shot = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const int lefts[6] = {626, 604, 584, 562, 540, 518};
         const int digits[6] = {0, 2, 5, 1, 0, 0};  // element 0 is the units
         // Element 5 lies under the playing surface; the others show their digits.
         for (int i = 0; i < 5; ++i) {
-            const QImage digit = window->imgDigit[digits[i]]->picture().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage digit = Control(*window, "imgDigit", digits[i])->picture().toImage().convertToFormat(QImage::Format_RGB32);
             const int visibleFrom = i == 4 ? 2 : 0;
             QCOMPARE(shot.copy(lefts[i] + visibleFrom, 4, 20 - visibleFrom, 28), digit.copy(visibleFrom, 0, 20 - visibleFrom, 28));
         }

@@ -4,8 +4,8 @@
 
 #include "SystemInput.h"
 #include "TestSupport.h"
-#include "scores/frmHighScore.h"
-#include "screens/SignalBridge.h"
+#include "ui/frmHighScore.h"
+#include "platform/SignalBridge.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -21,11 +21,11 @@ BoardGrid LastMoveBoard() {
     return board;
 }
 
-void SetTable(std::initializer_list<int32_t> scores) {
+void SetTable(HighScoreTable& table, std::initializer_list<int32_t> scores) {
     int r = 1;
     for (int32_t score : scores) {
-        mdlMain::HighScoreNames[r] = QStringLiteral("P%1").arg(r);
-        mdlMain::HighScores[r++] = score;
+        table.setRow(r, QStringLiteral("P%1").arg(r), score);
+        ++r;
     }
 }
 
@@ -62,7 +62,7 @@ class EndGameTest : public QObject {
 
     std::unique_ptr<frmMain> window;
     // The length of a second of the pause as the game ships, before the tests shorten it.
-    int realSecond = mdlMain::MillisecondsPerSecond;
+    int realSecond = Pause::MillisecondsPerSecond();
 
 private slots:
     void init() { window = OpenFreshWindow(); }
@@ -83,54 +83,57 @@ private slots:
         QFETCH(int, score);
         QFETCH(int, row);
         QFETCH(QList<int>, scoresAfter);
-        SetTable({900, 800, 700, 700, 500, 400, 300, 200, 100, 50});
-        mdlMain::PlaceScore(score);
-        QCOMPARE(int(mdlMain::NewEntryRow), row);
-        for (int r = 1; r <= 10; ++r) QCOMPARE(int(mdlMain::HighScores[r]), scoresAfter[r - 1]);
+        HighScoreTable table;
+        SetTable(table, {900, 800, 700, 700, 500, 400, 300, 200, 100, 50});
+        table.PlaceScore(score);
+        QCOMPARE(int(table.newEntryRow()), row);
+        for (int r = 1; r <= 10; ++r) QCOMPARE(int(table.score(r)), scoresAfter[r - 1]);
         if (row != 0) {
-            QVERIFY(mdlMain::HighScoreNames[row].isEmpty());
-            if (row < 10) QCOMPARE(mdlMain::HighScoreNames[row + 1], QStringLiteral("P%1").arg(row));
+            QVERIFY(table.name(row).isEmpty());
+            if (row < 10) QCOMPARE(table.name(row + 1), QStringLiteral("P%1").arg(row));
         }
     }
 
     void clearedTableTakesEveryResult() {
-        mdlMain::ClearTable();
-        mdlMain::PlaceScore(0);
-        QCOMPARE(mdlMain::NewEntryRow, int16_t(1));
-        mdlMain::HighScoreNames[1] = QStringLiteral("FIRST");
-        mdlMain::PlaceScore(0);  // the same score again ranks above the older one
-        QCOMPARE(mdlMain::NewEntryRow, int16_t(1));
-        QCOMPARE(mdlMain::HighScoreNames[2], QStringLiteral("FIRST"));
+        HighScoreTable table;
+        SetTable(table, {900, 800});
+        table.ClearHighScores();
+        table.PlaceScore(0);
+        QCOMPARE(table.newEntryRow(), int16_t(1));
+        table.AppendToName(QLatin1Char('F'));
+        table.PlaceScore(0);  // the same score again ranks above the older one
+        QCOMPARE(table.newEntryRow(), int16_t(1));
+        QCOMPARE(table.name(2), QStringLiteral("F"));
     }
 
     // ---- The pause. ----
     void waitKeepsTheLoopAliveButReturnsOnTime() {
         SteppedClock clock;
-        mdlMain::MillisecondsPerSecond = 40;
+        Pause::SetMillisecondsPerSecond(40);
         bool timerRan = false;
         bool pausingSeen = false;
         QTimer::singleShot(0, [&] {
             timerRan = true;
-            pausingSeen = mdlMain::Pausing;
+            pausingSeen = Pause::Pausing();
         });
-        mdlMain::Wait(2);
+        Pause::Wait(2);
         QCOMPARE(clock.elapsed(), 80ms);
         QVERIFY(timerRan);  // events other than input are handled meanwhile
         QVERIFY(pausingSeen);
-        QVERIFY(!mdlMain::Pausing);
+        QVERIFY(!Pause::Pausing());
         const int sleeps = clock.sleeps();
-        mdlMain::Wait(0);
-        mdlMain::Wait(-5);
+        Pause::Wait(0);
+        Pause::Wait(-5);
         QCOMPARE(clock.elapsed(), 80ms);
         QCOMPARE(clock.sleeps(), sleeps);
-        mdlMain::MillisecondsPerSecond = 0;
+        Pause::SetMillisecondsPerSecond(0);
     }
 
     void theSteadyClockSleepsUntilTheDeadline() {
-        mdlMain::PauseClock steady;
+        Pause::Clock steady;
         QCOMPARE(steady.sleepFor(4500ms), 4500ms);
         QCOMPARE(steady.sleepFor(std::chrono::microseconds(1500)), 2ms);  // never wakes early
-        QCOMPARE(&mdlMain::CurrentPauseClock() == &steady, false);
+        QCOMPARE(&Pause::CurrentClock() == &steady, false);
     }
 
     // After the last move "Game Over!" stands for five seconds; a click on New or Ctrl+N
@@ -148,12 +151,12 @@ private slots:
     void gameOverPauseLastsFiveSecondsAndHoldsInputBack() {
         QFETCH(bool, byKey);
         QFETCH(bool, reachesTable);
-        if (!reachesTable) SetTable({900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        if (!reachesTable) SetTable(window->table(), {900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
         ModalWatch watch;
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         StartGameWith(*window, LastMoveBoard());
-        mdlMain::MillisecondsPerSecond = realSecond;
+        Pause::SetMillisecondsPerSecond(realSecond);
         bool heldBack = false;
         bool pausing = false;
         SteppedClock clock([&](std::chrono::milliseconds gone) {
@@ -161,35 +164,35 @@ private slots:
                 if (byKey)
                     QueueKey(window.get(), Qt::Key_N, Qt::ControlModifier, QStringLiteral("\x0e"));
                 else
-                    QueueClick(window->pctNew);
+                    QueueClick(Control(*window, "pctNew"));
             }
             if (gone == 4750ms) {
-                pausing = mdlMain::Pausing;
-                heldBack = window->GameInProgress && window->Score == 4 && window->pctGameOver->isVisible() &&
-                           !window->pctBoard->isVisible();
+                pausing = Pause::Pausing();
+                heldBack = window->game().gameInProgress() && window->game().score() == 4 && Control(*window, "pctGameOver")->isVisible() &&
+                           !Control(*window, "pctBoard")->isVisible();
             }
         });
-        QueueClick(window->pctBoard, BallPoint(1, 10, 1));
+        QueueClick(Control(*window, "pctBoard"), BallPoint(1, 10, 1));
         DeliverQueued();
         DeliverQueued();
         QCOMPARE(clock.elapsed(), 5000ms);
         QVERIFY(pausing);
         QVERIFY(heldBack);
-        QVERIFY(!mdlMain::Pausing);
+        QVERIFY(!Pause::Pausing());
         if (reachesTable) {
             QCOMPARE(watch.opened, 1);
-            QVERIFY(!window->GameInProgress);
-            QCOMPARE(window->Score, 4);
-            QCOMPARE(mdlMain::HighScores[1], 4);
+            QVERIFY(!window->game().gameInProgress());
+            QCOMPARE(window->game().score(), 4);
+            QCOMPARE(window->table().score(1), 4);
             return;
         }
         QCOMPARE(watch.opened, 0);
         // The held-back New acted after the pause: a fresh game is on the board.
-        QVERIFY(window->GameInProgress);
-        QCOMPARE(window->Score, 0);
-        QVERIFY(!window->pctGameOver->isVisible());
-        QVERIFY(window->pctBoard->isVisible());
-        QCOMPARE(window->Board.ballCount(), CellCount);
+        QVERIFY(window->game().gameInProgress());
+        QCOMPARE(window->game().score(), 0);
+        QVERIFY(!Control(*window, "pctGameOver")->isVisible());
+        QVERIFY(Control(*window, "pctBoard")->isVisible());
+        QCOMPARE(window->game().board().ballCount(), CellCount);
     }
 
     // ---- Closing while a game ends. ----
@@ -208,9 +211,9 @@ private slots:
         QFETCH(bool, bySignal);
         QFETCH(bool, reachesTable);
         SignalBridge bridge([this] { window->RequestClose(); });
-        if (!reachesTable) SetTable({900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        if (!reachesTable) SetTable(window->table(), {900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
         StartGameWith(*window, LastMoveBoard());
-        mdlMain::MillisecondsPerSecond = realSecond;
+        Pause::SetMillisecondsPerSecond(realSecond);
         bool openDuringPause = false;
         SteppedClock clock([&](std::chrono::milliseconds gone) {
             if (gone == 1000ms) {
@@ -219,7 +222,7 @@ private slots:
                 else
                     QueueCloseBox(window.get());
             }
-            if (gone == 4750ms) openDuringPause = window->isVisible() && window->pctGameOver->isVisible();
+            if (gone == 4750ms) openDuringPause = window->isVisible() && Control(*window, "pctGameOver")->isVisible();
         });
         ModalWatch watch;
         PressOnBall(*window, 1, 10, 1);
@@ -229,7 +232,7 @@ private slots:
         QCOMPARE(watch.opened, 0);
         QVERIFY(!window->isVisible());
         // A placed score is saved at once, before name entry would open; every close saves.
-        QCOMPARE(window->SaveCount, reachesTable ? 2 : 1);
+        QCOMPARE(window->saveCount(), reachesTable ? 2 : 1);
         const auto stored = SettingsFile::ReadAll();
         QCOMPARE(stored.value(QStringLiteral("HighScore1")), reachesTable ? QStringLiteral(" 4") : QStringLiteral(" 900"));
         QCOMPARE(stored.value(QStringLiteral("HighScoreName1")), reachesTable ? QString() : QStringLiteral("P1"));
@@ -245,7 +248,7 @@ private slots:
     void sessionEndingWhileTheTableIsUpClosesBoth() {
         QFETCH(bool, afterAGame);
         SignalBridge bridge([this] { window->RequestClose(); });
-        SetTable({900});
+        SetTable(window->table(), {900});
         int tablesOpened = 0;
         WhenModal([&](QWidget* modal) {
             ++tablesOpened;
@@ -256,7 +259,7 @@ private slots:
             StartGameWith(*window, LastMoveBoard());
             PressOnBall(*window, 1, 10, 1);
         } else {
-            Click(window->pctHighScores);
+            Click(Control(*window, "pctHighScores"));
         }
         DeliverQueued();
         ModalWatch watch;  // nothing opens again once the program is quitting
@@ -265,7 +268,7 @@ private slots:
         QCOMPARE(watch.opened, 0);
         QVERIFY(QApplication::activeModalWidget() == nullptr);
         QVERIFY(!window->isVisible());
-        QVERIFY(!window->GameInProgress);
+        QVERIFY(!window->game().gameInProgress());
         const auto stored = SettingsFile::ReadAll();
         QCOMPARE(stored.value(QStringLiteral("HighScore1")), QStringLiteral(" 900"));
         if (afterAGame) {
@@ -297,44 +300,55 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, editing);
         QFETCH(int, cursor);
-        mdlMain::PlaceScore(120);
-        frmHighScore entry(*window);
-        for (int key : keys) entry.Form_KeyPress(static_cast<int16_t>(key));
-        QCOMPARE(mdlMain::HighScoreNames[1], name);
-        QCOMPARE(entry.Editing, editing);
-        QCOMPARE(int(entry.CursorPos), cursor);
-        QCOMPARE(int(mdlMain::NewEntryRow), editing ? 1 : 0);
+        window->table().PlaceScore(120);
+        frmHighScore entry(window.get(), window->table());
+        for (int key : keys) {
+            if (key == 8)
+                QTest::keyClick(&entry, Qt::Key_Backspace);
+            else if (key == 13)
+                QTest::keyClick(&entry, Qt::Key_Return);
+            else if (key == 27)
+                QTest::keyClick(&entry, Qt::Key_Escape);
+            else
+                QTest::keyClicks(&entry, QString(QChar(key)));
+        }
+        QCOMPARE(window->table().name(1), name);
+        QCOMPARE(entry.editing(), editing);
+        QCOMPARE(int(window->table().newEntryRow()), editing ? 1 : 0);
+        // While a name is typed, the cursor picture stands in its cell of row 1.
+        const QImage cell = Control(entry, "pctHighScore")->backImage().copy(146 + 22 * (cursor - 1), 4, 22, 28);
+        const QImage cursorPicture = Control(entry, "pctAlphabet", 0)->picture().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(cell == cursorPicture, editing);
     }
 
     void typedKeysArePictures() {
-        mdlMain::PlaceScore(1520);
-        frmHighScore entry(*window);
+        window->table().PlaceScore(1520);
+        frmHighScore entry(window.get(), window->table());
         entry.show();
         TypeKeys(&entry, QStringLiteral("ab1"));
-        const QImage surface = entry.pctHighScore->backImage();
+        const QImage surface = Control(entry, "pctHighScore")->backImage();
         // Row 1: name cells at x 146, 168, 190, 212; digits from x 375; top 4.
         const auto cellIs = [&](int x, const QPixmap& picture) {
             return surface.copy(x, 4, 22, 28) == picture.toImage().convertToFormat(QImage::Format_RGB32);
         };
-        QVERIFY(cellIs(146, entry.pctAlphabet[1]->picture()));
-        QVERIFY(cellIs(168, entry.pctAlphabet[2]->picture()));
-        QVERIFY(cellIs(190, window->imgDigit[1]->picture()));
-        QVERIFY(cellIs(212, entry.pctAlphabet[0]->picture()));  // the cursor
+        QVERIFY(cellIs(146, Control(entry, "pctAlphabet", 1)->picture()));
+        QVERIFY(cellIs(168, Control(entry, "pctAlphabet", 2)->picture()));
+        QVERIFY(cellIs(190, Control(*window, "imgDigit", 1)->picture()));
+        QVERIFY(cellIs(212, Control(entry, "pctAlphabet", 0)->picture()));  // the cursor
         const int digits[6] = {0, 0, 1, 5, 2, 0};
-        for (int d = 0; d < 6; ++d) QVERIFY(cellIs(375 + 22 * d, window->imgDigit[digits[d]]->picture()));
-        QVERIFY(!entry.pctReset->isVisible());
+        for (int d = 0; d < 6; ++d) QVERIFY(cellIs(375 + 22 * d, Control(*window, "imgDigit", digits[d])->picture()));
+        QVERIFY(!Control(entry, "pctReset")->isVisible());
     }
 
     void unknownCharactersAndOddScoresDrawBlank() {
-        mdlMain::HighScoreNames[1] = QStringLiteral("a?Ü");
-        mdlMain::HighScores[1] = -5;
-        mdlMain::HighScores[2] = 123456789;
-        frmHighScore view(*window);
-        const QImage surface = view.pctHighScore->backImage();
+        window->table().setRow(1, QStringLiteral("a?Ü"), -5);
+        window->table().setRow(2, QString(), 123456789);
+        frmHighScore view(window.get(), window->table());
+        const QImage surface = Control(view, "pctHighScore")->backImage();
         for (int x = 146; x < 212; ++x)
             for (int y = 4; y < 32; ++y) QCOMPARE(surface.pixel(x, y), qRgb(0, 0, 0));
         for (int x = 375; x < 397; ++x) QCOMPARE(surface.pixel(x, 18), qRgb(0, 0, 0));  // the minus sign
-        QVERIFY(!view.pctReset->isHidden());
+        QVERIFY(!Control(view, "pctReset")->isHidden());
     }
 
     // ---- Whole games. ----
@@ -344,89 +358,89 @@ private slots:
         WhenModal([&](QWidget* modal) {
             auto* entry = qobject_cast<frmHighScore*>(modal);
             QVERIFY(entry != nullptr);
-            sawEntry = entry->Editing && !entry->pctReset->isVisible();
-            QVERIFY(!window->pctBoard->isVisible());
-            QVERIFY(!window->pctNew->isVisible());
+            sawEntry = entry->editing() && !Control(*entry, "pctReset")->isVisible();
+            QVERIFY(!Control(*window, "pctBoard")->isVisible());
+            QVERIFY(!Control(*window, "pctNew")->isVisible());
             TypeKeys(entry, QStringLiteral("Jo"));
             QTest::keyClick(entry, Qt::Key_Return);
-            Click(entry->pctOk);
+            Click(Control(*entry, "pctOk"));
         });
         PressOnBall(*window, 1, 10, 1);
         QVERIFY(sawEntry);
-        QCOMPARE(mdlMain::HighScoreNames[1], QStringLiteral("JO"));
-        QCOMPARE(mdlMain::HighScores[1], 4);
-        QCOMPARE(mdlMain::NewEntryRow, int16_t(0));
-        QVERIFY(!window->GameInProgress);
+        QCOMPARE(window->table().name(1), QStringLiteral("JO"));
+        QCOMPARE(window->table().score(1), 4);
+        QCOMPARE(window->table().newEntryRow(), int16_t(0));
+        QVERIFY(!window->game().gameInProgress());
         // Back on the main screen with the last board; the title waits for the next return.
-        QVERIFY(window->pctBoard->isVisible());
-        QVERIFY(!window->pctGameOver->isVisible());
-        QVERIFY(!window->pctOrbelix->isVisible());
+        QVERIFY(Control(*window, "pctBoard")->isVisible());
+        QVERIFY(!Control(*window, "pctGameOver")->isVisible());
+        QVERIFY(!Control(*window, "pctOrbelix")->isVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The result is on disk already.
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("HighScoreName1")), QStringLiteral("JO"));
 
         // The finished game's board takes no more clicks: the game does not end again.
         ModalWatch watch;
-        const BoardGrid last = window->Board;
+        const BoardGrid last = window->game().board();
         PressOnBall(*window, 1, 1, 1);
         PressOnBall(*window, 2, 10, 1);
-        Click(window->pctUndo);  // nor does Undo bring the last board back
+        Click(Control(*window, "pctUndo"));  // nor does Undo bring the last board back
         QCOMPARE(watch.opened, 0);
-        QCOMPARE(window->Board, last);
-        QCOMPARE(mdlMain::HighScores[2], 0);
-        QCOMPARE(window->Score, 4);
-        QVERIFY(!window->pctGameOver->isVisible());
+        QCOMPARE(window->game().board(), last);
+        QCOMPARE(window->table().score(2), 0);
+        QCOMPARE(window->game().score(), 4);
+        QVERIFY(!Control(*window, "pctGameOver")->isVisible());
     }
 
     void scoreOutsideTheTableLeavesGameOverUntilNew() {
-        SetTable({900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        SetTable(window->table(), {900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
         StartGameWith(*window, LastMoveBoard());
         PressOnBall(*window, 1, 10, 1);
-        QVERIFY(!window->GameInProgress);
-        QVERIFY(window->pctGameOver->isVisible());
-        QVERIFY(!window->pctBoard->isVisible());
-        QCOMPARE(mdlMain::HighScores[10], 50);
-        const BoardGrid last = window->Board;
+        QVERIFY(!window->game().gameInProgress());
+        QVERIFY(Control(*window, "pctGameOver")->isVisible());
+        QVERIFY(!Control(*window, "pctBoard")->isVisible());
+        QCOMPARE(window->table().score(10), 50);
+        const BoardGrid last = window->game().board();
         ModalWatch watch;
         PressOnBall(*window, 1, 1, 1);  // a finished game takes no clicks
-        QCOMPARE(window->Board, last);
+        QCOMPARE(window->game().board(), last);
         QCOMPARE(watch.opened, 0);
-        QCOMPARE(mdlMain::HighScores[10], 50);
-        Click(window->pctNew);
-        QVERIFY(!window->pctGameOver->isVisible());
-        QVERIFY(window->pctBoard->isVisible());
-        QVERIFY(window->GameInProgress);
+        QCOMPARE(window->table().score(10), 50);
+        Click(Control(*window, "pctNew"));
+        QVERIFY(!Control(*window, "pctGameOver")->isVisible());
+        QVERIFY(Control(*window, "pctBoard")->isVisible());
+        QVERIFY(window->game().gameInProgress());
     }
 
     void viewingShowsResetAndIgnoresTyping() {
-        mdlMain::NewEntryRow = 3;  // a stale row must not open entry from the button
+        window->table().setNewEntryRow(3);  // a stale row must not open entry from the button
         bool checked = false;
         WhenModal([&](QWidget* modal) {
             auto* view = qobject_cast<frmHighScore*>(modal);
             QVERIFY(view != nullptr);
-            QVERIFY(view->pctReset->isVisible());
-            QVERIFY(!view->Editing);
+            QVERIFY(Control(*view, "pctReset")->isVisible());
+            QVERIFY(!view->editing());
             TypeKeys(view, QStringLiteral("AB"));
             QTest::keyClick(view, Qt::Key_Space);  // does not close the window
             QVERIFY(view->isVisible());
-            QVERIFY(mdlMain::HighScoreNames[1].isEmpty());
+            QVERIFY(window->table().name(1).isEmpty());
             checked = true;
-            Click(view->pctOk);
+            Click(Control(*view, "pctOk"));
         });
-        Click(window->pctHighScores);
+        Click(Control(*window, "pctHighScores"));
         QVERIFY(checked);
-        QVERIFY(window->pctBoard->isVisible());
-        QVERIFY(window->pctOrbelix->isVisible());
+        QVERIFY(Control(*window, "pctBoard")->isVisible());
+        QVERIFY(Control(*window, "pctOrbelix")->isVisible());
     }
 
     void resetEmptiesTheTableAndCloses() {
-        SetTable({900, 800});
-        WhenModal([](QWidget* modal) { Click(qobject_cast<frmHighScore*>(modal)->pctReset); });
-        Click(window->pctHighScores);
+        SetTable(window->table(), {900, 800});
+        WhenModal([](QWidget* modal) { Click(Control(*modal, "pctReset")); });
+        Click(Control(*window, "pctHighScores"));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
         for (int r = 1; r <= 10; ++r) {
-            QCOMPARE(mdlMain::HighScores[r], 0);
-            QVERIFY(mdlMain::HighScoreNames[r].isEmpty());
+            QCOMPARE(window->table().score(r), 0);
+            QVERIFY(window->table().name(r).isEmpty());
         }
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("HighScore1")), QStringLiteral(" 0"));
     }
@@ -441,13 +455,13 @@ private slots:
                 QCOMPARE(modal->frameGeometry().center(), window->frameGeometry().center());
             modal->close();
         });
-        Click(window->pctHighScores);
+        Click(Control(*window, "pctHighScores"));
     }
 
     // ---- Hiding and showing the main screen. ----
     void hideAndShowKeepPlacesAndPictures() {
         StartGameWith(*window, LastMoveBoard());
-        window->pctSound_Click();
+        Click(Control(*window, "pctSound"));
         const auto snapshot = [&] {
             QList<QPair<QRect, qint64>> state;
             for (PictureBox* box : window->findChildren<PictureBox*>())
@@ -455,22 +469,22 @@ private slots:
             return state;
         };
         const auto before = snapshot();
-        const QImage surface = window->pctBoard->backImage();
+        const QImage surface = Control(*window, "pctBoard")->backImage();
         window->HideMainScreen();
         window->HideMainScreen();
         for (PictureBox* box : window->findChildren<PictureBox*>()) QVERIFY(!box->isVisible());
         window->ShowMainScreen();
         window->ShowMainScreen();
         QCOMPARE(snapshot(), before);
-        QCOMPARE(window->pctBoard->backImage(), surface);
-        QVERIFY(!window->pctOrbelix->isVisible());  // a game is in progress
-        for (PictureBox* box : {window->pctBoard, window->pctNew, window->pctUndo, window->pctHelp, window->pctAbout,
-                                window->pctExit, window->pctHighScores, window->pctSound, window->pctColors[0]})
+        QCOMPARE(Control(*window, "pctBoard")->backImage(), surface);
+        QVERIFY(!Control(*window, "pctOrbelix")->isVisible());  // a game is in progress
+        for (PictureBox* box : {Control(*window, "pctBoard"), Control(*window, "pctNew"), Control(*window, "pctUndo"), Control(*window, "pctHelp"), Control(*window, "pctAbout"),
+                                Control(*window, "pctExit"), Control(*window, "pctHighScores"), Control(*window, "pctSound"), Control(*window, "pctColors", 0)})
             QVERIFY(box->isVisible());
-        window->GameInProgress = false;
+        window = OpenFreshWindow();  // no game in progress
         window->HideMainScreen();
         window->ShowMainScreen();
-        QVERIFY(window->pctOrbelix->isVisible());
+        QVERIFY(Control(*window, "pctOrbelix")->isVisible());
     }
 };
 

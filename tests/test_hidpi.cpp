@@ -20,13 +20,13 @@ private slots:
     // The desktop's 2x shows the 2x art, not the 1x pictures enlarged: the grab equals
     // the 2x pictures at the places of the 1x layout, the board drawn with 2x sprites.
     void picturesAreTheTwoTimesArt() {
-        Click(window->pctNew);
+        Click(Control(*window, "pctNew"));
         const QImage shot = window->grab().toImage();
         QCOMPARE(shot.size(), QSize(2 * 656, 2 * 364));
-        const QImage board = ReferenceBoard(window->pctBoard->size(), window->Board, 2);
-        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32), board);
+        const QImage board = ReferenceBoard(Control(*window, "pctBoard")->size(), window->game().board(), 2);
+        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32), board);
         QCOMPARE(Mismatch(shot, {0, 0}, board.copy(0, 0, 2 * 542, 2 * 364)), QString());
-        for (PictureBox* button : {window->pctNew, window->pctUndo, window->pctAbout, window->pctExit})
+        for (PictureBox* button : {Control(*window, "pctNew"), Control(*window, "pctUndo"), Control(*window, "pctAbout"), Control(*window, "pctExit")})
             QCOMPARE(Mismatch(shot, button->pos() * 2, ArtFile(button->objectName(), 2)), QString());
     }
 
@@ -34,14 +34,14 @@ private slots:
     // and every device pixel of the board's top rows selecting its logical pixel's cell.
     void zoomOnTopOfTheDesktopScale() {
         QVERIFY(window->SetZoom(2, false));
-        QCOMPARE(Zoom::EffectiveScale(window->pctBoard), 4);
+        QCOMPARE(Zoom::EffectiveScale(Control(*window, "pctBoard")), 4);
         StartGameWith(*window, Checkered());
-        const QImage board = ReferenceBoard(window->pctBoard->size(), window->Board, 4);
-        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32), board);
+        const QImage board = ReferenceBoard(Control(*window, "pctBoard")->size(), window->game().board(), 4);
+        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32), board);
         const QImage shot = window->grab().toImage();
         QCOMPARE(shot.size(), QSize(4 * 656, 4 * 364));
-        QCOMPARE(Mismatch(shot, window->pctNew->pos() * 4, ArtFile(QStringLiteral("pctNew"), 4)), QString());
-        window->GameInProgress = false;  // the tables stay; no move is made
+        QCOMPARE(Mismatch(shot, Control(*window, "pctNew")->pos() * 4, ArtFile(QStringLiteral("pctNew"), 4)), QString());
+        StartGameWith(*window, BoardGrid{});  // the tables stay; clicks find no ball to move
         QCOMPARE(CheckDevicePixelHits(*window, QRect(0, 10, 70, 40)), QString());
         QVERIFY(window->SetZoom(1, false));
     }
@@ -54,8 +54,8 @@ private slots:
         board(9, 8, 1) = 10;  // keeps a move on the board
         StartGameWith(*window, board);
         PressOnBall(*window, 4, 6, 3);
-        QCOMPARE(window->Score, 4);
-        QCOMPARE(window->Board(4, 6, 3), board(4, 5, 3));
+        QCOMPARE(window->game().score(), 4);
+        QCOMPARE(window->game().board()(4, 6, 3), board(4, 5, 3));
     }
 };
 

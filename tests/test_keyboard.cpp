@@ -1,7 +1,7 @@
 // Playing from the keyboard: the cursor, whole games by keys, the keys that close the
 // help, about and high-score screens, and the symbols switch.
 #include "TestSupport.h"
-#include "scores/frmHighScore.h"
+#include "ui/frmHighScore.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -34,12 +34,12 @@ Cell FirstMove(const BoardGrid& board) {
 
 // Walks the cursor to the cell with arrow keys and the layer key, as a player would.
 void WalkTo(frmMain& window, Cell target) {
-    if (!window.Cursor.visible) Key(&window, Qt::Key_Right);  // the first key only shows it
-    while (window.Cursor.at.column < target.column) Key(&window, Qt::Key_Right);
-    while (window.Cursor.at.column > target.column) Key(&window, Qt::Key_Left);
-    while (window.Cursor.at.row < target.row) Key(&window, Qt::Key_Down);
-    while (window.Cursor.at.row > target.row) Key(&window, Qt::Key_Up);
-    while (window.Cursor.at.layer != target.layer) Key(&window, Qt::Key_L);
+    if (!window.cursor().visible) Key(&window, Qt::Key_Right);  // the first key only shows it
+    while (window.cursor().at.column < target.column) Key(&window, Qt::Key_Right);
+    while (window.cursor().at.column > target.column) Key(&window, Qt::Key_Left);
+    while (window.cursor().at.row < target.row) Key(&window, Qt::Key_Down);
+    while (window.cursor().at.row > target.row) Key(&window, Qt::Key_Up);
+    while (window.cursor().at.layer != target.layer) Key(&window, Qt::Key_L);
 }
 
 struct GameResult {
@@ -54,21 +54,21 @@ struct GameResult {
 // keys or by mouse; the name goes into the table by keys.
 GameResult PlayWholeGame(bool byKeys, const QList<Cell>& replay = {}) {
     auto window = OpenFreshWindow();
-    window->Random.seed(20261207);
+    window->Seed(20261207);
     QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);
     GameResult result;
     bool named = false;
     WhenModal([&](QWidget* modal) {
         auto* table = qobject_cast<frmHighScore*>(modal);
-        QVERIFY(table != nullptr && table->Editing);
+        QVERIFY(table != nullptr && table->editing());
         QTest::keyClicks(table, QStringLiteral("ann"));
         QTest::keyClick(table, Qt::Key_Return);  // ends the name; the table stays
         QVERIFY(table->isVisible());
         QTest::keyClick(table, Qt::Key_Escape);  // closes it
         named = true;
     });
-    for (int guard = 0; window->GameInProgress && guard < 300; ++guard) {
-        const Cell cell = replay.isEmpty() ? FirstMove(window->Board) : replay.value(result.moves.size());
+    for (int guard = 0; window->game().gameInProgress() && guard < 300; ++guard) {
+        const Cell cell = replay.isEmpty() ? FirstMove(window->game().board()) : replay.value(result.moves.size());
         if (cell.row == 0) break;
         result.moves.append(cell);
         if (byKeys) {
@@ -79,10 +79,10 @@ GameResult PlayWholeGame(bool byKeys, const QList<Cell>& replay = {}) {
         }
     }
     if (!named) qWarning("the table did not open");
-    result.board = window->Board;
-    result.score = window->Score;
-    result.name = mdlMain::HighScoreNames[1];
-    result.tableScore = mdlMain::HighScores[1];
+    result.board = window->game().board();
+    result.score = window->game().score();
+    result.name = window->table().name(1);
+    result.tableScore = window->table().score(1);
     return result;
 }
 
@@ -113,53 +113,53 @@ private slots:
 
     void cursorStaysHiddenUntilAKeyAndStopsAtTheEdges() {
         StartGameWith(*window, Checkered());
-        QVERIFY(!window->Cursor.visible);
+        QVERIFY(!window->cursor().visible);
         Key(window.get(), Qt::Key_Left);  // shows it where it stands, does not move it
-        QVERIFY(window->Cursor.visible);
-        QCOMPARE(window->Cursor.at, (Cell{1, 1, 1}));
+        QVERIFY(window->cursor().visible);
+        QCOMPARE(window->cursor().at, (Cell{1, 1, 1}));
         Key(window.get(), Qt::Key_Left);
         Key(window.get(), Qt::Key_Up);
-        QCOMPARE(window->Cursor.at, (Cell{1, 1, 1}));
+        QCOMPARE(window->cursor().at, (Cell{1, 1, 1}));
         for (int i = 0; i < 14; ++i) Key(window.get(), Qt::Key_Right);
         for (int i = 0; i < 14; ++i) Key(window.get(), Qt::Key_Down);
-        QCOMPARE(window->Cursor.at, (Cell{10, 10, 1}));
+        QCOMPARE(window->cursor().at, (Cell{10, 10, 1}));
         const int16_t layers[] = {2, 3, 1, 2};
         for (int16_t layer : layers) {
             Key(window.get(), Qt::Key_L);
-            QCOMPARE(window->Cursor.at, (Cell{10, 10, layer}));
+            QCOMPARE(window->cursor().at, (Cell{10, 10, layer}));
         }
         Key(window.get(), Qt::Key_Left);
-        QCOMPARE(window->Cursor.at, (Cell{10, 9, 2}));  // the layer is kept
+        QCOMPARE(window->cursor().at, (Cell{10, 9, 2}));  // the layer is kept
     }
 
     void cursorIsPaintedOverTheBoardNeverIntoIt() {
         StartGameWith(*window, WithAPair());
-        const QImage stored = window->pctBoard->backImage().copy();
-        QCOMPARE(window->pctBoard->grab().toImage().convertToFormat(QImage::Format_RGB32), stored);
+        const QImage stored = Control(*window, "pctBoard")->backImage().copy();
+        QCOMPARE(Control(*window, "pctBoard")->grab().toImage().convertToFormat(QImage::Format_RGB32), stored);
         for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_L, Qt::Key_L}) {
             Key(window.get(), key);
-            QCOMPARE(window->pctBoard->backImage(), stored);
-            const QImage shown = window->pctBoard->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(Control(*window, "pctBoard")->backImage(), stored);
+            const QImage shown = Control(*window, "pctBoard")->grab().toImage().convertToFormat(QImage::Format_RGB32);
             QVERIFY(shown != stored);
             // The ring lies just outside the cursor's ball.
-            const QPoint at = BallPlacement(window->Cursor.at.column, window->Cursor.at.row, window->Cursor.at.layer);
+            const QPoint at = BallPlacement(window->cursor().at.column, window->cursor().at.row, window->cursor().at.layer);
             QCOMPARE(shown.pixel(at + QPoint(12, -2)), qRgb(255, 255, 255));
         }
         // Any mouse press hides it: the picture is the stored board again.
         QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(600, 345));
-        QVERIFY(!window->Cursor.visible);
-        QCOMPARE(window->pctBoard->grab().toImage().convertToFormat(QImage::Format_RGB32), stored);
+        QVERIFY(!window->cursor().visible);
+        QCOMPARE(Control(*window, "pctBoard")->grab().toImage().convertToFormat(QImage::Format_RGB32), stored);
         Key(window.get(), Qt::Key_Down);
         PressOnBall(*window, 5, 5, 1);
-        QVERIFY(!window->Cursor.visible);
+        QVERIFY(!window->cursor().visible);
     }
 
     void keysDoNothingWithoutAGame() {
-        const QImage blank = window->pctBoard->backImage().copy();
+        const QImage blank = Control(*window, "pctBoard")->backImage().copy();
         for (int key : {Qt::Key_Right, Qt::Key_L, Qt::Key_Return, Qt::Key_Space}) Key(window.get(), key);
-        QVERIFY(!window->Cursor.visible);
-        QVERIFY(!window->GameInProgress);
-        QCOMPARE(window->pctBoard->backImage(), blank);
+        QVERIFY(!window->cursor().visible);
+        QVERIFY(!window->game().gameInProgress());
+        QCOMPARE(Control(*window, "pctBoard")->backImage(), blank);
     }
 
     void enterRemovesTheGroupUnderTheCursor() {
@@ -168,23 +168,23 @@ private slots:
         board(3, 2, 3) = 5;  // a pair, middle and back layer of one stack
         StartGameWith(*window, board);
         Key(window.get(), Qt::Key_Return);  // shows the cursor, removes nothing
-        QCOMPARE(window->Score, 0);
+        QCOMPARE(window->game().score(), 0);
         WalkTo(*window, {2, 3, 2});
         Key(window.get(), Qt::Key_Space);
-        QCOMPARE(window->Score, 4);
-        QVERIFY(window->Cursor.visible);
+        QCOMPARE(window->game().score(), 4);
+        QVERIFY(window->cursor().visible);
         QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);  // undo as ever
-        QCOMPARE(window->Score, 0);
-        QCOMPARE(window->Board, board);
+        QCOMPARE(window->game().score(), 0);
+        QCOMPARE(window->game().board(), board);
     }
 
     void screensHideTheCursor() {
         StartGameWith(*window, Checkered());
         Key(window.get(), Qt::Key_Down);
         QTest::keyClick(window.get(), Qt::Key_F1);
-        QVERIFY(!window->Cursor.visible);
+        QVERIFY(!window->cursor().visible);
         Key(window.get(), Qt::Key_Down);  // the board is not on screen: nothing
-        QVERIFY(!window->Cursor.visible);
+        QVERIFY(!window->cursor().visible);
     }
 
     void pagesCloseOnKeys_data() {
@@ -197,15 +197,15 @@ private slots:
     void pagesCloseOnKeys() {
         QFETCH(bool, about);
         QFETCH(int, key);
-        Click(about ? window->pctAbout : window->pctHelp);
-        PictureBox* page = about ? window->pctAboutText : window->pctHelpText;
+        Click(about ? Control(*window, "pctAbout") : Control(*window, "pctHelp"));
+        PictureBox* page = about ? Control(*window, "pctAboutText") : Control(*window, "pctHelpText");
         QVERIFY(page->isVisible());
         Key(window.get(), Qt::Key_A);  // other keys leave it open
         QVERIFY(page->isVisible());
         Key(window.get(), key);
         QVERIFY(!page->isVisible());
-        QVERIFY(window->pctNew->isVisible());
-        QVERIFY(!window->pctVersion[0]->isVisible());
+        QVERIFY(Control(*window, "pctNew")->isVisible());
+        QVERIFY(!Control(*window, "pctVersion", 0)->isVisible());
     }
 
     void viewedTableClosesOnEscapeAndEnterOnly_data() {
@@ -220,37 +220,35 @@ private slots:
     void viewedTableClosesOnEscapeAndEnterOnly() {
         QFETCH(int, key);
         QFETCH(bool, closes);
-        mdlMain::HighScores[1] = 40;
+        window->table().setRow(1, QString(), 40);
         bool stillOpen = true;
         WhenModal([&](QWidget* modal) {
             Key(modal, key);
             stillOpen = modal->isVisible();
-            if (stillOpen) Click(qobject_cast<frmHighScore*>(modal)->pctOk);
+            if (stillOpen) Click(Control(*modal, "pctOk"));
         });
-        Click(window->pctHighScores);
+        Click(Control(*window, "pctHighScores"));
         QCOMPARE(stillOpen, !closes);
-        QCOMPARE(mdlMain::HighScores[1], 40);  // never a reset
-        QVERIFY(window->pctNew->isVisible());
+        QCOMPARE(window->table().score(1), 40);  // never a reset
+        QVERIFY(Control(*window, "pctNew")->isVisible());
     }
 
     void nameEntryKeepsEscapeAndEnter() {
-        mdlMain::NewEntryRow = 0;
-        mdlMain::PlaceScore(20);
         bool checked = false;
         WhenModal([&](QWidget* modal) {
             auto* table = qobject_cast<frmHighScore*>(modal);
             QTest::keyClick(table, Qt::Key_Escape);  // nothing during name entry
-            QVERIFY(table->isVisible() && table->Editing);
+            QVERIFY(table->isVisible() && table->editing());
             QTest::keyClicks(table, QStringLiteral("jo"));
             QTest::keyClick(table, Qt::Key_Return);  // ends the name only
-            QVERIFY(table->isVisible() && !table->Editing);
+            QVERIFY(table->isVisible() && !table->editing());
             QTest::keyClick(table, Qt::Key_Return);  // now it closes
             QVERIFY(!table->isVisible());
             checked = true;
         });
-        window->ShowHighScoreWindow();
+        FinishGameWith(*window, 20);
         QVERIFY(checked);
-        QCOMPARE(mdlMain::HighScoreNames[1], QStringLiteral("JO"));
+        QCOMPARE(window->table().name(1), QStringLiteral("JO"));
     }
 
     void symbolsKeyIsStoredOnlyOnceUsed() {
@@ -268,34 +266,34 @@ private slots:
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Symbols")), QStringLiteral("1"));
         window = std::make_unique<frmMain>();
         window->show();
-        QVERIFY(window->ShowSymbols);
+        QVERIFY(window->showSymbols());
         Key(window.get(), Qt::Key_S);  // the choice "off" is kept once made
         window->close();
         window = std::make_unique<frmMain>();
         window->show();
-        QVERIFY(!window->ShowSymbols);
+        QVERIFY(!window->showSymbols());
         window->close();
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Symbols")), QStringLiteral("0"));
     }
 
     void symbolsKeyRedrawsAtOnceAndIsKept() {
         Key(window.get(), Qt::Key_S);  // no board yet: the surface stays blank
-        QVERIFY(window->ShowSymbols);
-        QCOMPARE(window->pctBoard->backImage().pixel(100, 100), window->pctBoard->backColor().rgb());
+        QVERIFY(window->showSymbols());
+        QCOMPARE(Control(*window, "pctBoard")->backImage().pixel(100, 100), Control(*window, "pctBoard")->backColor().rgb());
         Key(window.get(), Qt::Key_S);
-        QVERIFY(!window->ShowSymbols);
+        QVERIFY(!window->showSymbols());
 
         StartGameWith(*window, Checkered());
-        const QImage plain = window->pctBoard->backImage().copy();
+        const QImage plain = Control(*window, "pctBoard")->backImage().copy();
         Key(window.get(), Qt::Key_S);
-        const QImage marked = window->pctBoard->backImage().copy();
+        const QImage marked = Control(*window, "pctBoard")->backImage().copy();
         QVERIFY(marked != plain);
         // Colour 1's symbol (a filled circle) is black in the middle of a front ball.
-        QCOMPARE(window->Board(1, 2, 1), int16_t(1));
+        QCOMPARE(window->game().board()(1, 2, 1), int16_t(1));
         QCOMPARE(marked.pixel(BallPlacement(1, 2, 1) + QPoint(12, 12)), qRgb(0, 0, 0));
         QVERIFY(plain.pixel(BallPlacement(1, 2, 1) + QPoint(12, 12)) != qRgb(0, 0, 0));
         // Behind: the symbol stands in the crescent that a middle ball shows.
-        QCOMPARE(window->Board(1, 1, 2), int16_t(1));
+        QCOMPARE(window->game().board()(1, 1, 2), int16_t(1));
         QCOMPARE(marked.pixel(BallPlacement(1, 1, 2) + QPoint(18, 12)), qRgb(0, 0, 0));
         QVERIFY(plain.pixel(BallPlacement(1, 1, 2) + QPoint(18, 12)) != qRgb(0, 0, 0));
 
@@ -304,33 +302,33 @@ private slots:
         window = std::make_unique<frmMain>();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QVERIFY(window->ShowSymbols);
+        QVERIFY(window->showSymbols());
         StartGameWith(*window, Checkered());
-        QCOMPARE(window->pctBoard->backImage(), marked);
+        QCOMPARE(Control(*window, "pctBoard")->backImage(), marked);
         Key(window.get(), Qt::Key_S);
-        QCOMPARE(window->pctBoard->backImage(), plain);
+        QCOMPARE(Control(*window, "pctBoard")->backImage(), plain);
     }
 
     void tabReachesTheButtonsAndSpacePressesThem() {
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         QTest::keyClick(window.get(), Qt::Key_Space);  // nothing is pressed by the focus it starts with
-        QVERIFY(!window->GameInProgress);
-        window->pctBoard->setFocus();
+        QVERIFY(!window->game().gameInProgress());
+        Control(*window, "pctBoard")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), window->pctNew);
-        QTest::keyClick(window->pctNew, Qt::Key_Space);
-        QVERIFY(window->GameInProgress);
+        QCOMPARE(QApplication::focusWidget(), Control(*window, "pctNew"));
+        QTest::keyClick(Control(*window, "pctNew"), Qt::Key_Space);
+        QVERIFY(window->game().gameInProgress());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), window->pctHighScores);
+        QCOMPARE(QApplication::focusWidget(), Control(*window, "pctHighScores"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), window->pctColors[0]);
-        QTest::keyClick(window->pctColors[0], Qt::Key_Return);
-        QCOMPARE(window->ColorCount, int16_t(7));
+        QCOMPARE(QApplication::focusWidget(), Control(*window, "pctColors", 0));
+        QTest::keyClick(Control(*window, "pctColors", 0), Qt::Key_Return);
+        QCOMPARE(window->game().colorCount(), int16_t(7));
         // Arrows still move the cursor, which takes the focus to the board.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-        QVERIFY(window->Cursor.visible);
-        QCOMPARE(QApplication::focusWidget(), window->pctBoard);
+        QVERIFY(window->cursor().visible);
+        QCOMPARE(QApplication::focusWidget(), Control(*window, "pctBoard"));
     }
 };
 

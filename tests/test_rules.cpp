@@ -2,8 +2,8 @@
 // columns, the moves-left test, filling and the score text.
 #include <QtTest>
 
-#include "board/BoardModel.h"
-#include "moves/Moves.h"
+#include "game/BoardModel.h"
+#include "game/Moves.h"
 
 using namespace orbelix;
 

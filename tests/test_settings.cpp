@@ -3,9 +3,9 @@
 #include <csignal>
 
 #include "TestSupport.h"
-#include "app/Pictures.h"
+#include "ui/Pictures.h"
 #include "scores/StoredText.h"
-#include "screens/Environment.h"
+#include "platform/SignalBridge.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -32,7 +32,7 @@ class SettingsTest : public QObject {
 private slots:
     void initTestCase() {
         UsePrivateSettings();
-        mdlMain::MillisecondsPerSecond = 0;
+        Pause::SetMillisecondsPerSecond(0);
     }
     void init() { ForgetSettings(); }
 
@@ -109,10 +109,10 @@ private slots:
         {
             frmMain window;
             QVERIFY(!window.SoundIsOn());
-            QCOMPARE(window.ColorCount, int16_t(6));
+            QCOMPARE(window.game().colorCount(), int16_t(6));
             for (int r = 1; r <= 10; ++r) {
-                QVERIFY(mdlMain::HighScoreNames[r].isEmpty());
-                QCOMPARE(mdlMain::HighScores[r], 0);
+                QVERIFY(window.table().name(r).isEmpty());
+                QCOMPARE(window.table().score(r), 0);
             }
             window.show();
             window.close();
@@ -134,21 +134,19 @@ private slots:
         {
             frmMain window;
             window.show();
-            for (int i = 0; i < 3; ++i) Click(window.pctColors[0]);
-            Click(window.pctSound);
-            mdlMain::HighScoreNames[1] = QStringLiteral("ANN");
-            mdlMain::HighScores[1] = 1520;
-            Click(window.pctExit);
-            QCOMPARE(window.SaveCount, 2);  // the click and the unload both write
+            for (int i = 0; i < 3; ++i) Click(Control(window, "pctColors", 0));
+            Click(Control(window, "pctSound"));
+            window.table().setRow(1, QStringLiteral("ANN"), 1520);
+            Click(Control(window, "pctExit"));
+            QCOMPARE(window.saveCount(), 2);  // the click and the unload both write
         }
-        mdlMain::ClearTable();
         const QByteArray first = RawSettings();
         frmMain again;
-        QCOMPARE(again.ColorCount, int16_t(9));
+        QCOMPARE(again.game().colorCount(), int16_t(9));
         QVERIFY(again.SoundIsOn());
-        QVERIFY(again.pctColors[0]->samePicture(again.pctColors[4]->picture()));
-        QCOMPARE(mdlMain::HighScoreNames[1], QStringLiteral("ANN"));
-        QCOMPARE(mdlMain::HighScores[1], 1520);
+        QVERIFY(Control(again, "pctColors", 0)->samePicture(Control(again, "pctColors", 4)->picture()));
+        QCOMPARE(again.table().name(1), QStringLiteral("ANN"));
+        QCOMPARE(again.table().score(1), 1520);
         const auto stored = SettingsFile::ReadAll();
         QCOMPARE(stored.value("Sound"), QStringLiteral("1"));
         QCOMPARE(stored.value("ColorCount"), QStringLiteral("9"));
@@ -161,17 +159,13 @@ private slots:
         {
             frmMain window;
             window.show();
-            for (int r = 1; r <= 10; ++r) {
-                mdlMain::HighScoreNames[r] = names[r - 1];
-                mdlMain::HighScores[r] = 2000 - 100 * r;
-            }
+            for (int r = 1; r <= 10; ++r) window.table().setRow(r, names[r - 1], 2000 - 100 * r);
             window.close();
         }
-        mdlMain::ClearTable();
         frmMain again;
         for (int r = 1; r <= 10; ++r) {
-            QCOMPARE(mdlMain::HighScoreNames[r], names[r - 1]);
-            QCOMPARE(mdlMain::HighScores[r], 2000 - 100 * r);
+            QCOMPARE(again.table().name(r), names[r - 1]);
+            QCOMPARE(again.table().score(r), 2000 - 100 * r);
         }
     }
 
@@ -179,7 +173,7 @@ private slots:
         frmMain window;
         window.show();
         window.close();
-        QCOMPARE(window.SaveCount, 1);
+        QCOMPARE(window.saveCount(), 1);
         QVERIFY(QFile::exists(SettingsFile::Path()));
     }
 
@@ -189,11 +183,11 @@ private slots:
             "HighScoreName2=@Invalid()\nHighScore2=-12\n\x01\xff garbage line\n");
         frmMain window;
         QVERIFY(!window.SoundIsOn());
-        QCOMPARE(window.ColorCount, int16_t(6));
-        QCOMPARE(mdlMain::HighScoreNames[1], QStringLiteral("a,b"));
-        QCOMPARE(mdlMain::HighScores[1], 0);
-        QCOMPARE(mdlMain::HighScores[2], -12);
-        QVERIFY(window.pctColors[0]->samePicture(window.pctColors[1]->picture()));
+        QCOMPARE(window.game().colorCount(), int16_t(6));
+        QCOMPARE(window.table().name(1), QStringLiteral("a,b"));
+        QCOMPARE(window.table().score(1), 0);
+        QCOMPARE(window.table().score(2), -12);
+        QVERIFY(Control(window, "pctColors", 0)->samePicture(Control(window, "pctColors", 1)->picture()));
     }
 
     void garbageFileStartsWithDefaults() {
@@ -201,7 +195,7 @@ private slots:
         for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 7919) % 256));
         WriteRawSettings(garbage);
         frmMain window;
-        QCOMPARE(window.ColorCount, int16_t(6));
+        QCOMPARE(window.game().colorCount(), int16_t(6));
         window.show();
         window.close();
         QCOMPARE(SettingsFile::ReadAll().value("ColorCount"), QStringLiteral("6"));
@@ -236,14 +230,14 @@ private slots:
 
     void signalClosesTheWindowAndSaves() {
         frmMain window;
-        CloseOnSessionSignals(window);
+        SignalBridge sessionEnd([&window] { window.RequestClose(); });
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        Click(window.pctSound);
+        Click(Control(window, "pctSound"));
         std::raise(SIGTERM);
         // The signal arrives through a socket: wait for it without a time limit of our own.
         while (window.isVisible()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        QCOMPARE(window.SaveCount, 1);
+        QCOMPARE(window.saveCount(), 1);
         QCOMPARE(SettingsFile::ReadAll().value("Sound"), QStringLiteral("1"));
     }
 
@@ -257,13 +251,13 @@ private slots:
         std::signal(signal, SIG_IGN);
         {
             frmMain window;
-            CloseOnSessionSignals(window);
+            SignalBridge sessionEnd([&window] { window.RequestClose(); });
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             std::raise(signal);
             QTest::qWait(50);
             QVERIFY(window.isVisible());
-            QCOMPARE(window.SaveCount, 0);
+            QCOMPARE(window.saveCount(), 0);
             struct sigaction now {};
             sigaction(signal, nullptr, &now);
             QVERIFY(now.sa_handler == SIG_IGN);
@@ -277,29 +271,29 @@ private slots:
         window.show();
         QList<int> seen;
         for (int i = 0; i < 8; ++i) {
-            Click(window.pctColors[0]);
-            seen.append(window.ColorCount);
-            QVERIFY(window.pctColors[0]->samePicture(window.pctColors[window.ColorCount - 5]->picture()));
+            Click(Control(window, "pctColors", 0));
+            seen.append(window.game().colorCount());
+            QVERIFY(Control(window, "pctColors", 0)->samePicture(Control(window, "pctColors", window.game().colorCount() - 5)->picture()));
         }
         QCOMPARE(seen, (QList<int>{7, 8, 9, 10, 11, 12, 13, 6}));
-        window.pctColors_Click(3);  // only the visible button counts
-        QCOMPARE(window.ColorCount, int16_t(6));
+        Click(Control(window, "pctColors", 3));  // only the visible button counts
+        QCOMPARE(window.game().colorCount(), int16_t(6));
     }
 
     void colourCountChangeWaitsForTheNextGame() {
         frmMain window;
         window.show();
-        Click(window.pctNew);
-        const BoardGrid board = window.Board;
-        for (int i = 0; i < 7; ++i) Click(window.pctColors[0]);
-        QCOMPARE(window.ColorCount, int16_t(13));
-        QCOMPARE(window.Board, board);
+        Click(Control(window, "pctNew"));
+        const BoardGrid board = window.game().board();
+        for (int i = 0; i < 7; ++i) Click(Control(window, "pctColors", 0));
+        QCOMPARE(window.game().colorCount(), int16_t(13));
+        QCOMPARE(window.game().board(), board);
         QSet<int> codes;
         for (int game = 0; game < 4; ++game) {
-            Click(window.pctNew);
+            Click(Control(window, "pctNew"));
             for (int c = 1; c <= Columns; ++c)
                 for (int r = 1; r <= Rows; ++r)
-                    for (int l = 1; l <= Layers; ++l) codes.insert(window.Board(c, r, l));
+                    for (int l = 1; l <= Layers; ++l) codes.insert(window.game().board()(c, r, l));
         }
         QCOMPARE(codes.size(), 13);
     }
@@ -310,51 +304,51 @@ private slots:
         // Two loads of one picture are two picture objects, as the button's own picture and
         // the "No Sound" store are: only the store's counts as off-by-identity.
         QVERIFY(LoadPicture(QStringLiteral("pctSoundOff")).cacheKey() != LoadPicture(QStringLiteral("pctSoundOff")).cacheKey());
-        Click(window.pctSound);
+        Click(Control(window, "pctSound"));
         QVERIFY(window.SoundIsOn());
-        Click(window.pctSound);
+        Click(Control(window, "pctSound"));
         QVERIFY(!window.SoundIsOn());
-        QVERIFY(window.pctSound->samePicture(window.pctSoundOff->picture()));
+        QVERIFY(Control(window, "pctSound")->samePicture(Control(window, "pctSoundOff")->picture()));
     }
 
     // ---- Help and About. ----
     void helpIsCentredOnTheOuterSize() {
         frmMain window;
         window.show();
-        Click(window.pctNew);
-        Click(window.pctHelp);
+        Click(Control(window, "pctNew"));
+        Click(Control(window, "pctHelp"));
         const QSize outer = window.OuterSize();
-        QVERIFY(window.pctHelpText->isVisible());
-        QCOMPARE(window.pctHelpText->size(), QSize(292, 172));
-        QCOMPARE(window.pctHelpText->pos(), QPoint((outer.width() - 292) / 2, (outer.height() - 172) / 2));
-        QVERIFY(!window.pctBoard->isVisible());
-        Click(window.pctHelpText);
-        QVERIFY(!window.pctHelpText->isVisible());
-        QVERIFY(window.pctBoard->isVisible());
-        QVERIFY(!window.pctOrbelix->isVisible());
+        QVERIFY(Control(window, "pctHelpText")->isVisible());
+        QCOMPARE(Control(window, "pctHelpText")->size(), QSize(292, 172));
+        QCOMPARE(Control(window, "pctHelpText")->pos(), QPoint((outer.width() - 292) / 2, (outer.height() - 172) / 2));
+        QVERIFY(!Control(window, "pctBoard")->isVisible());
+        Click(Control(window, "pctHelpText"));
+        QVERIFY(!Control(window, "pctHelpText")->isVisible());
+        QVERIFY(Control(window, "pctBoard")->isVisible());
+        QVERIFY(!Control(window, "pctOrbelix")->isVisible());
     }
 
     void aboutShowsTheVersionUnderThePicture() {
         frmMain window;
         window.show();
-        Click(window.pctAbout);
+        Click(Control(window, "pctAbout"));
         const QSize outer = window.OuterSize();
-        QCOMPARE(window.pctAboutText->size(), QSize(343, 123));
-        QCOMPARE(window.pctAboutText->pos(), QPoint((outer.width() - 343) / 2, (outer.height() - 123) / 2));
-        const int bottom = window.pctAboutText->y() + window.pctAboutText->height();
-        const int cell = window.pctVersion[0]->width();
+        QCOMPARE(Control(window, "pctAboutText")->size(), QSize(343, 123));
+        QCOMPARE(Control(window, "pctAboutText")->pos(), QPoint((outer.width() - 343) / 2, (outer.height() - 123) / 2));
+        const int bottom = Control(window, "pctAboutText")->y() + Control(window, "pctAboutText")->height();
+        const int cell = Control(window, "pctVersion", 0)->width();
         QCOMPARE(cell, 22);
         const int middle = outer.width() / 2;
         const int expectedDigits[3] = {ORBELIX_VERSION_MAJOR, 10, ORBELIX_VERSION_MINOR};
         for (int i = 0; i < 3; ++i) {
-            QVERIFY(window.pctVersion[i]->isVisible());
-            QCOMPARE(window.pctVersion[i]->pos(), QPoint(middle - (2 - i) * cell, bottom));
-            QVERIFY(window.pctVersion[i]->samePicture(window.imgDigit[expectedDigits[i]]->picture()));
+            QVERIFY(Control(window, "pctVersion", i)->isVisible());
+            QCOMPARE(Control(window, "pctVersion", i)->pos(), QPoint(middle - (2 - i) * cell, bottom));
+            QVERIFY(Control(window, "pctVersion", i)->samePicture(Control(window, "imgDigit", expectedDigits[i])->picture()));
         }
-        Click(window.pctAboutText);
-        for (PictureBox* cellBox : window.pctVersion) QVERIFY(!cellBox->isVisible());
-        QVERIFY(window.pctOrbelix->isVisible());
-        QVERIFY(window.pctNew->isVisible());
+        Click(Control(window, "pctAboutText"));
+        for (int i = 0; i < 3; ++i) QVERIFY(!Control(window, "pctVersion", i)->isVisible());
+        QVERIFY(Control(window, "pctOrbelix")->isVisible());
+        QVERIFY(Control(window, "pctNew")->isVisible());
     }
 };
 

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <QtTest>
 
-#include "moves/Sound.h"
+#include "platform/Sound.h"
 
 using namespace orbelix;
 

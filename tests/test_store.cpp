@@ -8,7 +8,7 @@
 #include "TestSupport.h"
 #include "scores/StoredText.h"
 #include "scores/TableMerge.h"
-#include "screens/Environment.h"
+#include "platform/Environment.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -26,7 +26,7 @@ ScoreTable T(const QString& text) {
         const QString name = item.left(digit);
         table.append({name == QLatin1String("_") ? QString() : name, item.mid(digit).toInt()});
     }
-    while (table.size() < mdlMain::TableRows) table.append(TableEntry{});
+    while (table.size() < TableRows) table.append(TableEntry{});
     return table;
 }
 
@@ -47,7 +47,7 @@ class StoreTest : public QObject {
   private slots:
     void initTestCase() {
         UsePrivateSettings();
-        mdlMain::MillisecondsPerSecond = 0;
+        Pause::SetMillisecondsPerSecond(0);
     }
     void init() { ForgetSettings(); }
 
@@ -159,8 +159,8 @@ class StoreTest : public QObject {
     void anOptionIsWrittenOnlyWhenChanged() {
         frmMain changer;
         frmMain idle;
-        Click(changer.pctColors[0]);  // 7 colours
-        Click(idle.pctSound);         // sound on
+        Click(Control(changer, "pctColors", 0));  // 7 colours
+        Click(Control(idle, "pctSound"));         // sound on
         changer.SaveSettings();
         idle.SaveSettings();
         changer.SaveSettings();
@@ -193,7 +193,7 @@ class StoreTest : public QObject {
         }
         {
             frmMain window;  // must not hang in open()
-            QCOMPARE(window.ColorCount, int16_t(6));
+            QCOMPARE(window.game().colorCount(), int16_t(6));
             QVERIFY(!SettingsFile::Update([](const auto&) { return SettingsFile::Entries{}; }));
         }
         struct stat info {};
@@ -219,7 +219,7 @@ class StoreTest : public QObject {
         }
         {
             frmMain window;
-            QCOMPARE(window.ColorCount, int16_t(6));
+            QCOMPARE(window.game().colorCount(), int16_t(6));
             window.show();
             window.close();
         }

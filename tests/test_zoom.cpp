@@ -2,8 +2,8 @@
 // resolution: pictures from the art made for the scale, AND/XOR drawing at that
 // resolution, clicks mapped back to logical pixels, and the zoom changed at any moment.
 #include "ZoomSupport.h"
-#include "app/Pictures.h"
-#include "scores/frmHighScore.h"
+#include "ui/Pictures.h"
+#include "ui/frmHighScore.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -109,14 +109,12 @@ private slots:
         zoomTo(zoom);
         QCOMPARE(window->size(), QSize(656, 364) * zoom);
         const BoardGrid board = PairBoard();
-        StartGameWith(*window, board);
-        window->Score = 1520;
-        window->ShowScore();
+        StartGameWith(*window, board, 1520);
         const QImage shot = window->grab().toImage();
         QCOMPARE(shot.size(), QSize(656, 364) * zoom);
-        QCOMPARE(window->pctBoard->backImage().devicePixelRatio(), double(zoom));
-        const QImage expected = ReferenceBoard(window->pctBoard->size(), board, zoom);
-        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32), expected);
+        QCOMPARE(Control(*window, "pctBoard")->backImage().devicePixelRatio(), double(zoom));
+        const QImage expected = ReferenceBoard(Control(*window, "pctBoard")->size(), board, zoom);
+        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32), expected);
         QCOMPARE(Mismatch(shot, {0, 0}, expected.copy(0, 0, 542 * zoom, 364 * zoom)), QString());
         // Score digits 1520 in the places at 562, 584, 604 and 626; the tens digit at 604
         // lies under the hundreds digit's last 2 pixels.
@@ -129,7 +127,7 @@ private slots:
                               digit.copy(hidden, 0, digit.width() - hidden, digit.height())),
                      QString());
         }
-        for (PictureBox* button : {window->pctNew, window->pctUndo, window->pctHelp, window->pctExit})
+        for (PictureBox* button : {Control(*window, "pctNew"), Control(*window, "pctUndo"), Control(*window, "pctHelp"), Control(*window, "pctExit")})
             QCOMPARE(Mismatch(shot, button->pos() * zoom, ArtFile(button->objectName(), zoom)), QString());
     }
 
@@ -138,8 +136,8 @@ private slots:
     void devicePixelsHitTheirLogicalCell() {
         QFETCH(int, zoom);
         zoomTo(zoom);
-        window->pctNew_Click();
-        window->GameInProgress = false;  // the tables stay; no move is made
+        Click(Control(*window, "pctNew"));
+        StartGameWith(*window, BoardGrid{});  // the tables stay; clicks find no ball to move
         QCOMPARE(CheckDevicePixelHits(*window, QRect(0, 10, 112, 45)), QString());
     }
 
@@ -149,9 +147,9 @@ private slots:
         const BoardGrid board = PairBoard();
         StartGameWith(*window, board);
         const QPoint at = BallPlacement(4, 6, 3);
-        PressDevicePixel(window->pctBoard, QPoint((at.x() + 24) * 3 + 2, (at.y() + 12) * 3 + 2));
-        QCOMPARE(window->Score, 4);
-        QCOMPARE(window->Board(4, 6, 3), board(4, 5, 3));
+        PressDevicePixel(Control(*window, "pctBoard"), QPoint((at.x() + 24) * 3 + 2, (at.y() + 12) * 3 + 2));
+        QCOMPARE(window->game().score(), 4);
+        QCOMPARE(window->game().board()(4, 6, 3), board(4, 5, 3));
     }
 
     // Zooming in the middle of a game keeps board, score and undo, and shows them anew.
@@ -159,58 +157,57 @@ private slots:
         const BoardGrid board = PairBoard();
         StartGameWith(*window, board);
         PressOnBall(*window, 4, 6, 3);
-        QCOMPARE(window->Score, 4);
-        const BoardGrid after = window->Board;
-        const qint64 units = window->imgScore[0]->picture().cacheKey();
+        QCOMPARE(window->game().score(), 4);
+        const BoardGrid after = window->game().board();
+        const qint64 units = Control(*window, "imgScore", 0)->picture().cacheKey();
         QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
         QCOMPARE(Zoom::Factor(), 2);
-        QCOMPARE(window->StoredZoom, int16_t(2));
-        QCOMPARE(window->Board, after);
-        QCOMPARE(window->Score, 4);
-        QCOMPARE(window->imgScore[0]->picture().cacheKey(), units);
-        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32),
-                 ReferenceBoard(window->pctBoard->size(), after, 2));
+        QCOMPARE(window->storedZoom(), int16_t(2));
+        QCOMPARE(window->game().board(), after);
+        QCOMPARE(window->game().score(), 4);
+        QCOMPARE(Control(*window, "imgScore", 0)->picture().cacheKey(), units);
+        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32),
+                 ReferenceBoard(Control(*window, "pctBoard")->size(), after, 2));
         // Centred on the screen at its new size, by the frame the game places itself with
         // (the frame does not grow with the zoom).
         const QSize outer = window->size().grownBy(window->FrameMargins());
         QCOMPARE(outer - window->size(), window->OuterSize() - QSize(656, 364));
         QCOMPARE(window->pos(), QPoint((ScreenWidth - outer.width()) / 2, (ScreenHeight - outer.height()) / 2));
-        Click(window->pctUndo);
-        QCOMPARE(window->Board, board);
-        QCOMPARE(window->Score, 0);
-        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32),
-                 ReferenceBoard(window->pctBoard->size(), board, 2));
+        Click(Control(*window, "pctUndo"));
+        QCOMPARE(window->game().board(), board);
+        QCOMPARE(window->game().score(), 0);
+        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32),
+                 ReferenceBoard(Control(*window, "pctBoard")->size(), board, 2));
         QTest::keyClick(window.get(), Qt::Key_Minus, Qt::ControlModifier);
         QCOMPARE(Zoom::Factor(), 1);
-        QCOMPARE(window->pctBoard->backImage().convertToFormat(QImage::Format_RGB32),
-                 ReferenceBoard(window->pctBoard->size(), board, 1));
+        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32),
+                 ReferenceBoard(Control(*window, "pctBoard")->size(), board, 1));
     }
 
     void zoomOnTheHelpScreen() {
-        Click(window->pctHelp);
-        const QRect place = window->pctHelpText->geometry();
+        Click(Control(*window, "pctHelp"));
+        const QRect place = Control(*window, "pctHelpText")->geometry();
         QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
         QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
         QCOMPARE(Zoom::Factor(), 3);
-        QVERIFY(window->pctHelpText->isVisible());
-        QCOMPARE(window->pctHelpText->geometry(), place);
+        QVERIFY(Control(*window, "pctHelpText")->isVisible());
+        QCOMPARE(Control(*window, "pctHelpText")->geometry(), place);
         const QImage shot = window->grab().toImage();
         QCOMPARE(Mismatch(shot, place.topLeft() * 3, ArtFile(QStringLiteral("pctHelpText"), 3)), QString());
-        Click(window->pctHelpText);
-        QVERIFY(!window->pctHelpText->isVisible());
-        QVERIFY(window->pctNew->isVisible());
+        Click(Control(*window, "pctHelpText"));
+        QVERIFY(!Control(*window, "pctHelpText")->isVisible());
+        QVERIFY(Control(*window, "pctNew")->isVisible());
         QTest::keyClick(window.get(), Qt::Key_0, Qt::ControlModifier);
         QCOMPARE(Zoom::Factor(), 1);
     }
 
     // Typing a name, zooming, typing on: the name, the cursor and the cells are kept.
     void zoomDuringNameEntry() {
-        mdlMain::HighScores[1] = 900;
-        mdlMain::HighScoreNames[1] = QStringLiteral("ZED");
-        mdlMain::NewEntryRow = 2;
-        mdlMain::HighScores[2] = 500;
-        mdlMain::HighScoreNames[2].clear();
-        frmHighScore entry(*window);
+        window->table().setRow(1, QStringLiteral("ZED"), 900);
+        window->table().setRow(2, QString(), 500);
+        window->table().setNewEntryRow(2);
+        frmHighScore entry(window.get(), window->table());
+        QObject::connect(&entry, &frmHighScore::ZoomKey, window.get(), &frmMain::ZoomBy);
         entry.show();
         QVERIFY(QTest::qWaitForWindowExposed(&entry));
         QTest::keyClick(&entry, 'A');
@@ -221,26 +218,28 @@ private slots:
         const QRect outer = window->frameGeometry();
         QCOMPARE(entry.pos(), QPoint(outer.x() + (outer.width() - entry.width()) / 2,
                                      outer.y() + (outer.height() - entry.height()) / 2));
-        QVERIFY(entry.Editing);
-        QCOMPARE(entry.CursorPos, int16_t(3));
-        const QImage surface = entry.pctHighScore->backImage().convertToFormat(QImage::Format_RGB32);
-        const auto cell = [&entry](int row, int position) {
-            return QPoint(TwipsToPixels(entry.LetterX[row][position]), TwipsToPixels(entry.LetterY[row][position])) * 2;
+        QVERIFY(entry.editing());
+        const QImage surface = Control(entry, "pctHighScore")->backImage().convertToFormat(QImage::Format_RGB32);
+        // Rows 510 twips apart from 60; name cells 330 twips apart from 2190, and the score's
+        // digits after the eight name cells and a gap of 800.
+        const auto cell = [](int row, int position) {
+            return QPoint(TwipsToPixels(2190 + 330 * (position - 1)), TwipsToPixels(60 + 510 * (row - 1))) * 2;
+        };
+        const auto digitCell = [](int row, int digit) {
+            return QPoint(TwipsToPixels(2190 + 330 * 8 + 800 + 330 * (digit - 1)), TwipsToPixels(60 + 510 * (row - 1))) * 2;
         };
         QCOMPARE(Mismatch(surface, cell(1, 1), ArtFile(QStringLiteral("pctAlphabet_26"), 2)), QString());
         QCOMPARE(Mismatch(surface, cell(2, 1), ArtFile(QStringLiteral("pctAlphabet_1"), 2)), QString());
         QCOMPARE(Mismatch(surface, cell(2, 2), ArtFile(QStringLiteral("pctAlphabet_2"), 2)), QString());
         QCOMPARE(Mismatch(surface, cell(2, 3), ArtFile(QStringLiteral("pctAlphabet_0"), 2)), QString());
-        QCOMPARE(Mismatch(surface, QPoint(TwipsToPixels(entry.DigitX[1][4]), TwipsToPixels(entry.DigitY[1][4])) * 2,
-                          ArtFile(QStringLiteral("imgDigit_9"), 2)),
-                 QString());
+        QCOMPARE(Mismatch(surface, digitCell(1, 4), ArtFile(QStringLiteral("imgDigit_9"), 2)), QString());
         const QImage shot = entry.grab().toImage();
-        QCOMPARE(Mismatch(shot, entry.pctOk->pos() * 2, ArtFile(QStringLiteral("pctOk"), 2)), QString());
+        QCOMPARE(Mismatch(shot, Control(entry, "pctOk")->pos() * 2, ArtFile(QStringLiteral("pctOk"), 2)), QString());
         QTest::keyClick(&entry, 'C');
         QTest::keyClick(&entry, Qt::Key_Return);
-        QCOMPARE(mdlMain::HighScoreNames[2], QStringLiteral("ABC"));
-        QCOMPARE(mdlMain::NewEntryRow, int16_t(0));
-        QCOMPARE(Mismatch(entry.pctHighScore->backImage().convertToFormat(QImage::Format_RGB32), cell(2, 3),
+        QCOMPARE(window->table().name(2), QStringLiteral("ABC"));
+        QCOMPARE(window->table().newEntryRow(), int16_t(0));
+        QCOMPARE(Mismatch(Control(entry, "pctHighScore")->backImage().convertToFormat(QImage::Format_RGB32), cell(2, 3),
                           ArtFile(QStringLiteral("pctAlphabet_3"), 2)),
                  QString());
     }
@@ -251,7 +250,7 @@ private slots:
         QVERIFY(!window->ZoomFits(4));
         QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
         QCOMPARE(Zoom::Factor(), 3);
-        QCOMPARE(window->StoredZoom, int16_t(3));
+        QCOMPARE(window->storedZoom(), int16_t(3));
         QCOMPARE(window->size(), QSize(656, 364) * 3);
         QVERIFY(!window->SetZoom(4, true));
         QVERIFY(!window->SetZoom(0, true));
@@ -272,9 +271,9 @@ private slots:
         frmMain again;
         QCOMPARE(Zoom::Factor(), 2);
         QCOMPARE(again.size(), QSize(656, 364) * 2);
-        QCOMPARE(again.pctNew->geometry(), QRect(598, 72, 48, 24));
-        QCOMPARE(again.pctNew->QWidget::geometry(), QRect(598 * 2, 72 * 2, 48 * 2, 24 * 2));
-        again.ZoomReset();
+        QCOMPARE(Control(again, "pctNew")->geometry(), QRect(598, 72, 48, 24));
+        QCOMPARE(Control(again, "pctNew")->QWidget::geometry(), QRect(598 * 2, 72 * 2, 48 * 2, 24 * 2));
+        again.ZoomBy(0);
         again.SaveSettings();
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("1"));
     }

@@ -9,11 +9,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/frmMain.h"
-#include "scores/SettingsFile.h"
+#include "ui/frmMain.h"
+#include "platform/SettingsFile.h"
 #include "scores/StoredText.h"
-#include "scores/frmHighScore.h"
-#include "scores/mdlMain.h"
+#include "ui/frmHighScore.h"
+#include "scores/HighScoreTable.h"
 
 using namespace orbelix;
 
@@ -36,14 +36,14 @@ void NumberReading(const QString& text) {
 
 void TableDrawing(const uint8_t* data, size_t size) {
     // Ten scores of four bytes each, then ten names split at newlines.
-    for (int r = 1; r <= mdlMain::TableRows; ++r) {
+    for (int r = 1; r <= TableRows; ++r) {
         uint32_t value = 0;
         for (int b = 0; b < 4 && size > 0; ++b, ++data, --size) value = value << 8 | *data;
         mdlMain::HighScores[r] = static_cast<int32_t>(value);
     }
     const QStringList names =
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)).split(QLatin1Char('\n'));
-    for (int r = 1; r <= mdlMain::TableRows; ++r)
+    for (int r = 1; r <= TableRows; ++r)
         mdlMain::HighScoreNames[r] = r - 1 < names.size() ? names[r - 1] : QString();
     mdlMain::NewEntryRow = static_cast<int16_t>(size % 11);
     table->Form_Load();
@@ -57,7 +57,7 @@ void WholeFile(const uint8_t* data, size_t size) {
     file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     file.close();
     window->LoadSettings();
-    Check(window->ColorCount >= MinColors && window->ColorCount <= MaxColors);
+    Check(window->game().colorCount() >= MinColors && window->game().colorCount() <= MaxColors);
     mdlMain::NewEntryRow = 0;
     table->Form_Load();
 }

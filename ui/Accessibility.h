@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include "scores/HighScoreTable.h"
+
+// What the game's picture controls are to a screen reader. Every control is a picture,
+// so without this each would be an anonymous "filler"; with it, buttons are buttons
+// with a press action, the score is a number, the board is one focusable element whose
+// name tells the cell under the keyboard cursor, and the high-score table has one
+// readable line per row. The windows only set names and values and announce changes.
+namespace orbelix::Accessibility {
+
+enum class Kind {
+    Picture,  // decoration: the platform's own description of a widget
+    Button,   // a picture that acts when clicked: button role, press action
+    Label,    // a picture of words ("Game Over!"): static text with its name
+    Score,    // the score: static text whose value is the score
+    Hidden,   // part of a control that another one already describes
+    Board,    // the playing surface
+    Table,    // the high-score table: a list of ten rows (see ShowTable)
+};
+
+// Installs the interfaces with Qt's accessibility framework (once per program).
+void Install();
+
+// Says what a control is. Set before the control is first shown.
+void SetKind(QWidget* control, Kind kind);
+
+// Makes a control the high-score table, read row by row from `table`, which must outlive it.
+void ShowTable(QWidget* control, const HighScoreTable& table);
+
+// The score control's value; announces the change to assistive tools.
+void SetValue(QWidget* control, int value);
+
+// Announces that a name changed on a control (or, with `child` >= 0, on a row of the table).
+void AnnounceNameChange(QWidget* control, int child = -1);
+
+// The text of row 1..10 of the high-score table as read out ("1. ANN 560").
+QString TableRowText(const HighScoreTable& table, int row);
+
+}  // namespace orbelix::Accessibility

@@ -1,0 +1,50 @@
+#include "ui/Zoom.h"
+
+#include <QShortcut>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+
+namespace orbelix::Zoom {
+namespace {
+int zoom = Min;
+}
+
+int Factor() { return zoom; }
+
+void SetFactor(int value) { zoom = std::clamp(value, Min, Max); }
+
+QRect ToWindow(const QRect& logical) { return {logical.topLeft() * zoom, logical.size() * zoom}; }
+
+QSize ToWindow(const QSize& logical) { return logical * zoom; }
+
+int EffectiveScale(const QWidget* widget) {
+    const double desktop = widget != nullptr ? widget->devicePixelRatioF() : 1.0;
+    return std::max(1, static_cast<int>(std::lround(desktop))) * zoom;
+}
+
+QPointF ToLogical(const QPointF& position, const QWidget* widget) {
+    const int scale = EffectiveScale(widget);
+    if (scale == 1) return position;
+    const double desktop = static_cast<double>(scale) / zoom;
+    // Device positions are whole numbers; the small allowance absorbs the rounding of
+    // their division by the desktop scale.
+    const auto logical = [&](double value) {
+        return std::floor((std::floor(value * desktop + 1e-6)) / scale);
+    };
+    return {logical(position.x()), logical(position.y())};
+}
+
+void AddShortcuts(QWidget* window, const std::function<void(int)>& zoomBy) {
+    const auto add = [window, zoomBy](QKeySequence keys, int step) {
+        auto* key = new QShortcut(keys, window);
+        QObject::connect(key, &QShortcut::activated, window, [zoomBy, step] { zoomBy(step); });
+    };
+    add(QKeySequence(QKeySequence::ZoomIn), 1);
+    // Ctrl+= is the zoom-in key without Shift on keyboards with + above =.
+    add(QKeySequence(Qt::CTRL | Qt::Key_Equal), 1);
+    add(QKeySequence(QKeySequence::ZoomOut), -1);
+    add(QKeySequence(Qt::CTRL | Qt::Key_0), 0);
+}
+
+}  // namespace orbelix::Zoom

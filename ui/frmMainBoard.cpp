@@ -1,0 +1,178 @@
+// The board on the main window: new game, drawing, hit testing, undo, the score, and
+// what a click on a ball does: the move, its sound and the end of the game.
+#include <QCoreApplication>
+#include <QEvent>
+
+#include "platform/Environment.h"
+#include "platform/Pause.h"
+#include "ui/Accessibility.h"
+#include "ui/frmMain.h"
+
+namespace orbelix {
+namespace {
+
+// Drops every click, key and other input event while it exists.
+class InputDropper : public QObject {
+public:
+    InputDropper() { QCoreApplication::instance()->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->isInputEvent() || event->type() == QEvent::Shortcut;
+    }
+};
+
+// Lets what waited through the pause arrive before name entry opens. The window's close
+// box is held back with the input; once the high-score window is up it would block the
+// main window and Qt would drop that close, so it is taken now: the close marks the
+// program as quitting. Clicks and keys are dropped, as the high-score window would
+// block them too.
+void TakeCloseHeldBackByThePause() {
+    InputDropper dropper;
+    // A held close can take a pass to be read from the display connection, one to become
+    // a window-system event and one to reach the window.
+    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
+}
+
+// Beside the program first, as the game ships; else where an installation put it.
+std::pair<std::string, std::string> SoundPaths(const QString& fileName) {
+    static const std::string programFolder = QCoreApplication::applicationDirPath().toStdString() + '/';
+    static const std::string dataFolder = programFolder + ORBELIX_DATADIR + '/';
+    const std::string name = fileName.toStdString();
+    return {programFolder + name, dataFolder + name};
+}
+
+}  // namespace
+
+void frmMain::DrawBoard() {
+    pctBoard->Cls();
+    DrawBallsOnBoard();
+    pctBoard->Refresh();
+}
+
+BallSprites frmMain::Sprites() const {
+    BallSprites sprites;
+    for (int i = 0; i <= MaxColors; ++i) sprites[i] = pctBall[i]->picture();
+    return sprites;
+}
+
+void frmMain::DrawBallsOnBoard() {
+    PictureBox::SpriteList sprites;
+    sprites.reserve(2 * Rows * Columns * Layers);
+    ForEachBallSprite(
+        game_.board(), Sprites(), [&sprites](const QPixmap& sprite, QPoint at) { sprites.emplace_back(at, sprite); },
+        Symbols());
+    pctBoard->drawSprites(sprites);
+}
+
+void frmMain::pctNew_Click() {
+    game_.New();
+    ShowNewBoard();
+}
+
+void frmMain::NewGameOn(const BoardGrid& board, int32_t score) {
+    game_.New(board, score);
+    ShowNewBoard();
+}
+
+void frmMain::ShowNewBoard() {
+    pctOrbelix->setVisible(false);
+    // After a game whose score took no table row, "Game Over!" still stands where the
+    // board was: the new board must be seen and played.
+    pctGameOver->setVisible(false);
+    pctBoard->setVisible(true);
+    // Every sprite position is drawn, so nothing of the last game shows through.
+    DrawBallsOnBoard();
+    ShowScore();
+    pctBoard->Refresh();
+}
+
+void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
+    if (!game_.gameInProgress()) return;
+    Cell cell;
+    if (!HitTest(game_.tables(), position, cell)) return;
+    RemoveGroup(cell.row, cell.column, cell.layer);
+}
+
+void frmMain::pctUndo_Click() {
+    if (!game_.Undo()) return;
+    DrawBoard();
+    ShowScore();
+}
+
+void frmMain::ShowScore() {
+    const QString text = FormatScore(game_.score());
+    for (qsizetype a = 1; a <= text.size(); ++a) {
+        const qsizetype element = 6 - a;
+        const int digit = text[a - 1].unicode() - '0';
+        if (element < 0 || digit < 0 || digit > 9) continue;
+        imgScore[element]->setPicture(imgDigit[digit]->picture());
+    }
+    Accessibility::SetValue(imgScore[0], game_.score());
+}
+
+void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
+    ReturnFreedMemorySoon();
+    if (game_.board()(column, row, layer) == 0) return;
+    inMove_ = true;
+    Pointer.set(MousePointer::Hourglass);
+
+    // The group goes, a bleep for each ball, the balls above drop and empty columns close up.
+    const int n = game_.RemoveGroup({row, column, layer}, [this] { PlayBleep(QStringLiteral("Bleep.wav"), 1); });
+    DrawBoard();
+    if (n >= 2) ShowScore();
+    Pointer.set(MousePointer::Default);
+    if (!AnyMovesLeft()) EndGame();
+
+    inMove_ = false;
+    if (closePending_) close();
+}
+
+bool frmMain::AnyMovesLeft() {
+    Pointer.set(MousePointer::Hourglass);
+    const bool found = game_.AnyMovesLeft();
+    Pointer.set(MousePointer::Default);
+    return found;
+}
+
+void frmMain::EndGame() {
+    Pointer.set(MousePointer::Hourglass);
+    pctBoard->setVisible(false);
+    pctBoard->Refresh();
+    pctGameOver->setVisible(true);
+    pctGameOver->Refresh();
+    Pause::Wait(5);
+    Pointer.set(MousePointer::Default);
+
+    table_.PlaceScore(game_.score());
+    // A placed score goes to disk at once, before name entry: a display or session that
+    // dies while the name is typed does not lose the game.
+    if (table_.newEntryRow() != 0) {
+        SaveSettings();
+        TakeCloseHeldBackByThePause();
+    }
+    // A close asked for during the pause skips name entry; the placed score is saved.
+    if (table_.newEntryRow() != 0 && !closePending_) {
+        HideMainScreen();
+        ShowHighScoreWindow();
+        ShowMainScreen();
+    }
+    game_.End();
+}
+
+bool frmMain::SoundIsOn() const { return pctSound->samePicture(pctSoundOn->picture()); }
+
+void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
+    Q_UNUSED(flags);  // always an asynchronous start
+    if (!SoundIsOn()) return;
+    const auto [path, alternative] = SoundPaths(fileName);
+    Sound.start(path, alternative);
+}
+
+void frmMain::PrepareBleep() {
+    if (!SoundIsOn()) return;
+    const auto [path, alternative] = SoundPaths(QStringLiteral("Bleep.wav"));
+    Sound.prepare(path, alternative);
+}
+
+}  // namespace orbelix

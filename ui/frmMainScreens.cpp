@@ -1,0 +1,192 @@
+// The main screen and the screens shown in its place, the options, the settings and
+// leaving.
+#include <QApplication>
+#include <QCloseEvent>
+#include <cstdlib>
+
+#include "ui/frmHighScore.h"
+#include "ui/frmMain.h"
+
+namespace orbelix {
+
+void frmMain::HideMainScreen() {
+    HideCursor();
+    Pointer.set(MousePointer::Hourglass);
+    pctBoard->setVisible(false);
+    for (PictureBox* digit : imgScore) digit->setVisible(false);
+    for (PictureBox* control : {pctExit, pctNew, pctHighScores, pctSound, pctOrbelix})
+        control->setVisible(false);
+    Pointer.set(MousePointer::Default);
+    for (PictureBox* control : {pctGameOver, pctHelp, pctAbout}) control->setVisible(false);
+    pctColors[0]->setVisible(false);
+    pctUndo->setVisible(false);
+}
+
+void frmMain::ShowMainScreen() {
+    Pointer.set(MousePointer::Hourglass);
+    pctBoard->setVisible(true);
+    for (PictureBox* digit : imgScore) digit->setVisible(true);
+    for (PictureBox* control : {pctExit, pctNew, pctHighScores, pctSound, pctHelp, pctAbout, pctUndo})
+        control->setVisible(true);
+    if (!game_.gameInProgress()) pctOrbelix->setVisible(true);
+    pctColors[0]->setVisible(true);
+    Pointer.set(MousePointer::Default);
+    screens_.show(Screen::Main);
+}
+
+void frmMain::ShowHighScoreWindow() {
+    screens_.show(Screen::HighScores);
+    {
+        frmHighScore window(this, table_);
+        // A finished name goes to disk at once, as the placed score did.
+        connect(&window, &frmHighScore::NameEntered, this, &frmMain::SaveSettings);
+        connect(&window, &frmHighScore::ZoomKey, this, &frmMain::ZoomBy);
+        window.exec();
+    }
+    // The table may hold a new name or have been reset: put it on disk now, so a
+    // finished game's result survives whatever happens to the program later.
+    SaveSettings();
+}
+
+void frmMain::pctHighScores_Click() {
+    table_.setNewEntryRow(0);
+    HideMainScreen();
+    ShowHighScoreWindow();
+    ShowMainScreen();
+}
+
+void frmMain::pctHelp_Click() {
+    HideMainScreen();
+    screens_.show(Screen::Help);
+    pctHelpText->setAutoSize(true);
+    PlaceHelpScreen();
+    pctHelpText->setVisible(true);
+}
+
+void frmMain::PlaceHelpScreen() { pctHelpText->move(CentredOn(OuterSize(), pctHelpText->size())); }
+
+void frmMain::pctHelpText_Click() {
+    ShowMainScreen();
+    pctHelpText->setVisible(false);
+}
+
+// The about screen shows each version number as one digit picture.
+static_assert(ORBELIX_VERSION_MAJOR >= 0 && ORBELIX_VERSION_MAJOR <= 9 && ORBELIX_VERSION_MINOR >= 0 &&
+                  ORBELIX_VERSION_MINOR <= 9,
+              "the major and minor version numbers must be single digits");
+
+void frmMain::pctAbout_Click() {
+    HideMainScreen();
+    screens_.show(Screen::About);
+    pctAboutText->setAutoSize(true);
+    PlaceAboutScreen();
+    for (PictureBox* cellBox : pctVersion) cellBox->setVisible(true);
+    pctAboutText->setVisible(true);
+}
+
+void frmMain::PlaceAboutScreen() {
+    const QSize outer = OuterSize();
+    pctAboutText->move(CentredOn(outer, pctAboutText->size()));
+
+    // The version under the picture: major digit, dot, minor digit, edge to edge, the
+    // row starting two cell widths left of the window's middle.
+    const float middle = static_cast<float>(PixelsToTwips(outer.width())) / 2.0f;
+    const int top = pctAboutText->y() + pctAboutText->height();
+    pctVersion[0]->setPicture(imgDigit[ORBELIX_VERSION_MAJOR]->picture());
+    const auto cell = static_cast<float>(PixelsToTwips(pctVersion[0]->width()));
+    pctVersion[0]->move(TwipsToPixels(middle - 2.0f * cell), top);
+    pctVersion[1]->setPicture(imgDigit[10]->picture());
+    pctVersion[1]->move(TwipsToPixels(middle - cell), top);
+    pctVersion[2]->setPicture(imgDigit[ORBELIX_VERSION_MINOR]->picture());
+    pctVersion[2]->move(TwipsToPixels(middle), top);
+}
+
+void frmMain::pctAboutText_Click() {
+    pctAboutText->setVisible(false);
+    for (PictureBox* cellBox : pctVersion) cellBox->setVisible(false);
+    ShowMainScreen();
+}
+
+void frmMain::pctColors_Click(int16_t index) {
+    if (index != 0) return;
+    game_.StepColorCount();
+    pctColors[0]->setPicture(pctColors[game_.colorCount() - 5]->picture());
+    pctColors[0]->repaint();
+    DescribeOptions();
+}
+
+void frmMain::pctSound_Click() {
+    pctSound->setPicture(SoundIsOn() ? pctSoundOff->picture() : pctSoundOn->picture());
+    DescribeOptions();
+    PrepareBleep();
+}
+
+void frmMain::pctExit_Click() {
+    SaveSettings();
+    close();
+}
+
+void frmMain::RequestClose() {
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    if (inMove_) {
+        // The move finishes first (its pause, its table placement), then the window closes.
+        closePending_ = true;
+        return;
+    }
+    close();
+}
+
+void frmMain::LoadSettings() {
+    const Options options = store_.LoadSettings(table_);
+    pctSound->setPicture(options.Sound ? pctSoundOn->picture() : pctSoundOff->picture());
+    game_.setColorCount(options.ColorCount);
+    StoredZoom = options.Zoom;
+    ShowSymbols = options.Symbols;
+}
+
+Options frmMain::CurrentOptions() const {
+    Options options;
+    options.Sound = SoundIsOn();
+    options.ColorCount = game_.colorCount();
+    options.Zoom = StoredZoom;
+    options.Symbols = ShowSymbols;
+    return options;
+}
+
+void frmMain::SaveSettings() { store_.SaveSettings(CurrentOptions(), table_); }
+
+namespace {
+// The window whose settings a program ended by exit() still saves.
+frmMain* windowToSaveAtExit = nullptr;
+}  // namespace
+
+void frmMain::SaveAtExit(bool live) {
+    static const bool registered = [] {
+        std::atexit([] {
+            if (windowToSaveAtExit != nullptr) windowToSaveAtExit->SaveSettings();
+        });
+        return true;
+    }();
+    Q_UNUSED(registered);
+    if (live)
+        windowToSaveAtExit = this;
+    else if (windowToSaveAtExit == this)
+        windowToSaveAtExit = nullptr;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (inMove_) {
+        // Closed during the end-of-game pause: let the move finish, then close.
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    if (!closed_) {
+        closed_ = true;
+        SaveSettings();
+        SaveAtExit(false);
+    }
+    event->accept();
+}
+
+}  // namespace orbelix
