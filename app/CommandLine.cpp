@@ -54,9 +54,10 @@ void DeclareOptions(QCommandLineParser& parser, bool showQtOptions) {
     parser.addVersionOption();
 
     // The game's own options go here, and are read in ReadOptionValues.
-    parser.addOption(QCommandLineOption(QStringLiteral("zoom"),
-                                        QStringLiteral("Shows the game N times as large (1 to 4), for this run."),
-                                        QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("zoom"),
+        QStringLiteral("Shows the game N times as large (1 to 4), for this run."),
+        QStringLiteral("N")));
 
     for (const QtOption& qt : QtOptions) {
         QCommandLineOption option(QString::fromLatin1(qt.name), QString::fromLatin1(qt.description),
@@ -72,7 +73,8 @@ QString ReadOptionValues(const QCommandLineParser& parser, GameOptions& options)
     if (parser.isSet(QStringLiteral("zoom"))) {
         bool number = false;
         const int zoom = parser.value(QStringLiteral("zoom")).toInt(&number);
-        if (!number || zoom < 1 || zoom > 4) return QStringLiteral("--zoom takes a whole number from 1 to 4");
+        if (!number || zoom < 1 || zoom > 4)
+            return QStringLiteral("--zoom takes a whole number from 1 to 4");
         options.zoom = zoom;
     }
     return {};

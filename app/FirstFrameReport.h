@@ -11,13 +11,13 @@ namespace orbelix {
 // For the start-up benchmark: with ORBELIX_REPORT_FIRST_FRAME set, prints "first-frame"
 // on standard output once the watched window has painted for the first time.
 class FirstFrameReport : public QObject {
-public:
+  public:
     static void Watch(QObject* window) {
         if (qEnvironmentVariableIsSet("ORBELIX_REPORT_FIRST_FRAME"))
             window->installEventFilter(new FirstFrameReport(window));
     }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             watched->removeEventFilter(this);
@@ -31,7 +31,7 @@ protected:
         return false;
     }
 
-private:
+  private:
     explicit FirstFrameReport(QObject* parent) : QObject(parent) {}
 };
 

@@ -23,11 +23,13 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("Orbelix"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORBELIX_VERSION));
     // --help, --version and wrong options are answered before any display is needed.
-    if (const auto answer = orbelix::AnswerBeforeStart(ArgumentsOf(argc, argv)); !answer.startGame())
+    if (const auto answer = orbelix::AnswerBeforeStart(ArgumentsOf(argc, argv));
+        !answer.startGame())
         return answer.print();
 
     // Whole-number scaling only, so the pixel art is enlarged by whole pixels and stays crisp.
-    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
     if (const QString problem = orbelix::DisplayProblem(argc, argv); !problem.isEmpty()) {
         std::fprintf(stderr, "orbelix: %s\n", qPrintable(problem));
         return 1;
@@ -37,12 +39,14 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.orbelix"));
     // The game's own options, from what QApplication left of the command line.
     orbelix::GameOptions options;
-    if (const auto answer = orbelix::ReadGameOptions(QCoreApplication::arguments(), options); !answer.startGame())
+    if (const auto answer = orbelix::ReadGameOptions(QCoreApplication::arguments(), options);
+        !answer.startGame())
         return answer.print();
 
     orbelix::frmMain window;
     if (options.zoom != 0 && !window.SetZoom(options.zoom, false))
-        std::fprintf(stderr, "orbelix: at zoom %d the window would not fit on the screen\n", options.zoom);
+        std::fprintf(stderr, "orbelix: at zoom %d the window would not fit on the screen\n",
+                     options.zoom);
     // SIGTERM, SIGINT and SIGHUP close the window the normal way, so the settings are saved.
     orbelix::SignalBridge sessionEnd([&window] { window.RequestClose(); });
     window.CentreOnScreen();

@@ -15,7 +15,9 @@ namespace {
 
 frmMain* window = nullptr;
 
-PictureBox* Control(const char* name) { return window->findChild<PictureBox*>(QLatin1String(name)); }
+PictureBox* Control(const char* name) {
+    return window->findChild<PictureBox*>(QLatin1String(name));
+}
 
 // One colour everywhere but a pair of another in the last column, which keeps a move on
 // the board after the big group has gone, so that the game does not end.
@@ -39,14 +41,15 @@ void WorstCaseMoveWithRedraw(benchmark::State& state) {
         state.PauseTiming();
         window->NewGameOn(board);
         state.ResumeTiming();
-        QMouseEvent press(QEvent::MouseButtonPress, at, surface->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, at, surface->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(surface, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, surface->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                            Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, surface->mapToGlobal(at),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(surface, &release);
     }
-    if (window->game().board().ballCount() != 2) state.SkipWithError("the move did not take the group");
+    if (window->game().board().ballCount() != 2)
+        state.SkipWithError("the move did not take the group");
 }
 BENCHMARK(WorstCaseMoveWithRedraw)->Unit(benchmark::kMicrosecond);
 

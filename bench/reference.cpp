@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     const char* pictures[4] = {"pctOrbelix", "pctNew", "pctHelp", "pctExit"};
     for (int i = 0; i < 4; ++i) {
         auto* label = new QLabel(&window);
-        label->setPixmap(QPixmap::fromImage(QImage(QStringLiteral(":/assets/%1.png").arg(QLatin1String(pictures[i])))));
+        label->setPixmap(QPixmap::fromImage(
+            QImage(QStringLiteral(":/assets/%1.png").arg(QLatin1String(pictures[i])))));
         label->move(i == 0 ? 200 : 600, i == 0 ? 137 : 60 * i);
         label->adjustSize();
     }

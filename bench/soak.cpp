@@ -30,7 +30,7 @@ PictureBox* Control(const QWidget& window, const char* name) {
 }
 
 class Monkey : public QObject {
-public:
+  public:
     Monkey(qint64 events, quint32 seed) : events_(events), random_(seed) {}
 
     void run() {
@@ -46,7 +46,7 @@ public:
     int ended() const { return ended_; }
     int closings() const { return closings_; }
 
-private:
+  private:
     // Makes the main window again, as a new start of the program does.
     void restart() {
         if (window_) {
@@ -60,13 +60,15 @@ private:
         colorsAtNew_ = 0;
         wasInProgress_ = false;
         lastBoard_ = window_->game().board();
-        if (restarts_ > 0 && TableNow() != expectTable_) fail(QStringLiteral("table lost across a restart"));
+        if (restarts_ > 0 && TableNow() != expectTable_)
+            fail(QStringLiteral("table lost across a restart"));
     }
 
     QStringList TableNow() const {
         QStringList rows;
         for (int r = 1; r <= TableRows; ++r)
-            rows << window_->table().name(r) + QLatin1Char('=') + QString::number(window_->table().score(r));
+            rows << window_->table().name(r) + QLatin1Char('=') +
+                        QString::number(window_->table().score(r));
         return rows;
     }
 
@@ -118,12 +120,13 @@ private:
     void typeSomething(QWidget* target) {
         const int roll = pick(10);
         if (roll < 5) {
-            const char* keys = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,!?-_";
+            const char* keys =
+                "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,!?-_";
             QTest::keyClick(target, keys[pick(static_cast<int>(std::strlen(keys)))]);
         } else if (roll < 8) {
-            const Qt::Key special[] = {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Backspace, Qt::Key_Escape,
-                                       Qt::Key_Tab,    Qt::Key_Delete, Qt::Key_F1,       Qt::Key_Left,
-                                       Qt::Key_Space,  Qt::Key_Up};
+            const Qt::Key special[] = {
+                Qt::Key_Return, Qt::Key_Enter, Qt::Key_Backspace, Qt::Key_Escape, Qt::Key_Tab,
+                Qt::Key_Delete, Qt::Key_F1,    Qt::Key_Left,      Qt::Key_Space,  Qt::Key_Up};
             QTest::keyClick(target, special[pick(10)]);
         } else {
             // Shortcuts and odd characters; Ctrl+Q ends the program like Exit does.
@@ -150,14 +153,19 @@ private:
         } else if (roll < 70) {
             clickAt(&w, QPoint(pick(w.width()), pick(w.height())), anyButton());
         } else if (roll < 92) {
-            PictureBox* buttons[] = {Control(w, "pctUndo"),      Control(w, "pctHelp"),      Control(w, "pctAbout"),      Control(w, "pctSound"),
-                                     Control(w, "pctColors_0"), Control(w, "pctHelpText"), Control(w, "pctAboutText"), Control(w, "pctHighScores"),
+            PictureBox* buttons[] = {Control(w, "pctUndo"),      Control(w, "pctHelp"),
+                                     Control(w, "pctAbout"),     Control(w, "pctSound"),
+                                     Control(w, "pctColors_0"),  Control(w, "pctHelpText"),
+                                     Control(w, "pctAboutText"), Control(w, "pctHighScores"),
                                      Control(w, "pctNew"),       Control(w, "pctExit")};
             // New and Exit are rare, so that games last long enough to end; a finished
             // game needs New at once.
-            const int count = !w.game().gameInProgress() || pick(20) == 0 ? (pick(30) == 0 ? 10 : 9) : 8;
+            const int count =
+                !w.game().gameInProgress() || pick(20) == 0 ? (pick(30) == 0 ? 10 : 9) : 8;
             PictureBox* button = buttons[pick(count)];
-            if (button->isVisible()) QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->width() / 2, button->height() / 2));
+            if (button->isVisible())
+                QTest::mouseClick(button, Qt::LeftButton, {},
+                                  QPoint(button->width() / 2, button->height() / 2));
         } else {
             typeSomething(&w);
         }
@@ -178,19 +186,25 @@ private:
                 if (balls == 0 || balls >= fewest) continue;
                 for (int r = 1; r <= Rows; ++r)
                     for (int l = 1; l <= Layers; ++l) {
-                        const Cell candidate{static_cast<int16_t>(r), static_cast<int16_t>(c), static_cast<int16_t>(l)};
-                        if (w.game().board()(c, r, l) != 0 && balls < fewest && CollectGroup(w.game().board(), scratch, candidate) >= 2) {
+                        const Cell candidate{static_cast<int16_t>(r), static_cast<int16_t>(c),
+                                             static_cast<int16_t>(l)};
+                        if (w.game().board()(c, r, l) != 0 && balls < fewest &&
+                            CollectGroup(w.game().board(), scratch, candidate) >= 2) {
                             fewest = balls;
                             cell = candidate;
                         }
                     }
             }
-            if (fewest <= CellCount) return BallPlacement(cell.column, cell.row, cell.layer) + QPoint(cell.layer == 1 ? 12 : 18, 12);
+            if (fewest <= CellCount)
+                return BallPlacement(cell.column, cell.row, cell.layer) +
+                       QPoint(cell.layer == 1 ? 12 : 18, 12);
         }
         for (int tries = 0; tries < 40; ++tries) {
             cell = {static_cast<int16_t>(1 + pick(Rows)), static_cast<int16_t>(1 + pick(Columns)),
                     static_cast<int16_t>(1 + pick(Layers))};
-            if (w.game().board()(cell.column, cell.row, cell.layer) != 0 && CollectGroup(w.game().board(), scratch, cell) >= 2) break;
+            if (w.game().board()(cell.column, cell.row, cell.layer) != 0 &&
+                CollectGroup(w.game().board(), scratch, cell) >= 2)
+                break;
         }
         const QPoint at = BallPlacement(cell.column, cell.row, cell.layer);
         return at + QPoint(cell.layer == 1 ? 12 : 18, 12);
@@ -218,8 +232,8 @@ private:
         if (!window_) return;
         const frmMain& w = *window_;
         // A new game: a fresh full board that no Undo brought back.
-        if (w.game().gameInProgress() && w.game().score() == 0 && !w.game().undoAvailable() && w.game().board().ballCount() == CellCount &&
-            w.game().board() != lastBoard_) {
+        if (w.game().gameInProgress() && w.game().score() == 0 && !w.game().undoAvailable() &&
+            w.game().board().ballCount() == CellCount && w.game().board() != lastBoard_) {
             colorsAtNew_ = w.game().colorCount();
             ++games_;
         }
@@ -236,39 +250,57 @@ private:
                 for (int r = 1; r <= Rows; ++r) {
                     const int16_t v = w.game().board()(c, r, l);
                     if (v < 0 || v > MaxColors || (colorsAtNew_ > 0 && v > colorsAtNew_))
-                        return fail(QStringLiteral("code %1 at %2,%3,%4").arg(v).arg(c).arg(r).arg(l));
-                    if (v != 0) seenBall = true, ++balls;
-                    else if (seenBall) return fail(QStringLiteral("ball floats over %1,%2,%3").arg(c).arg(r).arg(l));
+                        return fail(
+                            QStringLiteral("code %1 at %2,%3,%4").arg(v).arg(c).arg(r).arg(l));
+                    if (v != 0)
+                        seenBall = true, ++balls;
+                    else if (seenBall)
+                        return fail(
+                            QStringLiteral("ball floats over %1,%2,%3").arg(c).arg(r).arg(l));
                 }
             }
             if (w.game().columnsInUse() > 0 && c < w.game().columnsInUse() && balls == 0)
-                return fail(QStringLiteral("empty column %1 left of %2").arg(c).arg(w.game().columnsInUse()));
+                return fail(QStringLiteral("empty column %1 left of %2")
+                                .arg(c)
+                                .arg(w.game().columnsInUse()));
             if (c > w.game().columnsInUse() && w.game().columnsInUse() > 0 && balls != 0)
-                return fail(QStringLiteral("balls right of column %1").arg(w.game().columnsInUse()));
+                return fail(
+                    QStringLiteral("balls right of column %1").arg(w.game().columnsInUse()));
         }
         // The score is 2 points for every ball gone since New.
-        const int expected = w.game().columnsInUse() == 0 ? 0 : 2 * (CellCount - w.game().board().ballCount());
+        const int expected =
+            w.game().columnsInUse() == 0 ? 0 : 2 * (CellCount - w.game().board().ballCount());
         if (w.game().score() != expected || w.game().score() % 2 != 0)
-            return fail(QStringLiteral("score %1, expected %2").arg(w.game().score()).arg(expected));
+            return fail(
+                QStringLiteral("score %1, expected %2").arg(w.game().score()).arg(expected));
         // The table stays ordered, with names the keyboard can make.
         for (int r = 1; r <= TableRows; ++r) {
-            if (r > 1 && w.table().score(r) > w.table().score(r - 1)) return fail(QStringLiteral("table out of order"));
+            if (r > 1 && w.table().score(r) > w.table().score(r - 1))
+                return fail(QStringLiteral("table out of order"));
             const QString& name = w.table().name(r);
-            if (name.size() > MaxNameLength) return fail(QStringLiteral("name too long: %1").arg(name));
+            if (name.size() > MaxNameLength)
+                return fail(QStringLiteral("name too long: %1").arg(name));
             for (QChar ch : name)
-                if (!((ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) || (ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))))
+                if (!((ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) ||
+                      (ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))))
                     return fail(QStringLiteral("name with %1").arg(ch));
         }
         // Exactly one screen is up.
         if (w.isVisible() && !closingModal_) {
-            const int screens = int(Control(w, "pctNew")->isVisible()) + int(Control(w, "pctHelpText")->isVisible()) +
-                                int(Control(w, "pctAboutText")->isVisible()) + int(QApplication::activeModalWidget() != nullptr);
+            const int screens = int(Control(w, "pctNew")->isVisible()) +
+                                int(Control(w, "pctHelpText")->isVisible()) +
+                                int(Control(w, "pctAboutText")->isVisible()) +
+                                int(QApplication::activeModalWidget() != nullptr);
             if (screens != 1) return fail(QStringLiteral("%1 screens showing").arg(screens));
-            if (Control(w, "pctNew")->isVisible() && Control(w, "pctBoard")->isVisible() == Control(w, "pctGameOver")->isVisible())
-                return fail(QStringLiteral("board and game over both %1").arg(Control(w, "pctBoard")->isVisible() ? "shown" : "hidden"));
+            if (Control(w, "pctNew")->isVisible() &&
+                Control(w, "pctBoard")->isVisible() == Control(w, "pctGameOver")->isVisible())
+                return fail(QStringLiteral("board and game over both %1")
+                                .arg(Control(w, "pctBoard")->isVisible() ? "shown" : "hidden"));
         }
-        if (w.isVisible() && Control(w, "pctNew")->isVisible() && Control(w, "pctOrbelix")->isVisible() == w.game().gameInProgress() &&
-            !Control(w, "pctGameOver")->isVisible() && QApplication::activeModalWidget() == nullptr && w.game().columnsInUse() == 0)
+        if (w.isVisible() && Control(w, "pctNew")->isVisible() &&
+            Control(w, "pctOrbelix")->isVisible() == w.game().gameInProgress() &&
+            !Control(w, "pctGameOver")->isVisible() &&
+            QApplication::activeModalWidget() == nullptr && w.game().columnsInUse() == 0)
             return fail(QStringLiteral("title wrong before the first game"));
     }
 
@@ -300,15 +332,19 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);  // Exit ends a run, not the soak
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("events"), QStringLiteral("How many events to send."), QStringLiteral("n"), QStringLiteral("2000")});
-    parser.addOption({QStringLiteral("seed"), QStringLiteral("The random stream's seed."), QStringLiteral("s"), QStringLiteral("1")});
+    parser.addOption({QStringLiteral("events"), QStringLiteral("How many events to send."),
+                      QStringLiteral("n"), QStringLiteral("2000")});
+    parser.addOption({QStringLiteral("seed"), QStringLiteral("The random stream's seed."),
+                      QStringLiteral("s"), QStringLiteral("1")});
     parser.process(app);
     Pause::SetMillisecondsPerSecond(1);  // the five-second pause takes 5 ms
 
-    Monkey monkey(parser.value(QStringLiteral("events")).toLongLong(), parser.value(QStringLiteral("seed")).toUInt());
+    Monkey monkey(parser.value(QStringLiteral("events")).toLongLong(),
+                  parser.value(QStringLiteral("seed")).toUInt());
     monkey.run();
     std::printf("%lld events, %d games started, %d ended, %d column closings, %d restarts, %s\n",
-                static_cast<long long>(monkey.done()), monkey.games(), monkey.ended(), monkey.closings(),
-                monkey.restarts(), monkey.failed() ? qPrintable(monkey.failure()) : "no invariant broken");
+                static_cast<long long>(monkey.done()), monkey.games(), monkey.ended(),
+                monkey.closings(), monkey.restarts(),
+                monkey.failed() ? qPrintable(monkey.failure()) : "no invariant broken");
     return monkey.failed() ? 1 : 0;
 }

@@ -14,7 +14,9 @@ bool BoardCursor::move(int columns, int rows) {
     return !(at == before);
 }
 
-void BoardCursor::nextLayer() { at.layer = static_cast<int16_t>(at.layer % Layers + 1); }
+void BoardCursor::nextLayer() {
+    at.layer = static_cast<int16_t>(at.layer % Layers + 1);
+}
 
 QString ColourName(int code) {
     static const char* const names[MaxColors + 1] = {

@@ -55,11 +55,11 @@ bool HitTest(const PixelTables& tables, QPointF position, Cell& found);
 
 // A uniform generator of [0, 1) in single precision.
 class UniformRandom {
-public:
+  public:
     void seed(uint32_t value) { engine_.seed(value); }
     float next() { return static_cast<float>(engine_() >> 8) * (1.0f / 16777216.0f); }
 
-private:
+  private:
     std::mt19937 engine_;
 };
 

@@ -57,6 +57,8 @@ bool Game::Undo() {
     return true;
 }
 
-bool Game::AnyMovesLeft() const { return orbelix::AnyMovesLeft(Board); }
+bool Game::AnyMovesLeft() const {
+    return orbelix::AnyMovesLeft(Board);
+}
 
 }  // namespace orbelix

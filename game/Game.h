@@ -13,7 +13,7 @@ namespace orbelix {
 // private to this object. The window turns clicks and keys into calls of New,
 // RemoveGroup and Undo and shows what they leave; it never changes the board itself.
 class Game {
-public:
+  public:
     // Seeds the generator that deals the boards.
     void Seed(uint32_t seed) { Random.seed(seed); }
 
@@ -45,7 +45,9 @@ public:
     void End() { GameInProgress = false; }
 
     // Whether slots 1..GroupCount of the last move's group hold this cell.
-    bool InGroup(int16_t layer, int16_t row, int16_t column) const { return Group.InGroup(layer, row, column); }
+    bool InGroup(int16_t layer, int16_t row, int16_t column) const {
+        return Group.InGroup(layer, row, column);
+    }
 
     const BoardGrid& board() const { return Board; }
     const BoardGrid& undoBoard() const { return UndoBoard; }
@@ -59,7 +61,7 @@ public:
     // Whether a board has been dealt since the program started.
     bool dealt() const { return Tables.BallLeft[1][1] != 0; }
 
-private:
+  private:
     void Start();
 
     BoardGrid Board;

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstring>
 
-
 namespace orbelix {
 
 void OpenStandardDescriptors() {

@@ -21,25 +21,37 @@ State& Current() {
 
 }  // namespace
 
-bool Pausing() { return Current().pausing; }
+bool Pausing() {
+    return Current().pausing;
+}
 
-int MillisecondsPerSecond() { return Current().millisecondsPerSecond; }
+int MillisecondsPerSecond() {
+    return Current().millisecondsPerSecond;
+}
 
-void SetMillisecondsPerSecond(int milliseconds) { Current().millisecondsPerSecond = milliseconds; }
+void SetMillisecondsPerSecond(int milliseconds) {
+    Current().millisecondsPerSecond = milliseconds;
+}
 
-Clock& CurrentClock() { return *Current().clock; }
+Clock& CurrentClock() {
+    return *Current().clock;
+}
 
-void SetClock(Clock* clock) { Current().clock = clock != nullptr ? clock : &Current().steady; }
+void SetClock(Clock* clock) {
+    Current().clock = clock != nullptr ? clock : &Current().steady;
+}
 
 void Wait(int32_t seconds) {
     State& state = Current();
     Clock& clock = *state.clock;
-    const auto total = std::chrono::milliseconds(static_cast<int64_t>(seconds) * state.millisecondsPerSecond);
+    const auto total =
+        std::chrono::milliseconds(static_cast<int64_t>(seconds) * state.millisecondsPerSecond);
     const auto deadline = clock.now() + total;
     state.pausing = true;
     // An event loop that takes no user input sleeps until its timer fires, so the pause
     // costs no CPU; the deadline guards against waking early.
-    for (auto left = deadline - clock.now(); left > Clock::Steady::duration::zero(); left = deadline - clock.now()) {
+    for (auto left = deadline - clock.now(); left > Clock::Steady::duration::zero();
+         left = deadline - clock.now()) {
         QEventLoop loop;
         const auto ms = clock.sleepFor(left).count();
         QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);

@@ -22,7 +22,7 @@ void SetMillisecondsPerSecond(int milliseconds);
 // before it reads the clock again when `left` remains. The steady clock sleeps until the
 // deadline; a test puts a clock of its own here to step time by hand.
 class Clock {
-public:
+  public:
     using Steady = std::chrono::steady_clock;
     virtual ~Clock() = default;
     virtual Steady::time_point now() { return Steady::now(); }

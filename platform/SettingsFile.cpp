@@ -247,8 +247,9 @@ bool Update(const Merge& merge) {
     Entries entries = ParseIni(file.bytes);
     const Entries changes = merge(ToHash(entries));
     for (const auto& change : changes) {
-        const auto same = std::find_if(entries.begin(), entries.end(),
-                                       [&change](const auto& e) { return e.first == change.first; });
+        const auto same = std::find_if(entries.begin(), entries.end(), [&change](const auto& e) {
+            return e.first == change.first;
+        });
         if (same != entries.end())
             same->second = change.second;
         else

@@ -31,7 +31,8 @@ SignalBridge::SignalBridge(std::function<void()> onSignal, QObject* parent)
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         // A signal the program was started ignoring (nohup, a shell's trap '') stays ignored.
         struct sigaction inherited {};
-        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal, &action, nullptr);
         installed_.push_back(signal);
     }

@@ -14,11 +14,11 @@ namespace orbelix {
 class SignalBridge : public QObject {
     Q_OBJECT
 
-public:
+  public:
     explicit SignalBridge(std::function<void()> onSignal, QObject* parent = nullptr);
     ~SignalBridge() override;
 
-private:
+  private:
     void readSignal();
 
     std::function<void()> onSignal_;

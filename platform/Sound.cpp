@@ -36,7 +36,8 @@ bool Exists(const std::string& path) {
 
 // The whole file, if it is a regular file of at most `limit` bytes. Opened without
 // blocking, so a FIFO in its place cannot hang the game.
-bool ReadSmallFile(const std::string& path, long limit, std::vector<uint8_t>& bytes, std::string& refusal) {
+bool ReadSmallFile(const std::string& path, long limit, std::vector<uint8_t>& bytes,
+                   std::string& refusal) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         refusal = std::strerror(errno);
@@ -128,7 +129,8 @@ uint32_t SoundPlayer::queuedBytes() const {
 void SoundPlayer::closeWhenQuiet() {
     const auto quietFor = std::chrono::steady_clock::now() - lastStart_;
     if (quietFor < Quiet) {
-        quietTimer_.start(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(Quiet - quietFor).count()));
+        quietTimer_.start(static_cast<int>(
+            std::chrono::ceil<std::chrono::milliseconds>(Quiet - quietFor).count()));
         return;
     }
     closeDevice();
@@ -148,9 +150,12 @@ void SoundPlayer::start(const std::string& path, const std::string& alternative)
     if (!quietTimer_.isActive()) quietTimer_.start(static_cast<int>(Quiet.count()));
 }
 
-void SoundPlayer::prepare(const std::string& path, const std::string& alternative) { samplesFor(path, alternative); }
+void SoundPlayer::prepare(const std::string& path, const std::string& alternative) {
+    samplesFor(path, alternative);
+}
 
-SoundPlayer::Samples SoundPlayer::samplesFor(const std::string& path, const std::string& alternative) {
+SoundPlayer::Samples SoundPlayer::samplesFor(const std::string& path,
+                                             const std::string& alternative) {
     const auto now = clock_();
     if (looked_ && path == lookedFor_ && now - lastLook_ < recheck_) return looked_;
     lookedFor_ = path;
@@ -174,7 +179,8 @@ SoundPlayer::Samples SoundPlayer::lookAt(const std::string& path, const std::str
             return fallback_;
         }
     }
-    const int64_t modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    const int64_t modified =
+        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     if (*found != cachedPath_ || modified != cachedModified_ || info.st_size != cachedSize_) {
         cachedPath_ = *found;
         cachedModified_ = modified;
@@ -192,7 +198,8 @@ SoundPlayer::Samples SoundPlayer::lookAt(const std::string& path, const std::str
 void SoundPlayer::tellRefusal() {
     if (lastRefusal_.empty() || lastRefusal_ == toldRefusal_) return;
     toldRefusal_ = lastRefusal_;
-    std::fprintf(stderr, "orbelix: sound file %s; playing the built-in sound\n", lastRefusal_.c_str());
+    std::fprintf(stderr, "orbelix: sound file %s; playing the built-in sound\n",
+                 lastRefusal_.c_str());
 }
 
 SoundPlayer::Samples SoundPlayer::Decode(const std::string& path, std::string& refusal) {
@@ -209,14 +216,15 @@ SoundPlayer::Samples SoundPlayer::Decode(const std::string& path, std::string& r
     // The header decides how large the converted sound grows: refuse absurd ones and
     // anything longer than a bleep, before converting.
     const int frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
-    if (spec.freq < LowestRate || spec.freq > HighestRate || spec.channels < 1 || spec.channels > MostChannels ||
-        frameBytes <= 0) {
+    if (spec.freq < LowestRate || spec.freq > HighestRate || spec.channels < 1 ||
+        spec.channels > MostChannels || frameBytes <= 0) {
         refusal = "has an unplayable header (" + std::to_string(spec.freq) + " Hz, " +
                   std::to_string(spec.channels) + " channels)";
         SDL_FreeWAV(buffer);
         return nullptr;
     }
-    if (length / static_cast<Uint32>(frameBytes) > static_cast<Uint32>(MaxSeconds) * static_cast<Uint32>(spec.freq)) {
+    if (length / static_cast<Uint32>(frameBytes) >
+        static_cast<Uint32>(MaxSeconds) * static_cast<Uint32>(spec.freq)) {
         refusal = "is longer than " + std::to_string(MaxSeconds) + " s";
         SDL_FreeWAV(buffer);
         return nullptr;
@@ -224,10 +232,11 @@ SoundPlayer::Samples SoundPlayer::Decode(const std::string& path, std::string& r
 
     Samples result;
     SDL_AudioCVT cvt{};
-    const int built =
-        SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, SampleFormat, Channels, SampleRate);
+    const int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, SampleFormat,
+                                        Channels, SampleRate);
     if (built >= 0 && length > 0) {
-        std::vector<uint8_t> work(static_cast<size_t>(length) * static_cast<size_t>(std::max(cvt.len_mult, 1)));
+        std::vector<uint8_t> work(static_cast<size_t>(length) *
+                                  static_cast<size_t>(std::max(cvt.len_mult, 1)));
         std::copy(buffer, buffer + length, work.begin());
         cvt.buf = work.data();
         cvt.len = static_cast<int>(length);
@@ -257,7 +266,8 @@ SoundPlayer::Samples SoundPlayer::MakeFallback() {
             static_cast<int16_t>(12000.0 * fade * decay * std::sin(2.0 * M_PI * frequency * t));
     }
     const auto* bytes = reinterpret_cast<const uint8_t*>(wave.data());
-    return std::make_shared<const std::vector<uint8_t>>(bytes, bytes + wave.size() * sizeof(int16_t));
+    return std::make_shared<const std::vector<uint8_t>>(bytes,
+                                                        bytes + wave.size() * sizeof(int16_t));
 }
 
 }  // namespace orbelix

@@ -23,7 +23,7 @@ namespace orbelix {
 class SoundPlayer : public QObject {
     Q_OBJECT
 
-public:
+  public:
     explicit SoundPlayer(QObject* parent = nullptr);
     ~SoundPlayer() override;
 
@@ -51,7 +51,7 @@ public:
     // Why the last file was refused ("" when it was played or missing).
     const std::string& lastRefusal() const { return lastRefusal_; }
 
-private:
+  private:
     using Samples = std::shared_ptr<const std::vector<uint8_t>>;
 
     bool openDevice();

@@ -22,7 +22,7 @@ using ScoreTable = QList<TableEntry>;
 // taken and that still awaits its name. One table lives as long as the main window; the
 // high-score window, the settings and the screen reader are handed it by reference.
 class HighScoreTable {
-public:
+  public:
     // Row 1..10's name and score.
     const QString& name(int row) const { return HighScoreNames[row]; }
     int32_t score(int row) const { return HighScores[row]; }
@@ -50,7 +50,7 @@ public:
     void assign(const ScoreTable& rows);
     void setRow(int row, const QString& name, int32_t score);
 
-private:
+  private:
     // Rows 1..10, best first; slot 0 is never used.
     QString HighScoreNames[TableRows + 1];
     int32_t HighScores[TableRows + 1] = {};

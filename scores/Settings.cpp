@@ -7,8 +7,12 @@
 namespace orbelix {
 namespace {
 
-QString NameKey(int n) { return QStringLiteral("HighScoreName%1").arg(n); }
-QString ScoreKey(int n) { return QStringLiteral("HighScore%1").arg(n); }
+QString NameKey(int n) {
+    return QStringLiteral("HighScoreName%1").arg(n);
+}
+QString ScoreKey(int n) {
+    return QStringLiteral("HighScore%1").arg(n);
+}
 
 // The game's own options as they are stored, one key each.
 SettingsFile::Entries GameOptions(const Options& options) {
@@ -32,19 +36,24 @@ SettingsFile::Entries ChosenOptions(const Options& options) {
 
 Options SettingsStore::LoadSettings(HighScoreTable& table) {
     const QHash<QString, QString> stored = SettingsFile::Load();
-    const auto read = [&stored](const QString& key, const QString& missing) { return stored.value(key, missing); };
+    const auto read = [&stored](const QString& key, const QString& missing) {
+        return stored.value(key, missing);
+    };
 
     Options options;
     options.Sound = ReadStoredSound(read(QStringLiteral("Sound"), QStringLiteral("0")));
     for (int n = 1; n <= TableRows; ++n)
-        table.setRow(n, read(NameKey(n), QString()), ReadStoredScore(read(ScoreKey(n), QStringLiteral("0"))));
-    options.ColorCount = ReadStoredColorCount(read(QStringLiteral("ColorCount"), QStringLiteral("6")));
+        table.setRow(n, read(NameKey(n), QString()),
+                     ReadStoredScore(read(ScoreKey(n), QStringLiteral("0"))));
+    options.ColorCount =
+        ReadStoredColorCount(read(QStringLiteral("ColorCount"), QStringLiteral("6")));
     options.Zoom = ReadStoredZoom(read(QStringLiteral("Zoom"), QStringLiteral("1")));
     // Symbols on the balls: an on/off switch read and written like the sound's.
     options.Symbols = ReadStoredSound(read(QStringLiteral("Symbols"), QStringLiteral("0")));
 
     StoredOptions.clear();
-    for (const auto& [key, text] : GameOptions(options) + ChosenOptions(options)) StoredOptions.insert(key, text);
+    for (const auto& [key, text] : GameOptions(options) + ChosenOptions(options))
+        StoredOptions.insert(key, text);
     StoredTable = table.entries();
     StoredResets = table.resets();
     return options;
@@ -60,7 +69,8 @@ bool SettingsStore::SaveSettings(const Options& options, HighScoreTable& table) 
     const bool saved = SettingsFile::Update([&](const QHash<QString, QString>& onDisk) {
         SettingsFile::Entries entries;
         for (const auto& [key, text] : own)
-            if (text != StoredOptions.value(key) || !onDisk.contains(key)) entries.append({key, text});
+            if (text != StoredOptions.value(key) || !onDisk.contains(key))
+                entries.append({key, text});
         for (const auto& [key, text] : chosen)
             if (text != StoredOptions.value(key)) entries.append({key, text});
         merged = MergeTables(StoredTable, ours, TableFromKeys(onDisk), reset, table.newEntryRow());

@@ -22,7 +22,7 @@ struct Options {
 // written when this copy changed it since it last read or wrote the file (the game's own
 // options also when the file lacks them), the table by the table's own rules.
 class SettingsStore {
-public:
+  public:
     // Reads the file: returns the options and fills the table (an option or row the
     // file lacks takes its default).
     Options LoadSettings(HighScoreTable& table);
@@ -34,7 +34,7 @@ public:
     // How many saves were asked for, so that a caller can tell the store was written.
     int saveCount() const { return SaveCount; }
 
-private:
+  private:
     int SaveCount = 0;
     // What this copy last read from or wrote to the file.
     QHash<QString, QString> StoredOptions;

@@ -9,7 +9,9 @@ namespace {
 
 constexpr int MaxWholeDigits = 18;  // keeps the value well inside 64 bits
 
-bool IsDigit(QChar ch) { return ch >= QLatin1Char('0') && ch <= QLatin1Char('9'); }
+bool IsDigit(QChar ch) {
+    return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+}
 
 template <typename T>
 bool Fits(const LeadingNumber& number) {
@@ -63,7 +65,8 @@ LeadingNumber ReadLeadingNumber(const QString& text) {
     result.found = true;
     if (result.tooLarge) return result;
 
-    const bool roundUp = firstFraction > 5 || (firstFraction == 5 && (restNonZero || whole % 2 == 1));
+    const bool roundUp =
+        firstFraction > 5 || (firstFraction == 5 && (restNonZero || whole % 2 == 1));
     if (roundUp) ++whole;
     result.value = negative ? -whole : whole;
     return result;
@@ -91,9 +94,13 @@ QString WriteStoredScore(int32_t score) {
     return score < 0 ? digits : QLatin1Char(' ') + digits;
 }
 
-QString WriteStoredColorCount(int16_t colorCount) { return QString::number(colorCount); }
+QString WriteStoredColorCount(int16_t colorCount) {
+    return QString::number(colorCount);
+}
 
-QString WriteStoredSound(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
+QString WriteStoredSound(bool on) {
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 int16_t ReadStoredZoom(const QString& text) {
     const LeadingNumber number = ReadLeadingNumber(text);

@@ -3,13 +3,14 @@
 // Input and closing that reach a window the way the window system delivers them:
 // queued, and handed out by the event loop, which holds clicks and keys back while the
 // game pauses. And a pause clock that a test steps by hand.
+#include <qpa/qwindowsysteminterface.h>
+
 #include <QCoreApplication>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <qpa/qwindowsysteminterface.h>
 
 #include "platform/Pause.h"
 
@@ -27,19 +28,25 @@ inline void QueueClick(QWidget* widget, QPoint at) {
     // second press does nothing.
     static ulong stamp = 0;
     stamp += 10000;
-    QWindowSystemInterface::handleMouseEvent<Queued>(top->windowHandle(), stamp, local, global, Qt::LeftButton,
-                                                     Qt::LeftButton, QEvent::MouseButtonPress);
-    QWindowSystemInterface::handleMouseEvent<Queued>(top->windowHandle(), stamp + 50, local, global, Qt::NoButton,
-                                                     Qt::LeftButton, QEvent::MouseButtonRelease);
+    QWindowSystemInterface::handleMouseEvent<Queued>(top->windowHandle(), stamp, local, global,
+                                                     Qt::LeftButton, Qt::LeftButton,
+                                                     QEvent::MouseButtonPress);
+    QWindowSystemInterface::handleMouseEvent<Queued>(top->windowHandle(), stamp + 50, local, global,
+                                                     Qt::NoButton, Qt::LeftButton,
+                                                     QEvent::MouseButtonRelease);
 }
 
-inline void QueueClick(QWidget* widget) { QueueClick(widget, QPoint(widget->width() / 2, widget->height() / 2)); }
+inline void QueueClick(QWidget* widget) {
+    QueueClick(widget, QPoint(widget->width() / 2, widget->height() / 2));
+}
 
 // A key pressed and released on `window`, queued at the window system.
-inline void QueueKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers, const QString& text) {
+inline void QueueKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers,
+                     const QString& text) {
     QWindow* handle = window->window()->windowHandle();
     QWindowSystemInterface::handleKeyEvent<Queued>(handle, QEvent::KeyPress, key, modifiers, text);
-    QWindowSystemInterface::handleKeyEvent<Queued>(handle, QEvent::KeyRelease, key, modifiers, text);
+    QWindowSystemInterface::handleKeyEvent<Queued>(handle, QEvent::KeyRelease, key, modifiers,
+                                                   text);
 }
 
 // The window's close box, queued at the window system.
@@ -57,7 +64,7 @@ inline void DeliverQueued() {
 // second passes at once and `tick` runs with the time gone since the clock was made.
 // It takes the place of the steady clock while it exists.
 class SteppedClock : public Pause::Clock {
-public:
+  public:
     using Tick = std::function<void(std::chrono::milliseconds)>;
     static constexpr std::chrono::milliseconds Step{250};
 
@@ -77,7 +84,7 @@ public:
     std::chrono::milliseconds elapsed() const { return elapsed_; }
     int sleeps() const { return sleeps_; }
 
-private:
+  private:
     Tick tick_;
     std::chrono::milliseconds elapsed_{0};
     int sleeps_ = 0;

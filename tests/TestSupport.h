@@ -22,7 +22,9 @@ inline QTemporaryDir& UsePrivateSettings() {
     return dir;
 }
 
-inline void ForgetSettings() { QFile::remove(SettingsFile::Path()); }
+inline void ForgetSettings() {
+    QFile::remove(SettingsFile::Path());
+}
 
 // A control of a window by its name ("pctNew"), or by the name of its array and its
 // index ("imgScore", 0 for "imgScore_0").
@@ -91,7 +93,8 @@ inline void FinishGameWith(frmMain& window, int32_t score) {
 }
 
 inline void Click(QWidget* widget) {
-    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(widget->width() / 2, widget->height() / 2));
+    QTest::mouseClick(widget, Qt::LeftButton, {},
+                      QPoint(widget->width() / 2, widget->height() / 2));
 }
 
 // Runs `inside` as soon as the next modal window is up (the high-score window). The end

@@ -18,9 +18,15 @@ using namespace orbelix::testing;
 namespace {
 
 // ---- The few places where the recorder reaches into the game's state. ----
-void Seed(frmMain& window, uint32_t seed) { window.Seed(seed); }
-const BoardGrid& BoardOf(const frmMain& window) { return window.game().board(); }
-bool InProgress(const frmMain& window) { return window.game().gameInProgress(); }
+void Seed(frmMain& window, uint32_t seed) {
+    window.Seed(seed);
+}
+const BoardGrid& BoardOf(const frmMain& window) {
+    return window.game().board();
+}
+bool InProgress(const frmMain& window) {
+    return window.game().gameInProgress();
+}
 
 QList<QString> lines;
 
@@ -31,7 +37,8 @@ QByteArray Hash(const QByteArray& bytes) {
 QByteArray GrabHash(QWidget* window) {
     if (window == nullptr || !window->isVisible()) return "-";
     const QImage shot = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QByteArray bytes = QByteArray::number(shot.width()) + 'x' + QByteArray::number(shot.height()) + ':';
+    QByteArray bytes =
+        QByteArray::number(shot.width()) + 'x' + QByteArray::number(shot.height()) + ':';
     for (int y = 0; y < shot.height(); ++y)
         bytes.append(reinterpret_cast<const char*>(shot.constScanLine(y)), shot.width() * 4);
     return Hash(bytes);
@@ -41,7 +48,8 @@ void Describe(QAccessibleInterface* iface, QByteArray& out, int depth) {
     if (iface == nullptr || !iface->isValid() || depth > 6) return;
     const QAccessible::State state = iface->state();
     out += QByteArray::number(depth) + ' ' + QByteArray::number(iface->role()) + ' ' +
-           iface->text(QAccessible::Name).toUtf8() + '|' + iface->text(QAccessible::Description).toUtf8() + '|' +
+           iface->text(QAccessible::Name).toUtf8() + '|' +
+           iface->text(QAccessible::Description).toUtf8() + '|' +
            iface->text(QAccessible::Value).toUtf8() + '|' + (state.invisible ? "i" : "v") +
            (state.focused ? "f" : "") + '\n';
     for (int i = 0; i < iface->childCount(); ++i) Describe(iface->child(i), out, depth + 1);
@@ -65,10 +73,12 @@ frmMain* mainWindow = nullptr;
 void Record(const QString& step) {
     QCoreApplication::processEvents();
     QWidget* modal = QApplication::activeModalWidget();
-    const QString line = QStringLiteral("%1 main=%2 table=%3 settings=%4 a11y=%5 a11y-table=%6")
-                             .arg(step, QString::fromLatin1(GrabHash(mainWindow)),
-                                  QString::fromLatin1(GrabHash(modal)), QString::fromLatin1(SettingsHash()),
-                                  QString::fromLatin1(AccessHash(mainWindow)), QString::fromLatin1(AccessHash(modal)));
+    const QString line =
+        QStringLiteral("%1 main=%2 table=%3 settings=%4 a11y=%5 a11y-table=%6")
+            .arg(step, QString::fromLatin1(GrabHash(mainWindow)),
+                 QString::fromLatin1(GrabHash(modal)), QString::fromLatin1(SettingsHash()),
+                 QString::fromLatin1(AccessHash(mainWindow)),
+                 QString::fromLatin1(AccessHash(modal)));
     lines.append(line);
 }
 
@@ -96,7 +106,8 @@ Cell FirstMove(const BoardGrid& board) {
             for (int c = 1; c <= Columns; ++c) {
                 if (board(c, r, l) == 0) continue;
                 GroupList group;
-                const Cell cell{static_cast<int16_t>(r), static_cast<int16_t>(c), static_cast<int16_t>(l)};
+                const Cell cell{static_cast<int16_t>(r), static_cast<int16_t>(c),
+                                static_cast<int16_t>(l)};
                 if (CollectGroup(board, group, cell) >= 2) return cell;
             }
     return {};
@@ -117,7 +128,8 @@ void PlayTheMainScreen(frmMain& window) {
     Record(QStringLiteral("undo"));
     ClickOn(window, QStringLiteral("pctUndo"));
     Record(QStringLiteral("undo-again"));
-    for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_L, Qt::Key_L, Qt::Key_Left}) {
+    for (int key :
+         {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_L, Qt::Key_L, Qt::Key_Left}) {
         Key(&window, key);
         Record(QStringLiteral("key-%1").arg(key, 0, 16));
     }
@@ -242,8 +254,10 @@ void PlayAtScaleTwo(frmMain& window) {
 void StartOnStoredSettings() {
     QFile file(SettingsFile::Path());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write the settings");
-    file.write("[Settings]\nSound=1\nColorCount=9\nSymbols=1\nZoom=2\nHighScoreName1=ANN\nHighScore1= 480\n"
-               "HighScoreName2=BO\nHighScore2= 120\nHighScoreName3=C3\nHighScore3=-4\n");
+    file.write(
+        "[Settings]\nSound=1\nColorCount=9\nSymbols=1\nZoom=2\nHighScoreName1=ANN\nHighScore1= "
+        "480\n"
+        "HighScoreName2=BO\nHighScore2= 120\nHighScoreName3=C3\nHighScore3=-4\n");
     file.close();
     frmMain window;
     window.show();
@@ -268,11 +282,13 @@ void StartOnStoredSettings() {
 int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    const bool scaleTwo = args.contains(QStringLiteral("--scale")) &&
-                          args.value(args.indexOf(QStringLiteral("--scale")) + 1) == QLatin1String("2");
+    const bool scaleTwo =
+        args.contains(QStringLiteral("--scale")) &&
+        args.value(args.indexOf(QStringLiteral("--scale")) + 1) == QLatin1String("2");
     qputenv("QT_SCALE_FACTOR", scaleTwo ? "2" : "1");
     UseLargeOffscreenScreen(6000, 3200);
-    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Orbelix"));
     QApplication::setApplicationName(QStringLiteral("Orbelix"));
@@ -298,17 +314,20 @@ int main(int argc, char** argv) {
     const qsizetype expect = args.indexOf(QStringLiteral("--expect"));
     if (write >= 0) {
         QFile out(args.value(write + 1));
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write the record");
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            qFatal("cannot write the record");
         for (const QString& line : lines) out.write(line.toUtf8() + '\n');
     } else if (expect >= 0) {
         QFile in(args.value(expect + 1));
         if (!in.open(QIODevice::ReadOnly)) qFatal("cannot read the record");
-        const QStringList expected = QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList expected =
+            QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         int differing = 0;
         for (qsizetype i = 0; i < std::max(expected.size(), lines.size()); ++i) {
             if (expected.value(i) == lines.value(i)) continue;
-            std::fprintf(stderr, "step %lld differs:\n  expected %s\n  recorded %s\n", static_cast<long long>(i + 1),
-                         qPrintable(expected.value(i)), qPrintable(lines.value(i)));
+            std::fprintf(stderr, "step %lld differs:\n  expected %s\n  recorded %s\n",
+                         static_cast<long long>(i + 1), qPrintable(expected.value(i)),
+                         qPrintable(lines.value(i)));
             ++differing;
         }
         std::printf("%lld steps, %d differ\n", static_cast<long long>(lines.size()), differing);

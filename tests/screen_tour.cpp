@@ -41,10 +41,14 @@ int main(int argc, char** argv) {
             for (int l = 1; l <= Layers; ++l) board(3, r, l) = 9;
         testing::StartGameWith(window, board);
     } else if (scenario.startsWith(QLatin1String("table"))) {
-        const char* names[10] = {"ANN", "BOB", "C3PO", "DORA", "EVE", "FRED", "GUS", "HAL9000", "IVY", "JO"};
-        for (int r = 1; r <= 10; ++r) window.table().setRow(r, QString::fromLatin1(names[r - 1]), 620 - 60 * r);
+        const char* names[10] = {"ANN",  "BOB", "C3PO",    "DORA", "EVE",
+                                 "FRED", "GUS", "HAL9000", "IVY",  "JO"};
+        for (int r = 1; r <= 10; ++r)
+            window.table().setRow(r, QString::fromLatin1(names[r - 1]), 620 - 60 * r);
         if (scenario == QLatin1String("table-open"))
-            QTimer::singleShot(500, &window, [&window] { testing::Click(testing::Control(window, "pctHighScores")); });
+            QTimer::singleShot(500, &window, [&window] {
+                testing::Click(testing::Control(window, "pctHighScores"));
+            });
     }
     return QApplication::exec();
 }

@@ -19,7 +19,8 @@ static SettingsFile::Entries Generation(int n) {
         entries.append({QStringLiteral("HighScoreName%1").arg(r), QStringLiteral("GEN%1").arg(n)});
         entries.append({QStringLiteral("HighScore%1").arg(r), WriteStoredScore(n)});
     }
-    entries.append({QStringLiteral("ColorCount"), WriteStoredColorCount(static_cast<int16_t>(6 + n % 8))});
+    entries.append(
+        {QStringLiteral("ColorCount"), WriteStoredColorCount(static_cast<int16_t>(6 + n % 8))});
     return entries;
 }
 

@@ -18,7 +18,6 @@ using namespace orbelix::testing;
 
 namespace {
 
-
 struct Heard {
     QObject* object;
     QAccessible::Event type;
@@ -40,7 +39,9 @@ bool WasAnnounced(QObject* object, QAccessible::Event type) {
     return false;
 }
 
-QAccessibleInterface* Of(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
+QAccessibleInterface* Of(QObject* object) {
+    return QAccessible::queryAccessibleInterface(object);
+}
 
 }  // namespace
 
@@ -49,7 +50,7 @@ class AccessTest : public QObject {
 
     std::unique_ptr<frmMain> window;
 
-private slots:
+  private slots:
     void initTestCase() {
         QAccessible::installUpdateHandler(Record);
         QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
@@ -64,8 +65,10 @@ private slots:
     void buttonsAreButtonsThatPress_data() {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("name");
-        for (const char* pair : {"pctNew|New game", "pctHighScores|High scores", "pctColors_0|Colour count: 6 colours",
-                                 "pctSound|Sound off", "pctUndo|Undo", "pctHelp|Help", "pctAbout|About", "pctExit|Exit"}) {
+        for (const char* pair :
+             {"pctNew|New game", "pctHighScores|High scores", "pctColors_0|Colour count: 6 colours",
+              "pctSound|Sound off", "pctUndo|Undo", "pctHelp|Help", "pctAbout|About",
+              "pctExit|Exit"}) {
             const QStringList parts = QString::fromLatin1(pair).split(QLatin1Char('|'));
             QTest::newRow(pair) << parts[0] << parts[1];
         }
@@ -89,12 +92,17 @@ private slots:
         QAccessibleInterface* newGame = Of(Control(*window, "pctNew"));
         newGame->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(window->game().gameInProgress());
-        Of(Control(*window, "pctSound"))->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        Of(Control(*window, "pctSound"))
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(window->SoundIsOn());
-        QCOMPARE(Of(Control(*window, "pctSound"))->text(QAccessible::Name), QStringLiteral("Sound on"));
+        QCOMPARE(Of(Control(*window, "pctSound"))->text(QAccessible::Name),
+                 QStringLiteral("Sound on"));
         // A button that is not on screen cannot be pressed.
         window->HideMainScreen();
-        Of(Control(*window, "pctSound"))->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        Of(Control(*window, "pctSound"))
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(window->SoundIsOn());
     }
 
@@ -105,9 +113,12 @@ private slots:
             while (w->focusPolicy() == Qt::NoFocus || !w->isVisible()) w = w->nextInFocusChain();
             order.append(w);
         }
-        const QList<QWidget*> expected = {Control(*window, "pctBoard"), Control(*window, "pctNew"),  Control(*window, "pctHighScores"),
-                                          Control(*window, "pctColors", 0), Control(*window, "pctSound"), Control(*window, "pctUndo"),
-                                          Control(*window, "pctHelp"),  Control(*window, "pctAbout"), Control(*window, "pctExit")};
+        const QList<QWidget*> expected = {
+            Control(*window, "pctBoard"),      Control(*window, "pctNew"),
+            Control(*window, "pctHighScores"), Control(*window, "pctColors", 0),
+            Control(*window, "pctSound"),      Control(*window, "pctUndo"),
+            Control(*window, "pctHelp"),       Control(*window, "pctAbout"),
+            Control(*window, "pctExit")};
         QCOMPARE(order, expected);
     }
 
@@ -128,16 +139,20 @@ private slots:
         QCOMPARE(score->text(QAccessible::Value), QStringLiteral("6"));
         bool announced = false;
         for (const Heard& h : heard)
-            announced |= h.object == Control(*window, "imgScore", 0) && h.type == QAccessible::ValueChanged && h.value == 6;
+            announced |= h.object == Control(*window, "imgScore", 0) &&
+                         h.type == QAccessible::ValueChanged && h.value == 6;
         QVERIFY(announced);
     }
 
     void describeCell_data() {
         QTest::addColumn<Cell>("cell");
         QTest::addColumn<QString>("text");
-        QTest::newRow("lone ball") << Cell{1, 1, 1} << "Row 1, column 1, front: pale cyan, group of 1, 0 points";
-        QTest::newRow("group over two layers") << Cell{3, 2, 2} << "Row 3, column 2, middle: red, group of 3, 6 points";
-        QTest::newRow("back of the same group") << Cell{3, 2, 3} << "Row 3, column 2, back: red, group of 3, 6 points";
+        QTest::newRow("lone ball")
+            << Cell{1, 1, 1} << "Row 1, column 1, front: pale cyan, group of 1, 0 points";
+        QTest::newRow("group over two layers")
+            << Cell{3, 2, 2} << "Row 3, column 2, middle: red, group of 3, 6 points";
+        QTest::newRow("back of the same group")
+            << Cell{3, 2, 3} << "Row 3, column 2, back: red, group of 3, 6 points";
         QTest::newRow("empty cell") << Cell{10, 10, 3} << "Row 10, column 10, back: empty";
     }
     void describeCell() {
@@ -169,8 +184,10 @@ private slots:
 
     void labelsSayTheirWords() {
         QCOMPARE(Of(Control(*window, "pctOrbelix"))->role(), QAccessible::StaticText);
-        QCOMPARE(Of(Control(*window, "pctOrbelix"))->text(QAccessible::Name), QStringLiteral("Orbelix"));
-        QCOMPARE(Of(Control(*window, "pctGameOver"))->text(QAccessible::Name), QStringLiteral("Game Over!"));
+        QCOMPARE(Of(Control(*window, "pctOrbelix"))->text(QAccessible::Name),
+                 QStringLiteral("Orbelix"));
+        QCOMPARE(Of(Control(*window, "pctGameOver"))->text(QAccessible::Name),
+                 QStringLiteral("Game Over!"));
     }
 
     void highScoreWindowHasATitleAndReadableRows() {
@@ -200,7 +217,8 @@ private slots:
             QCOMPARE(list->child(1)->text(QAccessible::Name), QStringLiteral("2. BO 520"));
             bool rowAnnounced = false;
             for (const Heard& h : heard)
-                rowAnnounced |= h.object == Control(*table, "pctHighScore") && h.type == QAccessible::NameChanged && h.child == 1;
+                rowAnnounced |= h.object == Control(*table, "pctHighScore") &&
+                                h.type == QAccessible::NameChanged && h.child == 1;
             QVERIFY(rowAnnounced);
             QCOMPARE(Of(Control(*table, "pctOk"))->role(), QAccessible::Button);
             QTest::keyClick(table, Qt::Key_Return);

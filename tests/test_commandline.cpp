@@ -15,7 +15,7 @@ class CommandLineTest : public QObject {
         return arguments;
     }
 
-private slots:
+  private slots:
     void beforeStart_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("exitCode");
@@ -26,9 +26,11 @@ private slots:
         QTest::newRow("--version") << "--version" << 0 << "Orbelix 1.0\n" << none;
         QTest::newRow("-v") << "-v" << 0 << "Orbelix 1.0\n" << none;
         QTest::newRow("--help") << "--help" << 0 << "Usage: orbelix [options]" << none;
-        QTest::newRow("-h after a Qt option") << "-platform offscreen -h" << 0 << "--version" << none;
+        QTest::newRow("-h after a Qt option")
+            << "-platform offscreen -h" << 0 << "--version" << none;
         QTest::newRow("help beside a wrong option") << "--bogus --help" << 0 << "Usage:" << none;
-        QTest::newRow("--help-all lists Qt's options") << "--help-all" << 0 << "-platform <name[:options]>" << none;
+        QTest::newRow("--help-all lists Qt's options")
+            << "--help-all" << 0 << "-platform <name[:options]>" << none;
         QTest::newRow("-platform") << "-platform offscreen" << -1 << none << none;
         QTest::newRow("--platform") << "--platform offscreen" << -1 << none << none;
         QTest::newRow("-style") << "-style fusion" << -1 << none << none;
@@ -36,10 +38,15 @@ private slots:
         QTest::newRow("-display") << "-display :1" << -1 << none << none;
         QTest::newRow("-geometry") << "-geometry 656x364+10+10" << -1 << none << none;
         QTest::newRow("-session") << "-session 1234abcd_5678" << -1 << none << none;
-        QTest::newRow("several") << "-reverse -nograb -qwindowtitle Balls -stylesheet a.qss" << -1 << none << none;
-        QTest::newRow("unknown option") << "--bogus" << 2 << none << "orbelix: Unknown option 'bogus'.\nTry 'orbelix --help'.\n";
-        QTest::newRow("unknown single-dash") << "-platform offscreen -bogus" << 2 << none << "Unknown option 'bogus'";
-        QTest::newRow("missing value") << "-platform" << 2 << none << "Missing value after '-platform'";
+        QTest::newRow("several") << "-reverse -nograb -qwindowtitle Balls -stylesheet a.qss" << -1
+                                 << none << none;
+        QTest::newRow("unknown option")
+            << "--bogus" << 2 << none
+            << "orbelix: Unknown option 'bogus'.\nTry 'orbelix --help'.\n";
+        QTest::newRow("unknown single-dash")
+            << "-platform offscreen -bogus" << 2 << none << "Unknown option 'bogus'";
+        QTest::newRow("missing value")
+            << "-platform" << 2 << none << "Missing value after '-platform'";
         QTest::newRow("argument") << "file.txt" << 2 << none << "unexpected argument 'file.txt'";
         // A Qt option's value is not an argument of its own.
         QTest::newRow("value is no argument") << "-session file.txt" << -1 << none << none;
@@ -52,10 +59,14 @@ private slots:
         const CommandLineAnswer answer = AnswerBeforeStart(Arguments(line));
         QCOMPARE(answer.exitCode, exitCode);
         QCOMPARE(answer.startGame(), exitCode < 0);
-        if (output.isEmpty()) QCOMPARE(answer.output, QString());
-        else QVERIFY2(answer.output.contains(output), qPrintable(answer.output));
-        if (error.isEmpty()) QCOMPARE(answer.error, QString());
-        else QVERIFY2(answer.error.contains(error), qPrintable(answer.error));
+        if (output.isEmpty())
+            QCOMPARE(answer.output, QString());
+        else
+            QVERIFY2(answer.output.contains(output), qPrintable(answer.output));
+        if (error.isEmpty())
+            QCOMPARE(answer.error, QString());
+        else
+            QVERIFY2(answer.error.contains(error), qPrintable(answer.error));
     }
 
     void helpShowsQtOptionsOnlyInHelpAll() {
@@ -63,12 +74,14 @@ private slots:
         const QString all = AnswerBeforeStart(Arguments(QStringLiteral("--help-all"))).output;
         QVERIFY(!help.contains(QStringLiteral("-platform")));
         QVERIFY(help.contains(QStringLiteral("--help-all")));
-        for (const char* option : {"-style <style>", "-session <session>", "-display <host:screen>", "-reverse"})
+        for (const char* option :
+             {"-style <style>", "-session <session>", "-display <host:screen>", "-reverse"})
             QVERIFY2(all.contains(QLatin1String(option)), option);
     }
 
     void platformIsReported() {
-        QCOMPARE(AnswerBeforeStart(Arguments(QStringLiteral("-platform wayland"))).platform, QStringLiteral("wayland"));
+        QCOMPARE(AnswerBeforeStart(Arguments(QStringLiteral("-platform wayland"))).platform,
+                 QStringLiteral("wayland"));
         QCOMPARE(AnswerBeforeStart(Arguments(QString())).platform, QString());
     }
 
@@ -78,7 +91,8 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("exitCode");
         QTest::newRow("nothing left") << QString() << -1;
-        QTest::newRow("X11 options left by another platform") << "-display :1 -geometry 1x1 -sync" << -1;
+        QTest::newRow("X11 options left by another platform")
+            << "-display :1 -geometry 1x1 -sync" << -1;
         QTest::newRow("unknown option") << "--bogus" << 2;
         QTest::newRow("argument") << "x" << 2;
     }

@@ -24,7 +24,8 @@ QHash<QString, QString> ParseIni(const QByteArray& text, bool& sectionSeen) {
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         if (eq <= 0) continue;
         QString value = line.mid(eq + 1);
-        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
+            value.endsWith(QLatin1Char('"')))
             value = value.mid(1, value.size() - 2);
         values.insert(line.left(eq), value);
     }
@@ -58,12 +59,13 @@ class CrashSafeTest : public QObject {
         const int n = name.mid(3).toInt();
         for (int r = 1; r <= 10; ++r) {
             if (values.value(QStringLiteral("HighScoreName%1").arg(r)) != name) return -1;
-            if (orbelix::ReadStoredScore(values.value(QStringLiteral("HighScore%1").arg(r))) != n) return -1;
+            if (orbelix::ReadStoredScore(values.value(QStringLiteral("HighScore%1").arg(r))) != n)
+                return -1;
         }
         return n;
     }
 
-private slots:
+  private slots:
     void blockedFolderIsNotWritten() {
         QTemporaryDir dir;
         const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
@@ -85,13 +87,15 @@ private slots:
         QTemporaryDir dir;
         QProcess holder;
         holder.setProcessEnvironment(Environment(dir.path()));
-        holder.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("hold"), QStringLiteral("2500"),
-                                                    QStringLiteral("Held"), QStringLiteral("yes")});
+        holder.start(QStringLiteral(SETTINGS_TOOL),
+                     {QStringLiteral("hold"), QStringLiteral("2500"), QStringLiteral("Held"),
+                      QStringLiteral("yes")});
         QVERIFY(holder.waitForReadyRead(10000));
         QProcess other;
         other.setProcessEnvironment(Environment(dir.path()));
-        other.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("hold"), QStringLiteral("0"),
-                                                   QStringLiteral("Waited"), QStringLiteral("yes")});
+        other.start(QStringLiteral(SETTINGS_TOOL),
+                    {QStringLiteral("hold"), QStringLiteral("0"), QStringLiteral("Waited"),
+                     QStringLiteral("yes")});
         QVERIFY(other.waitForFinished(20000));
         QVERIFY(holder.waitForFinished(20000));
         QCOMPARE(holder.exitCode(), 0);
@@ -107,8 +111,9 @@ private slots:
         QTemporaryDir dir;
         QProcess holder;
         holder.setProcessEnvironment(Environment(dir.path()));
-        holder.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("hold"), QStringLiteral("60000"),
-                                                    QStringLiteral("Held"), QStringLiteral("yes")});
+        holder.start(QStringLiteral(SETTINGS_TOOL),
+                     {QStringLiteral("hold"), QStringLiteral("60000"), QStringLiteral("Held"),
+                      QStringLiteral("yes")});
         QVERIFY(holder.waitForReadyRead(10000));
         ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
         QVERIFY(holder.waitForFinished(10000));
@@ -139,14 +144,16 @@ private slots:
             QVERIFY(writer.waitForFinished(-1));
 
             const int generation = WholeGeneration();
-            QVERIFY2(generation >= 0, qPrintable(QStringLiteral("broken file after kill %1").arg(i)));
+            QVERIFY2(generation >= 0,
+                     qPrintable(QStringLiteral("broken file after kill %1").arg(i)));
             lastGeneration = std::max(lastGeneration, generation);
 
             // The next save goes through, whatever lock the kill left behind (how long it
             // takes is measured by the benchmark).
             QProcess next;
             next.setProcessEnvironment(Environment(config.path()));
-            next.start(QStringLiteral(SETTINGS_TOOL), {QStringLiteral("once"), QStringLiteral("1000000")});
+            next.start(QStringLiteral(SETTINGS_TOOL),
+                       {QStringLiteral("once"), QStringLiteral("1000000")});
             QVERIFY(next.waitForFinished(-1));
             QCOMPARE(next.exitCode(), 0);
             QCOMPARE(WholeGeneration(), 1000000);

@@ -16,7 +16,9 @@ void DoubleClick(QWidget* widget, QPoint at, Qt::MouseButton button = Qt::LeftBu
     QTest::mouseDClick(top->windowHandle(), button, {}, widget->mapTo(top, at));
 }
 
-void DoubleClick(QWidget* widget) { DoubleClick(widget, QPoint(widget->width() / 2, widget->height() / 2)); }
+void DoubleClick(QWidget* widget) {
+    DoubleClick(widget, QPoint(widget->width() / 2, widget->height() / 2));
+}
 
 // Column 5 of the front layer holds a pair of colour 5 under a pair of colour 6: when the
 // lower pair goes, the upper one drops into its place. A third pair keeps the game going.
@@ -38,7 +40,7 @@ class DesktopTest : public QObject {
 
     std::unique_ptr<frmMain> window;
 
-private slots:
+  private slots:
     void init() { window = OpenFreshWindow(); }
     void cleanup() {
         window.reset();
@@ -97,7 +99,8 @@ private slots:
         QVERIFY(Control(*window, "pctHelpText")->isVisible());
         const QPoint ball = BallPoint(5, 4, 1);
         QVERIFY(Control(*window, "pctHelpText")->geometry().contains(ball));
-        DoubleClick(Control(*window, "pctHelpText"), Control(*window, "pctHelpText")->mapFrom(window.get(), ball));
+        DoubleClick(Control(*window, "pctHelpText"),
+                    Control(*window, "pctHelpText")->mapFrom(window.get(), ball));
         QVERIFY(!Control(*window, "pctHelpText")->isVisible());
         QCOMPARE(window->game().score(), 0);
         QCOMPARE(window->game().board(), PairOverPair());
@@ -117,7 +120,8 @@ private slots:
         Click(Control(*window, "pctAbout"));
         QCOMPARE(Control(*window, "pctAboutText")->pos(), QPoint(157, 131));
         // The version row: under the picture, starting two cells left of the middle (329).
-        for (int i = 0; i < 3; ++i) QCOMPARE(Control(*window, "pctVersion", i)->pos(), QPoint(329 - 22 * (2 - i), 254));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(Control(*window, "pctVersion", i)->pos(), QPoint(329 - 22 * (2 - i), 254));
     }
 
     void windowCentresByItsOuterSize() {

@@ -12,14 +12,16 @@ QImage ReferenceDrawing(QImage surface, const BoardGrid& board, const BallSprite
     for (int r = 1; r <= Rows; ++r)
         for (int c = 1; c <= Columns; ++c)
             for (int l = Layers; l >= 1; --l) {
-                const QImage sprite = sprites[board(c, r, l)].toImage().convertToFormat(QImage::Format_RGB32);
+                const QImage sprite =
+                    sprites[board(c, r, l)].toImage().convertToFormat(QImage::Format_RGB32);
                 const QPoint at = BallPlacement(c, r, l);
                 for (int y = 0; y < BallSize; ++y)
                     for (int x = 0; x < BallSize; ++x) {
                         const QRgb mask = sprite.pixel(x + BallSize, y);
                         const QRgb ball = sprite.pixel(x, y);
                         const QRgb under = surface.pixel(at.x() + x, at.y() + y);
-                        surface.setPixel(at.x() + x, at.y() + y, ((under & mask) ^ ball) | 0xFF000000u);
+                        surface.setPixel(at.x() + x, at.y() + y,
+                                         ((under & mask) ^ ball) | 0xFF000000u);
                     }
             }
     return surface;
@@ -41,24 +43,33 @@ class DrawingTest : public QObject {
         return Control(*window, "pctBall", code)->picture().toImage().pixel(x, y) | 0xFF000000u;
     }
 
-private slots:
+  private slots:
     void initTestCase() { window = OpenFreshWindow(); }
     void cleanupTestCase() { window.reset(); }
 
     void pictureSizes_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("size");
-        for (int i = 0; i <= 13; ++i) QTest::newRow(qPrintable(QStringLiteral("pctBall_%1").arg(i))) << QStringLiteral("pctBall_%1").arg(i) << QSize(50, 25);
-        for (int i = 0; i <= 10; ++i) QTest::newRow(qPrintable(QStringLiteral("imgDigit_%1").arg(i))) << QStringLiteral("imgDigit_%1").arg(i) << QSize(22, 28);
-        for (int i = 0; i <= 26; ++i) QTest::newRow(qPrintable(QStringLiteral("pctAlphabet_%1").arg(i))) << QStringLiteral("pctAlphabet_%1").arg(i) << QSize(22, 28);
-        for (int i = 1; i <= 8; ++i) QTest::newRow(qPrintable(QStringLiteral("pctColors_%1").arg(i))) << QStringLiteral("pctColors_%1").arg(i) << QSize(111, 25);
+        for (int i = 0; i <= 13; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("pctBall_%1").arg(i)))
+                << QStringLiteral("pctBall_%1").arg(i) << QSize(50, 25);
+        for (int i = 0; i <= 10; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("imgDigit_%1").arg(i)))
+                << QStringLiteral("imgDigit_%1").arg(i) << QSize(22, 28);
+        for (int i = 0; i <= 26; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("pctAlphabet_%1").arg(i)))
+                << QStringLiteral("pctAlphabet_%1").arg(i) << QSize(22, 28);
+        for (int i = 1; i <= 8; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("pctColors_%1").arg(i)))
+                << QStringLiteral("pctColors_%1").arg(i) << QSize(111, 25);
         const QList<QPair<const char*, QSize>> single = {
-            {"pctOrbelix", {241, 90}},  {"pctGameOver", {149, 34}}, {"pctNew", {48, 24}},
-            {"pctHighScores", {68, 49}}, {"pctHelp", {44, 26}},     {"pctUndo", {66, 20}},
-            {"pctAbout", {66, 20}},     {"pctExit", {48, 25}},     {"pctSoundOn", {111, 25}},
-            {"pctSoundOff", {111, 25}}, {"pctBlank", {32, 32}},    {"pctHelpText", {292, 172}},
-            {"pctAboutText", {343, 123}}, {"pctReset", {75, 24}},  {"pctOk", {47, 29}}};
-        for (const auto& [name, size] : single) QTest::newRow(name) << QString::fromLatin1(name) << size;
+            {"pctOrbelix", {241, 90}},    {"pctGameOver", {149, 34}}, {"pctNew", {48, 24}},
+            {"pctHighScores", {68, 49}},  {"pctHelp", {44, 26}},      {"pctUndo", {66, 20}},
+            {"pctAbout", {66, 20}},       {"pctExit", {48, 25}},      {"pctSoundOn", {111, 25}},
+            {"pctSoundOff", {111, 25}},   {"pctBlank", {32, 32}},     {"pctHelpText", {292, 172}},
+            {"pctAboutText", {343, 123}}, {"pctReset", {75, 24}},     {"pctOk", {47, 29}}};
+        for (const auto& [name, size] : single)
+            QTest::newRow(name) << QString::fromLatin1(name) << size;
     }
     void pictureSizes() {
         QFETCH(QString, name);
@@ -68,7 +79,9 @@ private slots:
 
     void spritesHaveHardEdges() {
         for (int i = 0; i <= MaxColors; ++i) {
-            const QImage sprite = LoadPicture(QStringLiteral("pctBall_%1").arg(i)).toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage sprite = LoadPicture(QStringLiteral("pctBall_%1").arg(i))
+                                      .toImage()
+                                      .convertToFormat(QImage::Format_RGB32);
             for (int y = 0; y < BallSize; ++y)
                 for (int x = 0; x < BallSize; ++x) {
                     const QRgb mask = sprite.pixel(x + BallSize, y) & 0xFFFFFF;
@@ -89,7 +102,8 @@ private slots:
         // Every front ball's middle shows the grey ball.
         for (int c = 1; c <= Columns; ++c)
             for (int r = 1; r <= Rows; ++r)
-                QCOMPARE(drawn.pixel(BallPlacement(c, r, 1) + QPoint(12, 12)), SpritePixel(0, 12, 12));
+                QCOMPARE(drawn.pixel(BallPlacement(c, r, 1) + QPoint(12, 12)),
+                         SpritePixel(0, 12, 12));
     }
 
     void fullBoardMatchesTheAndXorReference() {
@@ -102,7 +116,8 @@ private slots:
         window->DrawBoard();
         QImage blank(Control(*window, "pctBoard")->backImage().size(), QImage::Format_RGB32);
         blank.fill(Control(*window, "pctBoard")->backColor());
-        QCOMPARE(Control(*window, "pctBoard")->backImage(), ReferenceDrawing(blank, board, Sprites()));
+        QCOMPARE(Control(*window, "pctBoard")->backImage(),
+                 ReferenceDrawing(blank, board, Sprites()));
     }
 
     void emptyFrontLayerShowsGreyBallBeforeTheOthers() {
@@ -115,7 +130,8 @@ private slots:
         const QImage& drawn = Control(*window, "pctBoard")->backImage();
         const QPoint front = BallPlacement(5, 5, 1);
         QCOMPARE(drawn.pixel(front + QPoint(12, 12)), SpritePixel(0, 12, 12));
-        // The middle ball shows in its crescent right of the front ball, the back ball right of that.
+        // The middle ball shows in its crescent right of the front ball, the back ball right of
+        // that.
         QCOMPARE(drawn.pixel(BallPlacement(5, 5, 2) + QPoint(20, 12)), SpritePixel(3, 20, 12));
         QCOMPARE(drawn.pixel(BallPlacement(5, 5, 3) + QPoint(20, 12)), SpritePixel(5, 20, 12));
     }
@@ -148,9 +164,13 @@ private slots:
         const int digits[6] = {0, 2, 5, 1, 0, 0};  // element 0 is the units
         // Element 5 lies under the playing surface; the others show their digits.
         for (int i = 0; i < 5; ++i) {
-            const QImage digit = Control(*window, "imgDigit", digits[i])->picture().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage digit = Control(*window, "imgDigit", digits[i])
+                                     ->picture()
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_RGB32);
             const int visibleFrom = i == 4 ? 2 : 0;
-            QCOMPARE(shot.copy(lefts[i] + visibleFrom, 4, 20 - visibleFrom, 28), digit.copy(visibleFrom, 0, 20 - visibleFrom, 28));
+            QCOMPARE(shot.copy(lefts[i] + visibleFrom, 4, 20 - visibleFrom, 28),
+                     digit.copy(visibleFrom, 0, 20 - visibleFrom, 28));
         }
     }
 };

@@ -4,8 +4,8 @@
 
 #include "SystemInput.h"
 #include "TestSupport.h"
-#include "ui/frmHighScore.h"
 #include "platform/SignalBridge.h"
+#include "ui/frmHighScore.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -36,7 +36,7 @@ void TypeKeys(QWidget* window, const QString& keys) {
 // Counts the modal windows that open while it exists, and closes each at once, so that
 // a window that should not have opened is seen instead of waiting for a player.
 class ModalWatch {
-public:
+  public:
     ModalWatch() {
         timer_.setInterval(0);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
@@ -49,7 +49,7 @@ public:
     }
     int opened = 0;
 
-private:
+  private:
     QTimer timer_;
 };
 
@@ -64,7 +64,7 @@ class EndGameTest : public QObject {
     // The length of a second of the pause as the game ships, before the tests shorten it.
     int realSecond = Pause::MillisecondsPerSecond();
 
-private slots:
+  private slots:
     void init() { window = OpenFreshWindow(); }
     void cleanup() { window.reset(); }
 
@@ -74,9 +74,12 @@ private slots:
         QTest::addColumn<int>("row");
         QTest::addColumn<QList<int>>("scoresAfter");
         const QList<int> table = {900, 800, 700, 700, 500, 400, 300, 200, 100, 50};
-        QTest::newRow("above every entry") << 950 << 1 << QList<int>{950, 900, 800, 700, 700, 500, 400, 300, 200, 100};
-        QTest::newRow("equal to rows 3 and 4") << 700 << 3 << QList<int>{900, 800, 700, 700, 700, 500, 400, 300, 200, 100};
-        QTest::newRow("equal to row 10") << 50 << 10 << QList<int>{900, 800, 700, 700, 500, 400, 300, 200, 100, 50};
+        QTest::newRow("above every entry")
+            << 950 << 1 << QList<int>{950, 900, 800, 700, 700, 500, 400, 300, 200, 100};
+        QTest::newRow("equal to rows 3 and 4")
+            << 700 << 3 << QList<int>{900, 800, 700, 700, 700, 500, 400, 300, 200, 100};
+        QTest::newRow("equal to row 10")
+            << 50 << 10 << QList<int>{900, 800, 700, 700, 500, 400, 300, 200, 100, 50};
         QTest::newRow("below row 10") << 40 << 0 << table;
     }
     void placeScore() {
@@ -151,7 +154,8 @@ private slots:
     void gameOverPauseLastsFiveSecondsAndHoldsInputBack() {
         QFETCH(bool, byKey);
         QFETCH(bool, reachesTable);
-        if (!reachesTable) SetTable(window->table(), {900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        if (!reachesTable)
+            SetTable(window->table(), {900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
         ModalWatch watch;
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -168,7 +172,8 @@ private slots:
             }
             if (gone == 4750ms) {
                 pausing = Pause::Pausing();
-                heldBack = window->game().gameInProgress() && window->game().score() == 4 && Control(*window, "pctGameOver")->isVisible() &&
+                heldBack = window->game().gameInProgress() && window->game().score() == 4 &&
+                           Control(*window, "pctGameOver")->isVisible() &&
                            !Control(*window, "pctBoard")->isVisible();
             }
         });
@@ -211,7 +216,8 @@ private slots:
         QFETCH(bool, bySignal);
         QFETCH(bool, reachesTable);
         SignalBridge bridge([this] { window->RequestClose(); });
-        if (!reachesTable) SetTable(window->table(), {900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        if (!reachesTable)
+            SetTable(window->table(), {900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
         StartGameWith(*window, LastMoveBoard());
         Pause::SetMillisecondsPerSecond(realSecond);
         bool openDuringPause = false;
@@ -222,7 +228,9 @@ private slots:
                 else
                     QueueCloseBox(window.get());
             }
-            if (gone == 4750ms) openDuringPause = window->isVisible() && Control(*window, "pctGameOver")->isVisible();
+            if (gone == 4750ms)
+                openDuringPause =
+                    window->isVisible() && Control(*window, "pctGameOver")->isVisible();
         });
         ModalWatch watch;
         PressOnBall(*window, 1, 10, 1);
@@ -234,8 +242,10 @@ private slots:
         // A placed score is saved at once, before name entry would open; every close saves.
         QCOMPARE(window->saveCount(), reachesTable ? 2 : 1);
         const auto stored = SettingsFile::ReadAll();
-        QCOMPARE(stored.value(QStringLiteral("HighScore1")), reachesTable ? QStringLiteral(" 4") : QStringLiteral(" 900"));
-        QCOMPARE(stored.value(QStringLiteral("HighScoreName1")), reachesTable ? QString() : QStringLiteral("P1"));
+        QCOMPARE(stored.value(QStringLiteral("HighScore1")),
+                 reachesTable ? QStringLiteral(" 4") : QStringLiteral(" 900"));
+        QCOMPARE(stored.value(QStringLiteral("HighScoreName1")),
+                 reachesTable ? QString() : QStringLiteral("P1"));
     }
 
     // The session ending while the high-score window is up closes both windows and
@@ -275,7 +285,8 @@ private slots:
             QCOMPARE(stored.value(QStringLiteral("HighScore2")), QStringLiteral(" 4"));
             QCOMPARE(stored.value(QStringLiteral("HighScoreName2")), QStringLiteral("AB"));
         } else {
-            QCOMPARE(stored.value(QStringLiteral("HighScoreName1")), QStringLiteral("P1"));  // typing only names a new row
+            QCOMPARE(stored.value(QStringLiteral("HighScoreName1")),
+                     QStringLiteral("P1"));  // typing only names a new row
         }
     }
 
@@ -288,11 +299,13 @@ private slots:
         QTest::newRow("a b 1") << QList<int>{'a', 'b', '1'} << "AB1" << true << 4;
         QTest::newRow("digits 0 and 9") << QList<int>{'0', '9'} << "09" << true << 3;
         QTest::newRow("letters A and Z") << QList<int>{'A', 'Z', 'z'} << "AZZ" << true << 4;
-        QTest::newRow("seven characters end entry") << QList<int>{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'} << "ABCDEFG" << false << 8;
+        QTest::newRow("seven characters end entry")
+            << QList<int>{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'} << "ABCDEFG" << false << 8;
         QTest::newRow("A B Backspace C") << QList<int>{'A', 'B', 8, 'C'} << "AC" << true << 3;
         QTest::newRow("Backspace at cell 1") << QList<int>{8, 8} << "" << true << 1;
         QTest::newRow("Enter first") << QList<int>{13, 'X'} << "" << false << 1;
-        QTest::newRow("blank, punctuation, Escape") << QList<int>{' ', '.', 27, '!', 'z'} << "Z" << true << 2;
+        QTest::newRow("blank, punctuation, Escape")
+            << QList<int>{' ', '.', 27, '!', 'z'} << "Z" << true << 2;
         QTest::newRow("J O without Enter") << QList<int>{'J', 'O'} << "JO" << true << 3;
     }
     void nameEntry() {
@@ -316,8 +329,12 @@ private slots:
         QCOMPARE(entry.editing(), editing);
         QCOMPARE(int(window->table().newEntryRow()), editing ? 1 : 0);
         // While a name is typed, the cursor picture stands in its cell of row 1.
-        const QImage cell = Control(entry, "pctHighScore")->backImage().copy(146 + 22 * (cursor - 1), 4, 22, 28);
-        const QImage cursorPicture = Control(entry, "pctAlphabet", 0)->picture().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage cell =
+            Control(entry, "pctHighScore")->backImage().copy(146 + 22 * (cursor - 1), 4, 22, 28);
+        const QImage cursorPicture = Control(entry, "pctAlphabet", 0)
+                                         ->picture()
+                                         .toImage()
+                                         .convertToFormat(QImage::Format_RGB32);
         QCOMPARE(cell == cursorPicture, editing);
     }
 
@@ -329,14 +346,16 @@ private slots:
         const QImage surface = Control(entry, "pctHighScore")->backImage();
         // Row 1: name cells at x 146, 168, 190, 212; digits from x 375; top 4.
         const auto cellIs = [&](int x, const QPixmap& picture) {
-            return surface.copy(x, 4, 22, 28) == picture.toImage().convertToFormat(QImage::Format_RGB32);
+            return surface.copy(x, 4, 22, 28) ==
+                   picture.toImage().convertToFormat(QImage::Format_RGB32);
         };
         QVERIFY(cellIs(146, Control(entry, "pctAlphabet", 1)->picture()));
         QVERIFY(cellIs(168, Control(entry, "pctAlphabet", 2)->picture()));
         QVERIFY(cellIs(190, Control(*window, "imgDigit", 1)->picture()));
         QVERIFY(cellIs(212, Control(entry, "pctAlphabet", 0)->picture()));  // the cursor
         const int digits[6] = {0, 0, 1, 5, 2, 0};
-        for (int d = 0; d < 6; ++d) QVERIFY(cellIs(375 + 22 * d, Control(*window, "imgDigit", digits[d])->picture()));
+        for (int d = 0; d < 6; ++d)
+            QVERIFY(cellIs(375 + 22 * d, Control(*window, "imgDigit", digits[d])->picture()));
         QVERIFY(!Control(entry, "pctReset")->isVisible());
     }
 
@@ -347,7 +366,8 @@ private slots:
         const QImage surface = Control(view, "pctHighScore")->backImage();
         for (int x = 146; x < 212; ++x)
             for (int y = 4; y < 32; ++y) QCOMPARE(surface.pixel(x, y), qRgb(0, 0, 0));
-        for (int x = 375; x < 397; ++x) QCOMPARE(surface.pixel(x, 18), qRgb(0, 0, 0));  // the minus sign
+        for (int x = 375; x < 397; ++x)
+            QCOMPARE(surface.pixel(x, 18), qRgb(0, 0, 0));  // the minus sign
         QVERIFY(!Control(view, "pctReset")->isHidden());
     }
 
@@ -377,7 +397,8 @@ private slots:
         QVERIFY(!Control(*window, "pctOrbelix")->isVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The result is on disk already.
-        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("HighScoreName1")), QStringLiteral("JO"));
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("HighScoreName1")),
+                 QStringLiteral("JO"));
 
         // The finished game's board takes no more clicks: the game does not end again.
         ModalWatch watch;
@@ -478,8 +499,11 @@ private slots:
         QCOMPARE(snapshot(), before);
         QCOMPARE(Control(*window, "pctBoard")->backImage(), surface);
         QVERIFY(!Control(*window, "pctOrbelix")->isVisible());  // a game is in progress
-        for (PictureBox* box : {Control(*window, "pctBoard"), Control(*window, "pctNew"), Control(*window, "pctUndo"), Control(*window, "pctHelp"), Control(*window, "pctAbout"),
-                                Control(*window, "pctExit"), Control(*window, "pctHighScores"), Control(*window, "pctSound"), Control(*window, "pctColors", 0)})
+        for (PictureBox* box :
+             {Control(*window, "pctBoard"), Control(*window, "pctNew"), Control(*window, "pctUndo"),
+              Control(*window, "pctHelp"), Control(*window, "pctAbout"),
+              Control(*window, "pctExit"), Control(*window, "pctHighScores"),
+              Control(*window, "pctSound"), Control(*window, "pctColors", 0)})
             QVERIFY(box->isVisible());
         window = OpenFreshWindow();  // no game in progress
         window->HideMainScreen();

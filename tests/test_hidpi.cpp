@@ -10,7 +10,7 @@ class HiDpiTest : public QObject {
 
     std::unique_ptr<frmMain> window;
 
-private slots:
+  private slots:
     void initTestCase() {
         window = OpenFreshWindow();
         QCOMPARE(window->devicePixelRatio(), 2.0);
@@ -23,11 +23,15 @@ private slots:
         Click(Control(*window, "pctNew"));
         const QImage shot = window->grab().toImage();
         QCOMPARE(shot.size(), QSize(2 * 656, 2 * 364));
-        const QImage board = ReferenceBoard(Control(*window, "pctBoard")->size(), window->game().board(), 2);
-        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32), board);
+        const QImage board =
+            ReferenceBoard(Control(*window, "pctBoard")->size(), window->game().board(), 2);
+        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32),
+                 board);
         QCOMPARE(Mismatch(shot, {0, 0}, board.copy(0, 0, 2 * 542, 2 * 364)), QString());
-        for (PictureBox* button : {Control(*window, "pctNew"), Control(*window, "pctUndo"), Control(*window, "pctAbout"), Control(*window, "pctExit")})
-            QCOMPARE(Mismatch(shot, button->pos() * 2, ArtFile(button->objectName(), 2)), QString());
+        for (PictureBox* button : {Control(*window, "pctNew"), Control(*window, "pctUndo"),
+                                   Control(*window, "pctAbout"), Control(*window, "pctExit")})
+            QCOMPARE(Mismatch(shot, button->pos() * 2, ArtFile(button->objectName(), 2)),
+                     QString());
     }
 
     // Zoom 2 on a 2x desktop: 4 device pixels to the logical pixel, the 2x art doubled,
@@ -36,11 +40,15 @@ private slots:
         QVERIFY(window->SetZoom(2, false));
         QCOMPARE(Zoom::EffectiveScale(Control(*window, "pctBoard")), 4);
         StartGameWith(*window, Checkered());
-        const QImage board = ReferenceBoard(Control(*window, "pctBoard")->size(), window->game().board(), 4);
-        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32), board);
+        const QImage board =
+            ReferenceBoard(Control(*window, "pctBoard")->size(), window->game().board(), 4);
+        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32),
+                 board);
         const QImage shot = window->grab().toImage();
         QCOMPARE(shot.size(), QSize(4 * 656, 4 * 364));
-        QCOMPARE(Mismatch(shot, Control(*window, "pctNew")->pos() * 4, ArtFile(QStringLiteral("pctNew"), 4)), QString());
+        QCOMPARE(Mismatch(shot, Control(*window, "pctNew")->pos() * 4,
+                          ArtFile(QStringLiteral("pctNew"), 4)),
+                 QString());
         StartGameWith(*window, BoardGrid{});  // the tables stay; clicks find no ball to move
         QCOMPARE(CheckDevicePixelHits(*window, QRect(0, 10, 70, 40)), QString());
         QVERIFY(window->SetZoom(1, false));
@@ -62,7 +70,8 @@ private slots:
 int main(int argc, char** argv) {
     qputenv("QT_SCALE_FACTOR", "2");
     UseLargeOffscreenScreen(4000, 2400);
-    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
     HiDpiTest test;
     return QTest::qExec(&test, argc, argv);

@@ -8,7 +8,9 @@ using namespace orbelix::testing;
 
 namespace {
 
-void Key(QWidget* target, int key) { QTest::keyClick(target, static_cast<Qt::Key>(key)); }
+void Key(QWidget* target, int key) {
+    QTest::keyClick(target, static_cast<Qt::Key>(key));
+}
 
 // A checkered board with one pair left to take, so that other clicks do not end the game.
 BoardGrid WithAPair() {
@@ -26,7 +28,8 @@ Cell FirstMove(const BoardGrid& board) {
             for (int c = 1; c <= Columns; ++c) {
                 if (board(c, r, l) == 0) continue;
                 GroupList group;
-                const Cell cell{static_cast<int16_t>(r), static_cast<int16_t>(c), static_cast<int16_t>(l)};
+                const Cell cell{static_cast<int16_t>(r), static_cast<int16_t>(c),
+                                static_cast<int16_t>(l)};
                 if (CollectGroup(board, group, cell) >= 2) return cell;
             }
     return {};
@@ -68,7 +71,8 @@ GameResult PlayWholeGame(bool byKeys, const QList<Cell>& replay = {}) {
         named = true;
     });
     for (int guard = 0; window->game().gameInProgress() && guard < 300; ++guard) {
-        const Cell cell = replay.isEmpty() ? FirstMove(window->game().board()) : replay.value(result.moves.size());
+        const Cell cell = replay.isEmpty() ? FirstMove(window->game().board())
+                                           : replay.value(result.moves.size());
         if (cell.row == 0) break;
         result.moves.append(cell);
         if (byKeys) {
@@ -93,7 +97,7 @@ class KeyboardTest : public QObject {
 
     std::unique_ptr<frmMain> window;
 
-private slots:
+  private slots:
     void init() { window = OpenFreshWindow(); }
     void cleanup() { window.reset(); }
 
@@ -135,20 +139,28 @@ private slots:
     void cursorIsPaintedOverTheBoardNeverIntoIt() {
         StartGameWith(*window, WithAPair());
         const QImage stored = Control(*window, "pctBoard")->backImage().copy();
-        QCOMPARE(Control(*window, "pctBoard")->grab().toImage().convertToFormat(QImage::Format_RGB32), stored);
+        QCOMPARE(
+            Control(*window, "pctBoard")->grab().toImage().convertToFormat(QImage::Format_RGB32),
+            stored);
         for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_L, Qt::Key_L}) {
             Key(window.get(), key);
             QCOMPARE(Control(*window, "pctBoard")->backImage(), stored);
-            const QImage shown = Control(*window, "pctBoard")->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage shown = Control(*window, "pctBoard")
+                                     ->grab()
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_RGB32);
             QVERIFY(shown != stored);
             // The ring lies just outside the cursor's ball.
-            const QPoint at = BallPlacement(window->cursor().at.column, window->cursor().at.row, window->cursor().at.layer);
+            const QPoint at = BallPlacement(window->cursor().at.column, window->cursor().at.row,
+                                            window->cursor().at.layer);
             QCOMPARE(shown.pixel(at + QPoint(12, -2)), qRgb(255, 255, 255));
         }
         // Any mouse press hides it: the picture is the stored board again.
         QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(600, 345));
         QVERIFY(!window->cursor().visible);
-        QCOMPARE(Control(*window, "pctBoard")->grab().toImage().convertToFormat(QImage::Format_RGB32), stored);
+        QCOMPARE(
+            Control(*window, "pctBoard")->grab().toImage().convertToFormat(QImage::Format_RGB32),
+            stored);
         Key(window.get(), Qt::Key_Down);
         PressOnBall(*window, 5, 5, 1);
         QVERIFY(!window->cursor().visible);
@@ -156,7 +168,8 @@ private slots:
 
     void keysDoNothingWithoutAGame() {
         const QImage blank = Control(*window, "pctBoard")->backImage().copy();
-        for (int key : {Qt::Key_Right, Qt::Key_L, Qt::Key_Return, Qt::Key_Space}) Key(window.get(), key);
+        for (int key : {Qt::Key_Right, Qt::Key_L, Qt::Key_Return, Qt::Key_Space})
+            Key(window.get(), key);
         QVERIFY(!window->cursor().visible);
         QVERIFY(!window->game().gameInProgress());
         QCOMPARE(Control(*window, "pctBoard")->backImage(), blank);
@@ -198,7 +211,8 @@ private slots:
         QFETCH(bool, about);
         QFETCH(int, key);
         Click(about ? Control(*window, "pctAbout") : Control(*window, "pctHelp"));
-        PictureBox* page = about ? Control(*window, "pctAboutText") : Control(*window, "pctHelpText");
+        PictureBox* page =
+            about ? Control(*window, "pctAboutText") : Control(*window, "pctHelpText");
         QVERIFY(page->isVisible());
         Key(window.get(), Qt::Key_A);  // other keys leave it open
         QVERIFY(page->isVisible());
@@ -279,7 +293,8 @@ private slots:
     void symbolsKeyRedrawsAtOnceAndIsKept() {
         Key(window.get(), Qt::Key_S);  // no board yet: the surface stays blank
         QVERIFY(window->showSymbols());
-        QCOMPARE(Control(*window, "pctBoard")->backImage().pixel(100, 100), Control(*window, "pctBoard")->backColor().rgb());
+        QCOMPARE(Control(*window, "pctBoard")->backImage().pixel(100, 100),
+                 Control(*window, "pctBoard")->backColor().rgb());
         Key(window.get(), Qt::Key_S);
         QVERIFY(!window->showSymbols());
 
@@ -312,7 +327,8 @@ private slots:
     void tabReachesTheButtonsAndSpacePressesThem() {
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTest::keyClick(window.get(), Qt::Key_Space);  // nothing is pressed by the focus it starts with
+        QTest::keyClick(window.get(),
+                        Qt::Key_Space);  // nothing is pressed by the focus it starts with
         QVERIFY(!window->game().gameInProgress());
         Control(*window, "pctBoard")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -23,12 +23,13 @@ class PlayTest : public QObject {
         const QString text = FormatScore(value);
         for (int a = 1; a <= 6; ++a)
             if (!Control(*window, "imgScore", 6 - a)
-                     ->samePicture(Control(*window, "imgDigit", text[a - 1].unicode() - '0')->picture()))
+                     ->samePicture(
+                         Control(*window, "imgDigit", text[a - 1].unicode() - '0')->picture()))
                 return false;
         return true;
     }
 
-private slots:
+  private slots:
     void init() { window = OpenFreshWindow(); }
     void cleanup() { window.reset(); }
 
@@ -45,11 +46,14 @@ private slots:
         // The board reaches down the outer height; the title is centred on the outer size,
         // which offscreen, with no frame, is the client size.
         const QSize outer = window->OuterSize();
-        if (QGuiApplication::platformName() == QLatin1String("offscreen")) QCOMPARE(outer, QSize(656, 364));
+        if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+            QCOMPARE(outer, QSize(656, 364));
         QCOMPARE(Control(*window, "pctBoard")->geometry(), QRect(0, 0, 542, outer.height()));
         QVERIFY(Control(*window, "pctOrbelix")->isVisible());
-        QCOMPARE(Control(*window, "pctOrbelix")->pos(), QPoint((outer.width() - 241) / 2, (outer.height() - 90) / 2));
-        QVERIFY(Control(*window, "pctColors", 0)->samePicture(Control(*window, "pctColors", 1)->picture()));
+        QCOMPARE(Control(*window, "pctOrbelix")->pos(),
+                 QPoint((outer.width() - 241) / 2, (outer.height() - 90) / 2));
+        QVERIFY(Control(*window, "pctColors", 0)
+                    ->samePicture(Control(*window, "pctColors", 1)->picture()));
         QVERIFY(!window->SoundIsOn());
         QVERIFY(!Control(*window, "pctGameOver")->isVisible());
         // No board is drawn: the surface is plain grey and the score shows nothing.
@@ -226,12 +230,14 @@ private slots:
     void eachStartCutsOffTheLast() {
         Click(Control(*window, "pctSound"));
         StartGameWith(*window, Uniform());
-        WhenModal([](QWidget* highScores) { highScores->close(); });  // the board empties: game over
+        WhenModal(
+            [](QWidget* highScores) { highScores->close(); });  // the board empties: game over
         PressOnBall(*window, 1, 1, 1);
         QCOMPARE(window->game().score(), 600);
         QCOMPARE(window->sound().starts(), 300);
         // 300 starts leave at most one bleep queued: none waited for or queued behind another.
-        if (window->sound().deviceOpen()) QVERIFY(window->sound().queuedBytes() <= window->sound().lastLength());
+        if (window->sound().deviceOpen())
+            QVERIFY(window->sound().queuedBytes() <= window->sound().lastLength());
     }
 
     void keyboardShortcutsFollowTheButtons() {
@@ -255,19 +261,23 @@ private slots:
     }
 
     void picturesHaveAccessibleNames() {
-        for (PictureBox* box : {Control(*window, "pctNew"), Control(*window, "pctUndo"), Control(*window, "pctHelp"), Control(*window, "pctAbout"), Control(*window, "pctExit"),
-                                Control(*window, "pctHighScores"), Control(*window, "pctColors", 0), Control(*window, "pctSound")})
+        for (PictureBox* box : {Control(*window, "pctNew"), Control(*window, "pctUndo"),
+                                Control(*window, "pctHelp"), Control(*window, "pctAbout"),
+                                Control(*window, "pctExit"), Control(*window, "pctHighScores"),
+                                Control(*window, "pctColors", 0), Control(*window, "pctSound")})
             QVERIFY2(!box->accessibleName().isEmpty() && !box->accessibleDescription().isEmpty(),
                      qPrintable(box->objectName()));
-        QCOMPARE(Control(*window, "pctColors", 0)->accessibleName(), QStringLiteral("Colour count: 6 colours"));
+        QCOMPARE(Control(*window, "pctColors", 0)->accessibleName(),
+                 QStringLiteral("Colour count: 6 colours"));
         Click(Control(*window, "pctColors", 0));
-        QCOMPARE(Control(*window, "pctColors", 0)->accessibleName(), QStringLiteral("Colour count: 7 colours"));
+        QCOMPARE(Control(*window, "pctColors", 0)->accessibleName(),
+                 QStringLiteral("Colour count: 7 colours"));
         QCOMPARE(Control(*window, "pctSound")->accessibleName(), QStringLiteral("Sound off"));
         Click(Control(*window, "pctSound"));
         QCOMPARE(Control(*window, "pctSound")->accessibleName(), QStringLiteral("Sound on"));
     }
 
-private:
+  private:
     static BoardGrid Uniform() {
         BoardGrid board;
         for (int c = 1; c <= Columns; ++c)

@@ -17,18 +17,20 @@ class ProgramTest : public QObject {
         return env;
     }
 
-private slots:
+  private slots:
     void commandLine_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("output");
         QTest::newRow("--version") << QStringList{"--version"} << 0 << "Orbelix 1.0";
         QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage:";
-        QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << "platform <name[:options]>";
-        QTest::newRow("Qt option, then an unknown one") << QStringList{"-style", "fusion", "-bogus"} << 2
-                                                        << "Unknown option 'bogus'";
+        QTest::newRow("--help-all")
+            << QStringList{"--help-all"} << 0 << "platform <name[:options]>";
+        QTest::newRow("Qt option, then an unknown one")
+            << QStringList{"-style", "fusion", "-bogus"} << 2 << "Unknown option 'bogus'";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'";
-        QTest::newRow("unexpected argument") << QStringList{"file.txt"} << 2 << "unexpected argument 'file.txt'";
+        QTest::newRow("unexpected argument")
+            << QStringList{"file.txt"} << 2 << "unexpected argument 'file.txt'";
     }
     void commandLine() {
         QFETCH(QStringList, arguments);
@@ -46,7 +48,8 @@ private slots:
         QVERIFY(game.waitForFinished(-1));
         QCOMPARE(game.exitStatus(), QProcess::NormalExit);
         QCOMPARE(game.exitCode(), exitCode);
-        const QString printed = QString::fromLocal8Bit(game.readAllStandardOutput() + game.readAllStandardError());
+        const QString printed =
+            QString::fromLocal8Bit(game.readAllStandardOutput() + game.readAllStandardError());
         QVERIFY2(printed.contains(output), qPrintable(printed));
     }
 
@@ -57,7 +60,8 @@ private slots:
         QTest::newRow("-style") << QStringList{"-platform", "offscreen", "-style", "fusion"};
         QTest::newRow("-session") << QStringList{"-platform", "offscreen", "-session", "1234abcd"};
         QTest::newRow("-display") << QStringList{"--platform", "offscreen", "-display", ":1"};
-        QTest::newRow("-geometry") << QStringList{"-platform", "offscreen", "-geometry", "656x364+10+10"};
+        QTest::newRow("-geometry")
+            << QStringList{"-platform", "offscreen", "-geometry", "656x364+10+10"};
     }
     void qtOptionsStartTheGame() {
         QFETCH(QStringList, arguments);
@@ -136,7 +140,8 @@ private slots:
         QProcess game;
         game.setProcessEnvironment(Environment(config.path()));
         game.start(QStringLiteral("/bin/sh"),
-                   {QStringLiteral("-c"), QStringLiteral("exec \"$0\" <&- 2>&-"), QStringLiteral(ORBELIX_BINARY)});
+                   {QStringLiteral("-c"), QStringLiteral("exec \"$0\" <&- 2>&-"),
+                    QStringLiteral(ORBELIX_BINARY)});
         QVERIFY(game.waitForReadyRead(30000));
         QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
         for (int fd : {0, 2}) {
@@ -154,7 +159,8 @@ private slots:
         QProcess game;
         game.setProcessEnvironment(Environment(config.path()));
         game.start(QStringLiteral("/bin/sh"),
-                   {QStringLiteral("-c"), QStringLiteral("trap '' HUP; exec \"$0\""), QStringLiteral(ORBELIX_BINARY)});
+                   {QStringLiteral("-c"), QStringLiteral("trap '' HUP; exec \"$0\""),
+                    QStringLiteral(ORBELIX_BINARY)});
         QVERIFY(game.waitForReadyRead(30000));
         QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
         ::kill(static_cast<pid_t>(game.processId()), SIGHUP);

@@ -28,7 +28,8 @@ BoardGrid Checkered() {
     BoardGrid board;
     for (int c = 1; c <= Columns; ++c)
         for (int r = 1; r <= Rows; ++r)
-            for (int l = 1; l <= Layers; ++l) board(c, r, l) = static_cast<int16_t>(1 + (c + r + l) % 2);
+            for (int l = 1; l <= Layers; ++l)
+                board(c, r, l) = static_cast<int16_t>(1 + (c + r + l) % 2);
     return board;
 }
 
@@ -45,7 +46,7 @@ BoardGrid Uniform(int16_t colour) {
 class RulesTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void placementFollowsTheTiltedBox() {
         QCOMPARE(BallPlacement(1, 1, 1), QPoint(12, 25));
         QCOMPARE(BallPlacement(1, 1, 3), QPoint(36, 15));
@@ -109,7 +110,8 @@ private slots:
         for (int y = 15; y <= 320; ++y)
             for (int x = 12; x <= 501; ++x) {
                 Cell cell;
-                QVERIFY2(HitTest(tables, QPointF(x, y), cell), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+                QVERIFY2(HitTest(tables, QPointF(x, y), cell),
+                         qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
             }
     }
 
@@ -132,7 +134,8 @@ private slots:
         const int n = CollectGroup(board, group, {5, 5, 2});
         QCOMPARE(n, 6);
         QCOMPARE(group.GroupCount, int16_t(6));
-        const QList<Cell> expected = {{5, 5, 2}, {4, 5, 2}, {6, 5, 2}, {5, 5, 3}, {3, 5, 2}, {6, 6, 2}};
+        const QList<Cell> expected = {{5, 5, 2}, {4, 5, 2}, {6, 5, 2},
+                                      {5, 5, 3}, {3, 5, 2}, {6, 6, 2}};
         for (int i = 1; i <= n; ++i) QCOMPARE(group.at(i), expected[i - 1]);
         QVERIFY(group.InGroup(3, 5, 5));
         QVERIFY(!group.InGroup(5, 3, 5));  // the argument order is layer, row, column
@@ -241,7 +244,8 @@ private slots:
         QTest::newRow("one above the other") << QPoint(5, 5) << 1 << 0 << 1 << 0 << true;
         QTest::newRow("front to back only") << QPoint(5, 5) << 1 << 0 << 0 << 1 << false;
         QTest::newRow("side by side at the back") << QPoint(5, 5) << 3 << 1 << 0 << 0 << true;
-        QTest::newRow("one above the other in the middle") << QPoint(5, 5) << 2 << 0 << 1 << 0 << true;
+        QTest::newRow("one above the other in the middle")
+            << QPoint(5, 5) << 2 << 0 << 1 << 0 << true;
         QTest::newRow("bottom right corner") << QPoint(9, 10) << 3 << 1 << 0 << 0 << true;
         QTest::newRow("right column, bottom pair") << QPoint(10, 9) << 3 << 0 << 1 << 0 << true;
         QTest::newRow("top left corner") << QPoint(1, 1) << 1 << 1 << 0 << 0 << true;

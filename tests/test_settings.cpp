@@ -3,9 +3,9 @@
 #include <csignal>
 
 #include "TestSupport.h"
-#include "ui/Pictures.h"
-#include "scores/StoredText.h"
 #include "platform/SignalBridge.h"
+#include "scores/StoredText.h"
+#include "ui/Pictures.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -29,7 +29,7 @@ QByteArray RawSettings() {
 class SettingsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() {
         UsePrivateSettings();
         Pause::SetMillisecondsPerSecond(0);
@@ -144,7 +144,8 @@ private slots:
         frmMain again;
         QCOMPARE(again.game().colorCount(), int16_t(9));
         QVERIFY(again.SoundIsOn());
-        QVERIFY(Control(again, "pctColors", 0)->samePicture(Control(again, "pctColors", 4)->picture()));
+        QVERIFY(
+            Control(again, "pctColors", 0)->samePicture(Control(again, "pctColors", 4)->picture()));
         QCOMPARE(again.table().name(1), QStringLiteral("ANN"));
         QCOMPARE(again.table().score(1), 1520);
         const auto stored = SettingsFile::ReadAll();
@@ -155,7 +156,8 @@ private slots:
     }
 
     void wholeTableSurvivesARestart() {
-        const QStringList names = {"ANN", "BO", "C3", "DEE", "E0", "FAYE", "G", "HAL9000", "IVY", "JO"};
+        const QStringList names = {"ANN",  "BO", "C3",      "DEE", "E0",
+                                   "FAYE", "G",  "HAL9000", "IVY", "JO"};
         {
             frmMain window;
             window.show();
@@ -187,7 +189,8 @@ private slots:
         QCOMPARE(window.table().name(1), QStringLiteral("a,b"));
         QCOMPARE(window.table().score(1), 0);
         QCOMPARE(window.table().score(2), -12);
-        QVERIFY(Control(window, "pctColors", 0)->samePicture(Control(window, "pctColors", 1)->picture()));
+        QVERIFY(Control(window, "pctColors", 0)
+                    ->samePicture(Control(window, "pctColors", 1)->picture()));
     }
 
     void garbageFileStartsWithDefaults() {
@@ -224,7 +227,8 @@ private slots:
             window.show();
             window.close();
         }
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(
+            folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(!QFile::exists(SettingsFile::Path()));
     }
 
@@ -273,7 +277,10 @@ private slots:
         for (int i = 0; i < 8; ++i) {
             Click(Control(window, "pctColors", 0));
             seen.append(window.game().colorCount());
-            QVERIFY(Control(window, "pctColors", 0)->samePicture(Control(window, "pctColors", window.game().colorCount() - 5)->picture()));
+            QVERIFY(
+                Control(window, "pctColors", 0)
+                    ->samePicture(
+                        Control(window, "pctColors", window.game().colorCount() - 5)->picture()));
         }
         QCOMPARE(seen, (QList<int>{7, 8, 9, 10, 11, 12, 13, 6}));
         Click(Control(window, "pctColors", 3));  // only the visible button counts
@@ -303,12 +310,14 @@ private slots:
         window.show();
         // Two loads of one picture are two picture objects, as the button's own picture and
         // the "No Sound" store are: only the store's counts as off-by-identity.
-        QVERIFY(LoadPicture(QStringLiteral("pctSoundOff")).cacheKey() != LoadPicture(QStringLiteral("pctSoundOff")).cacheKey());
+        QVERIFY(LoadPicture(QStringLiteral("pctSoundOff")).cacheKey() !=
+                LoadPicture(QStringLiteral("pctSoundOff")).cacheKey());
         Click(Control(window, "pctSound"));
         QVERIFY(window.SoundIsOn());
         Click(Control(window, "pctSound"));
         QVERIFY(!window.SoundIsOn());
-        QVERIFY(Control(window, "pctSound")->samePicture(Control(window, "pctSoundOff")->picture()));
+        QVERIFY(
+            Control(window, "pctSound")->samePicture(Control(window, "pctSoundOff")->picture()));
     }
 
     // ---- Help and About. ----
@@ -320,7 +329,8 @@ private slots:
         const QSize outer = window.OuterSize();
         QVERIFY(Control(window, "pctHelpText")->isVisible());
         QCOMPARE(Control(window, "pctHelpText")->size(), QSize(292, 172));
-        QCOMPARE(Control(window, "pctHelpText")->pos(), QPoint((outer.width() - 292) / 2, (outer.height() - 172) / 2));
+        QCOMPARE(Control(window, "pctHelpText")->pos(),
+                 QPoint((outer.width() - 292) / 2, (outer.height() - 172) / 2));
         QVERIFY(!Control(window, "pctBoard")->isVisible());
         Click(Control(window, "pctHelpText"));
         QVERIFY(!Control(window, "pctHelpText")->isVisible());
@@ -334,16 +344,20 @@ private slots:
         Click(Control(window, "pctAbout"));
         const QSize outer = window.OuterSize();
         QCOMPARE(Control(window, "pctAboutText")->size(), QSize(343, 123));
-        QCOMPARE(Control(window, "pctAboutText")->pos(), QPoint((outer.width() - 343) / 2, (outer.height() - 123) / 2));
-        const int bottom = Control(window, "pctAboutText")->y() + Control(window, "pctAboutText")->height();
+        QCOMPARE(Control(window, "pctAboutText")->pos(),
+                 QPoint((outer.width() - 343) / 2, (outer.height() - 123) / 2));
+        const int bottom =
+            Control(window, "pctAboutText")->y() + Control(window, "pctAboutText")->height();
         const int cell = Control(window, "pctVersion", 0)->width();
         QCOMPARE(cell, 22);
         const int middle = outer.width() / 2;
         const int expectedDigits[3] = {ORBELIX_VERSION_MAJOR, 10, ORBELIX_VERSION_MINOR};
         for (int i = 0; i < 3; ++i) {
             QVERIFY(Control(window, "pctVersion", i)->isVisible());
-            QCOMPARE(Control(window, "pctVersion", i)->pos(), QPoint(middle - (2 - i) * cell, bottom));
-            QVERIFY(Control(window, "pctVersion", i)->samePicture(Control(window, "imgDigit", expectedDigits[i])->picture()));
+            QCOMPARE(Control(window, "pctVersion", i)->pos(),
+                     QPoint(middle - (2 - i) * cell, bottom));
+            QVERIFY(Control(window, "pctVersion", i)
+                        ->samePicture(Control(window, "imgDigit", expectedDigits[i])->picture()));
         }
         Click(Control(window, "pctAboutText"));
         for (int i = 0; i < 3; ++i) QVERIFY(!Control(window, "pctVersion", i)->isVisible());

@@ -1,7 +1,8 @@
 // The removal sound: which sound a start plays, and that starts never queue up.
-#include <QTemporaryDir>
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "platform/Sound.h"
@@ -18,8 +19,8 @@ void WriteWave(const QString& path, quint32 rate, quint16 channels, quint32 data
     out.writeRawData("RIFF", 4);
     out << quint32(36 + dataBytes);
     out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << channels << rate << quint32(rate * channels) << quint16(channels)
-        << quint16(8);
+    out << quint32(16) << quint16(1) << channels << rate << quint32(rate * channels)
+        << quint16(channels) << quint16(8);
     out.writeRawData("data", 4);
     out << dataBytes;
     QFile file(path);
@@ -35,7 +36,7 @@ class SoundTest : public QObject {
 
     QTemporaryDir dir;
 
-private slots:
+  private slots:
     void fileOrFallback_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("content");
@@ -44,7 +45,8 @@ private slots:
         QVERIFY(wave.open(QIODevice::ReadOnly));
         QTest::newRow("the game's bleep") << "Bleep.wav" << wave.readAll() << false;
         QTest::newRow("missing file") << "" << QByteArray() << true;
-        QTest::newRow("not a wave file") << "Garbage.wav" << QByteArray("RIFF\x10\0\0\0WAVEjunkjunk", 20) << true;
+        QTest::newRow("not a wave file")
+            << "Garbage.wav" << QByteArray("RIFF\x10\0\0\0WAVEjunkjunk", 20) << true;
         QTest::newRow("empty file") << "Empty.wav" << QByteArray() << true;
     }
     void fileOrFallback() {
@@ -97,8 +99,8 @@ private slots:
     // is converted, and the built-in sound plays instead.
     void hostileFilesFallBack_data() {
         QTest::addColumn<QString>("kind");
-        for (const char* kind : {"1 Hz", "11 s at 8 kHz", "500 MB", "no channels", "absurd rate", "FIFO",
-                                 "folder", "/dev/zero by a link"})
+        for (const char* kind : {"1 Hz", "11 s at 8 kHz", "500 MB", "no channels", "absurd rate",
+                                 "FIFO", "folder", "/dev/zero by a link"})
             QTest::newRow(kind) << QString::fromLatin1(kind);
     }
     void hostileFilesFallBack() {
@@ -124,14 +126,14 @@ private slots:
         } else {
             QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
         }
-        rusage before {};
+        rusage before{};
         ::getrusage(RUSAGE_SELF, &before);
         QElapsedTimer timer;
         timer.start();
         SoundPlayer player;
         player.start(path.toStdString());
         const qint64 took = timer.elapsed();
-        rusage after {};
+        rusage after{};
         ::getrusage(RUSAGE_SELF, &after);
         QFile::remove(path);
         QDir(path).removeRecursively();
@@ -153,17 +155,19 @@ private slots:
     void theLongestAllowedSoundPlays() {
         QFETCH(int, rate);
         const QString path = dir.filePath(QStringLiteral("Long.wav"));
-        WriteWave(path, static_cast<quint32>(rate), 1, static_cast<quint32>(SoundPlayer::MaxSeconds * rate));
-        rusage before {};
+        WriteWave(path, static_cast<quint32>(rate), 1,
+                  static_cast<quint32>(SoundPlayer::MaxSeconds * rate));
+        rusage before{};
         ::getrusage(RUSAGE_SELF, &before);
         QElapsedTimer timer;
         timer.start();
         SoundPlayer player;
         player.start(path.toStdString());
         const qint64 took = timer.elapsed();
-        rusage after {};
+        rusage after{};
         ::getrusage(RUSAGE_SELF, &after);
-        qInfo("decoded in %lld ms, peak memory grew %ld kB", took, after.ru_maxrss - before.ru_maxrss);
+        qInfo("decoded in %lld ms, peak memory grew %ld kB", took,
+              after.ru_maxrss - before.ru_maxrss);
         QVERIFY(!player.lastWasFallback());
         QVERIFY(player.lastRefusal().empty());
         QCOMPARE(player.lastLength(), uint32_t(SoundPlayer::MaxSeconds * 44100 * 2));
@@ -171,7 +175,8 @@ private slots:
 
     void alternativeIsUsedWhenThePathIsMissing() {
         SoundPlayer player;
-        player.start(dir.filePath(QStringLiteral("nowhere.wav")).toStdString(), ORBELIX_SOURCE_DIR "/assets/Bleep.wav");
+        player.start(dir.filePath(QStringLiteral("nowhere.wav")).toStdString(),
+                     ORBELIX_SOURCE_DIR "/assets/Bleep.wav");
         QVERIFY(!player.lastWasFallback());
     }
 

@@ -6,9 +6,9 @@
 #include <QSettings>
 
 #include "TestSupport.h"
+#include "platform/Environment.h"
 #include "scores/StoredText.h"
 #include "scores/TableMerge.h"
-#include "platform/Environment.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;

@@ -34,7 +34,7 @@ class ZoomTest : public QObject {
         QCOMPARE(Zoom::Factor(), zoom);
     }
 
-private slots:
+  private slots:
     void init() {
         Zoom::SetFactor(1);
         window = OpenFreshWindow();
@@ -48,8 +48,8 @@ private slots:
     // than enlarged, and every ball keeps one hard-edged disc for mask and ball.
     void artAtEveryScale_data() {
         QTest::addColumn<QString>("name");
-        for (const char* name : {"pctNew", "pctOrbelix", "pctHelpText", "imgDigit_8", "pctAlphabet_17", "pctBall_0",
-                                 "pctBall_5", "pctBall_13"})
+        for (const char* name : {"pctNew", "pctOrbelix", "pctHelpText", "imgDigit_8",
+                                 "pctAlphabet_17", "pctBall_0", "pctBall_5", "pctBall_13"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     void artAtEveryScale() {
@@ -60,8 +60,10 @@ private slots:
             art.setDevicePixelRatio(1);
             QCOMPARE(art.size(), one.size() * scale);
             // Not the 1x picture enlarged: some block of scale x scale pixels is not one colour.
-            const QImage enlarged = ArtFile(name, 1).scaled(art.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
-            QVERIFY2(art.convertToFormat(QImage::Format_RGB32) != enlarged, "the art is the 1x picture enlarged");
+            const QImage enlarged =
+                ArtFile(name, 1).scaled(art.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+            QVERIFY2(art.convertToFormat(QImage::Format_RGB32) != enlarged,
+                     "the art is the 1x picture enlarged");
             const QPixmap shown = PictureAtScale(LoadPicture(name), scale);
             QCOMPARE(shown.devicePixelRatio(), double(scale));
             QCOMPARE(shown.deviceIndependentSize(), QSizeF(one.size()));
@@ -74,7 +76,11 @@ private slots:
                     const QRgb ball = sprite.pixel(x, y) & 0xFFFFFF;
                     QVERIFY(mask == 0 || mask == 0xFFFFFF);
                     if ((mask == 0) == (ball == 0))
-                        QFAIL(qPrintable(QStringLiteral("%1@%2x: mask and ball disagree at %3,%4").arg(name).arg(scale).arg(x).arg(y)));
+                        QFAIL(qPrintable(QStringLiteral("%1@%2x: mask and ball disagree at %3,%4")
+                                             .arg(name)
+                                             .arg(scale)
+                                             .arg(x)
+                                             .arg(y)));
                 }
         }
     }
@@ -94,8 +100,10 @@ private slots:
         QFETCH(int, scale);
         QFETCH(int, art);
         QCOMPARE(ArtScaleFor(scale), art);
-        const QImage shown = PictureAtScale(LoadPicture(QStringLiteral("pctBall_3")), scale).toImage();
-        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), ArtFile(QStringLiteral("pctBall_3"), scale));
+        const QImage shown =
+            PictureAtScale(LoadPicture(QStringLiteral("pctBall_3")), scale).toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 ArtFile(QStringLiteral("pctBall_3"), scale));
     }
 
     // The window grab at scale s is the s-scaled art at the places of the 1x layout.
@@ -114,7 +122,8 @@ private slots:
         QCOMPARE(shot.size(), QSize(656, 364) * zoom);
         QCOMPARE(Control(*window, "pctBoard")->backImage().devicePixelRatio(), double(zoom));
         const QImage expected = ReferenceBoard(Control(*window, "pctBoard")->size(), board, zoom);
-        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32), expected);
+        QCOMPARE(Control(*window, "pctBoard")->backImage().convertToFormat(QImage::Format_RGB32),
+                 expected);
         QCOMPARE(Mismatch(shot, {0, 0}, expected.copy(0, 0, 542 * zoom, 364 * zoom)), QString());
         // Score digits 1520 in the places at 562, 584, 604 and 626; the tens digit at 604
         // lies under the hundreds digit's last 2 pixels.
@@ -127,8 +136,10 @@ private slots:
                               digit.copy(hidden, 0, digit.width() - hidden, digit.height())),
                      QString());
         }
-        for (PictureBox* button : {Control(*window, "pctNew"), Control(*window, "pctUndo"), Control(*window, "pctHelp"), Control(*window, "pctExit")})
-            QCOMPARE(Mismatch(shot, button->pos() * zoom, ArtFile(button->objectName(), zoom)), QString());
+        for (PictureBox* button : {Control(*window, "pctNew"), Control(*window, "pctUndo"),
+                                   Control(*window, "pctHelp"), Control(*window, "pctExit")})
+            QCOMPARE(Mismatch(shot, button->pos() * zoom, ArtFile(button->objectName(), zoom)),
+                     QString());
     }
 
     // Every device pixel of the top rows' bands reaches the game as its logical pixel.
@@ -147,7 +158,8 @@ private slots:
         const BoardGrid board = PairBoard();
         StartGameWith(*window, board);
         const QPoint at = BallPlacement(4, 6, 3);
-        PressDevicePixel(Control(*window, "pctBoard"), QPoint((at.x() + 24) * 3 + 2, (at.y() + 12) * 3 + 2));
+        PressDevicePixel(Control(*window, "pctBoard"),
+                         QPoint((at.x() + 24) * 3 + 2, (at.y() + 12) * 3 + 2));
         QCOMPARE(window->game().score(), 4);
         QCOMPARE(window->game().board()(4, 6, 3), board(4, 5, 3));
     }
@@ -172,7 +184,8 @@ private slots:
         // (the frame does not grow with the zoom).
         const QSize outer = window->size().grownBy(window->FrameMargins());
         QCOMPARE(outer - window->size(), window->OuterSize() - QSize(656, 364));
-        QCOMPARE(window->pos(), QPoint((ScreenWidth - outer.width()) / 2, (ScreenHeight - outer.height()) / 2));
+        QCOMPARE(window->pos(),
+                 QPoint((ScreenWidth - outer.width()) / 2, (ScreenHeight - outer.height()) / 2));
         Click(Control(*window, "pctUndo"));
         QCOMPARE(window->game().board(), board);
         QCOMPARE(window->game().score(), 0);
@@ -193,7 +206,8 @@ private slots:
         QVERIFY(Control(*window, "pctHelpText")->isVisible());
         QCOMPARE(Control(*window, "pctHelpText")->geometry(), place);
         const QImage shot = window->grab().toImage();
-        QCOMPARE(Mismatch(shot, place.topLeft() * 3, ArtFile(QStringLiteral("pctHelpText"), 3)), QString());
+        QCOMPARE(Mismatch(shot, place.topLeft() * 3, ArtFile(QStringLiteral("pctHelpText"), 3)),
+                 QString());
         Click(Control(*window, "pctHelpText"));
         QVERIFY(!Control(*window, "pctHelpText")->isVisible());
         QVERIFY(Control(*window, "pctNew")->isVisible());
@@ -219,29 +233,43 @@ private slots:
         QCOMPARE(entry.pos(), QPoint(outer.x() + (outer.width() - entry.width()) / 2,
                                      outer.y() + (outer.height() - entry.height()) / 2));
         QVERIFY(entry.editing());
-        const QImage surface = Control(entry, "pctHighScore")->backImage().convertToFormat(QImage::Format_RGB32);
+        const QImage surface =
+            Control(entry, "pctHighScore")->backImage().convertToFormat(QImage::Format_RGB32);
         // Rows 510 twips apart from 60; name cells 330 twips apart from 2190, and the score's
         // digits after the eight name cells and a gap of 800.
         const auto cell = [](int row, int position) {
-            return QPoint(TwipsToPixels(2190 + 330 * (position - 1)), TwipsToPixels(60 + 510 * (row - 1))) * 2;
+            return QPoint(TwipsToPixels(2190 + 330 * (position - 1)),
+                          TwipsToPixels(60 + 510 * (row - 1))) *
+                   2;
         };
         const auto digitCell = [](int row, int digit) {
-            return QPoint(TwipsToPixels(2190 + 330 * 8 + 800 + 330 * (digit - 1)), TwipsToPixels(60 + 510 * (row - 1))) * 2;
+            return QPoint(TwipsToPixels(2190 + 330 * 8 + 800 + 330 * (digit - 1)),
+                          TwipsToPixels(60 + 510 * (row - 1))) *
+                   2;
         };
-        QCOMPARE(Mismatch(surface, cell(1, 1), ArtFile(QStringLiteral("pctAlphabet_26"), 2)), QString());
-        QCOMPARE(Mismatch(surface, cell(2, 1), ArtFile(QStringLiteral("pctAlphabet_1"), 2)), QString());
-        QCOMPARE(Mismatch(surface, cell(2, 2), ArtFile(QStringLiteral("pctAlphabet_2"), 2)), QString());
-        QCOMPARE(Mismatch(surface, cell(2, 3), ArtFile(QStringLiteral("pctAlphabet_0"), 2)), QString());
-        QCOMPARE(Mismatch(surface, digitCell(1, 4), ArtFile(QStringLiteral("imgDigit_9"), 2)), QString());
+        QCOMPARE(Mismatch(surface, cell(1, 1), ArtFile(QStringLiteral("pctAlphabet_26"), 2)),
+                 QString());
+        QCOMPARE(Mismatch(surface, cell(2, 1), ArtFile(QStringLiteral("pctAlphabet_1"), 2)),
+                 QString());
+        QCOMPARE(Mismatch(surface, cell(2, 2), ArtFile(QStringLiteral("pctAlphabet_2"), 2)),
+                 QString());
+        QCOMPARE(Mismatch(surface, cell(2, 3), ArtFile(QStringLiteral("pctAlphabet_0"), 2)),
+                 QString());
+        QCOMPARE(Mismatch(surface, digitCell(1, 4), ArtFile(QStringLiteral("imgDigit_9"), 2)),
+                 QString());
         const QImage shot = entry.grab().toImage();
-        QCOMPARE(Mismatch(shot, Control(entry, "pctOk")->pos() * 2, ArtFile(QStringLiteral("pctOk"), 2)), QString());
+        QCOMPARE(
+            Mismatch(shot, Control(entry, "pctOk")->pos() * 2, ArtFile(QStringLiteral("pctOk"), 2)),
+            QString());
         QTest::keyClick(&entry, 'C');
         QTest::keyClick(&entry, Qt::Key_Return);
         QCOMPARE(window->table().name(2), QStringLiteral("ABC"));
         QCOMPARE(window->table().newEntryRow(), int16_t(0));
-        QCOMPARE(Mismatch(Control(entry, "pctHighScore")->backImage().convertToFormat(QImage::Format_RGB32), cell(2, 3),
-                          ArtFile(QStringLiteral("pctAlphabet_3"), 2)),
-                 QString());
+        QCOMPARE(
+            Mismatch(
+                Control(entry, "pctHighScore")->backImage().convertToFormat(QImage::Format_RGB32),
+                cell(2, 3), ArtFile(QStringLiteral("pctAlphabet_3"), 2)),
+            QString());
     }
 
     // A zoom whose window would not fit on the screen is refused and changes nothing.
@@ -272,7 +300,8 @@ private slots:
         QCOMPARE(Zoom::Factor(), 2);
         QCOMPARE(again.size(), QSize(656, 364) * 2);
         QCOMPARE(Control(again, "pctNew")->geometry(), QRect(598, 72, 48, 24));
-        QCOMPARE(Control(again, "pctNew")->QWidget::geometry(), QRect(598 * 2, 72 * 2, 48 * 2, 24 * 2));
+        QCOMPARE(Control(again, "pctNew")->QWidget::geometry(),
+                 QRect(598 * 2, 72 * 2, 48 * 2, 24 * 2));
         again.ZoomBy(0);
         again.SaveSettings();
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("1"));

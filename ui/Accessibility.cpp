@@ -16,12 +16,13 @@ const char* const ValueProperty = "orbelixAccessibleValue";
 const char* const TableProperty = "orbelixAccessibleTable";
 
 const HighScoreTable* TableOf(const QWidget* control) {
-    return reinterpret_cast<const HighScoreTable*>(control->property(TableProperty).value<quintptr>());
+    return reinterpret_cast<const HighScoreTable*>(
+        control->property(TableProperty).value<quintptr>());
 }
 
 // A picture that acts when clicked.
 class ButtonInterface : public QAccessibleWidget {
-public:
+  public:
     explicit ButtonInterface(QWidget* w) : QAccessibleWidget(w, QAccessible::Button) {}
 
     QStringList actionNames() const override {
@@ -43,17 +44,18 @@ public:
 
 // A picture of words.
 class LabelInterface : public QAccessibleWidget {
-public:
+  public:
     explicit LabelInterface(QWidget* w) : QAccessibleWidget(w, QAccessible::StaticText) {}
 };
 
 // The score: static text whose value is a number.
 class ScoreInterface : public QAccessibleWidget, public QAccessibleValueInterface {
-public:
+  public:
     explicit ScoreInterface(QWidget* w) : QAccessibleWidget(w, QAccessible::StaticText) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
     QString text(QAccessible::Text t) const override {
@@ -69,7 +71,7 @@ public:
 
 // A control whose meaning another control already gives (the score's other digits).
 class HiddenInterface : public QAccessibleWidget {
-public:
+  public:
     explicit HiddenInterface(QWidget* w) : QAccessibleWidget(w, QAccessible::StaticText) {}
     QAccessible::State state() const override {
         QAccessible::State s = QAccessibleWidget::state();
@@ -80,7 +82,7 @@ public:
 
 // The playing surface: one focusable element; its name tells the cursor's cell.
 class BoardInterface : public QAccessibleWidget {
-public:
+  public:
     explicit BoardInterface(QWidget* w) : QAccessibleWidget(w, QAccessible::Canvas) {}
     QAccessible::State state() const override {
         QAccessible::State s = QAccessibleWidget::state();
@@ -93,13 +95,15 @@ class TableInterface;
 
 // One row of the high-score table, read from the table itself.
 class RowInterface : public QAccessibleInterface {
-public:
+  public:
     RowInterface(QWidget* table, int row) : table_(table), row_(row) {}
 
     bool isValid() const override { return !table_.isNull(); }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return table_ ? table_->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(table_.data()); }
+    QAccessibleInterface* parent() const override {
+        return QAccessible::queryAccessibleInterface(table_.data());
+    }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
@@ -125,14 +129,14 @@ public:
         return s;
     }
 
-private:
+  private:
     QPointer<QWidget> table_;
     int row_;
 };
 
 // The high-score table: a list of its ten rows.
 class TableInterface : public QAccessibleWidget {
-public:
+  public:
     explicit TableInterface(QWidget* w) : QAccessibleWidget(w, QAccessible::List) {
         for (int r = 1; r <= TableRows; ++r)
             rows_[r - 1] = QAccessible::registerAccessibleInterface(new RowInterface(w, r));
@@ -156,7 +160,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     std::array<QAccessible::Id, TableRows> rows_{};
 };
 
@@ -169,12 +173,18 @@ QAccessibleInterface* Factory(const QString&, QObject* object) {
         case Kind::Button:
             if (qobject_cast<PictureBox*>(object) != nullptr) return new ButtonInterface(w);
             return nullptr;
-        case Kind::Label: return new LabelInterface(w);
-        case Kind::Score: return new ScoreInterface(w);
-        case Kind::Hidden: return new HiddenInterface(w);
-        case Kind::Board: return new BoardInterface(w);
-        case Kind::Table: return new TableInterface(w);
-        case Kind::Picture: return nullptr;
+        case Kind::Label:
+            return new LabelInterface(w);
+        case Kind::Score:
+            return new ScoreInterface(w);
+        case Kind::Hidden:
+            return new HiddenInterface(w);
+        case Kind::Board:
+            return new BoardInterface(w);
+        case Kind::Table:
+            return new TableInterface(w);
+        case Kind::Picture:
+            return nullptr;
     }
     return nullptr;
 }
@@ -188,7 +198,9 @@ void Install() {
     QAccessible::installFactory(Factory);
 }
 
-void SetKind(QWidget* control, Kind kind) { control->setProperty(KindProperty, static_cast<int>(kind)); }
+void SetKind(QWidget* control, Kind kind) {
+    control->setProperty(KindProperty, static_cast<int>(kind));
+}
 
 void ShowTable(QWidget* control, const HighScoreTable& table) {
     control->setProperty(TableProperty, QVariant::fromValue(reinterpret_cast<quintptr>(&table)));
@@ -211,7 +223,8 @@ void AnnounceNameChange(QWidget* control, int child) {
 QString TableRowText(const HighScoreTable& table, int row) {
     if (row < 1 || row > TableRows) return {};
     const QString& name = table.name(row);
-    const QString shown = name.isEmpty() ? QCoreApplication::translate("HighScores", "(no name)") : name;
+    const QString shown =
+        name.isEmpty() ? QCoreApplication::translate("HighScores", "(no name)") : name;
     return QStringLiteral("%1. %2 %3").arg(row).arg(shown).arg(table.score(row));
 }
 

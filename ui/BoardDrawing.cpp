@@ -13,14 +13,18 @@ void DrawBallSprite(QPainter& surface, const QPixmap& sprite, QPoint at) {
     DrawMaskedSprite(surface, sprite, at, BallSize);
 }
 
-QPoint SymbolOffset(int layer) { return layer == 1 ? QPoint(7, 7) : QPoint(13, 7); }
+QPoint SymbolOffset(int layer) {
+    return layer == 1 ? QPoint(7, 7) : QPoint(13, 7);
+}
 
 void DrawBalls(QImage& surface, const BoardGrid& board, const BallSprites& sprites,
                const SymbolSprites* symbols) {
     QPainter painter(&surface);
     ForEachBallSprite(
         board, sprites,
-        [&painter](const QPixmap& sprite, QPoint at) { DrawMaskedSprite(painter, sprite, at, sprite.height()); },
+        [&painter](const QPixmap& sprite, QPoint at) {
+            DrawMaskedSprite(painter, sprite, at, sprite.height());
+        },
         symbols);
 }
 

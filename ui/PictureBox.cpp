@@ -1,8 +1,5 @@
 #include "ui/PictureBox.h"
 
-#include "ui/Pictures.h"
-#include "ui/Zoom.h"
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -11,15 +8,22 @@
 #include <cmath>
 #include <cstring>
 
+#include "ui/Pictures.h"
+#include "ui/Zoom.h"
+
 namespace orbelix {
 
-int TwipsToPixels(double twips) { return static_cast<int>(std::floor(twips / TwipsPerPixel)); }
+int TwipsToPixels(double twips) {
+    return static_cast<int>(std::floor(twips / TwipsPerPixel));
+}
 
 QPoint CentredOn(QSize outer, QSize picture) {
     const float left = (static_cast<float>(PixelsToTwips(outer.width())) -
-                        static_cast<float>(PixelsToTwips(picture.width()))) / 2.0f;
+                        static_cast<float>(PixelsToTwips(picture.width()))) /
+                       2.0f;
     const float top = (static_cast<float>(PixelsToTwips(outer.height())) -
-                       static_cast<float>(PixelsToTwips(picture.height()))) / 2.0f;
+                       static_cast<float>(PixelsToTwips(picture.height()))) /
+                      2.0f;
     return {TwipsToPixels(left), TwipsToPixels(top)};
 }
 
@@ -91,7 +95,8 @@ void PictureBox::makeSurface(QColor background) {
     background_ = background;
     steps_.clear();
     scale_ = Zoom::EffectiveScale(this);
-    if (back_.size() != place_.size() * scale_) back_ = QImage(place_.size() * scale_, QImage::Format_RGB32);
+    if (back_.size() != place_.size() * scale_)
+        back_ = QImage(place_.size() * scale_, QImage::Format_RGB32);
     back_.setDevicePixelRatio(scale_);
     back_.fill(background_);
 }
@@ -116,8 +121,8 @@ void PictureBox::record(Step step) {
     const QRect covered = step.covered();
     std::erase_if(steps_, [&](const Step& earlier) {
         if (step.sprite)
-            return earlier.sprite && earlier.at == step.at && earlier.picture.size() == step.picture.size() &&
-                   earlier.clip.contains(covered);
+            return earlier.sprite && earlier.at == step.at &&
+                   earlier.picture.size() == step.picture.size() && earlier.clip.contains(covered);
         return covered.contains(earlier.covered());
     });
     steps_.push_back(std::move(step));
@@ -154,7 +159,8 @@ void PictureBox::drawStep(const Step& step) {
     // A plain row-by-row copy: no painter to set up for each of the table's cells.
     const auto bytes = static_cast<size_t>(target.width()) * sizeof(QRgb);
     for (int y = target.top(); y <= target.bottom(); ++y) {
-        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(y - at.y())) + (target.left() - at.x());
+        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(y - at.y())) +
+                           (target.left() - at.x());
         auto* to = reinterpret_cast<QRgb*>(back_.scanLine(y)) + target.left();
         std::memcpy(to, from, bytes);
     }
@@ -235,8 +241,8 @@ void PictureBox::paintEvent(QPaintEvent*) {
     }
     if (!picture_.isNull()) {
         const QPixmap shown = PictureAtScale(picture_, Zoom::EffectiveScale(this));
-        painter.drawPixmap(QRectF(inset, inset, picture_.width() * zoom, picture_.height() * zoom), shown,
-                           QRectF(shown.rect()));
+        painter.drawPixmap(QRectF(inset, inset, picture_.width() * zoom, picture_.height() * zoom),
+                           shown, QRectF(shown.rect()));
     }
     if (keyboardFocus_) {
         // The lettering's violet, one logical pixel wide, on the black margin every
@@ -267,7 +273,8 @@ void PictureBox::setPressable(bool on) {
 
 void PictureBox::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
-    if (pressable_ && keyboardFocus_ && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+    if (pressable_ && keyboardFocus_ &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
         (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
         event->accept();
         click();
@@ -277,7 +284,8 @@ void PictureBox::keyPressEvent(QKeyEvent* event) {
 }
 
 void PictureBox::focusInEvent(QFocusEvent* event) {
-    keyboardFocus_ = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    keyboardFocus_ =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     update();
 }
 
@@ -315,6 +323,8 @@ void MousePointer::set(int code) {
     code_ = code;
 }
 
-MousePointer::~MousePointer() { set(Default); }
+MousePointer::~MousePointer() {
+    set(Default);
+}
 
 }  // namespace orbelix

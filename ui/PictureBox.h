@@ -5,9 +5,9 @@
 #include <QPixmap>
 #include <QPointF>
 #include <QWidget>
+#include <functional>
 #include <utility>
 #include <vector>
-#include <functional>
 
 namespace orbelix {
 
@@ -16,7 +16,9 @@ constexpr int TwipsPerPixel = 15;
 
 // One rounding for every twips-to-pixel conversion: towards minus infinity.
 int TwipsToPixels(double twips);
-inline int PixelsToTwips(int pixels) { return pixels * TwipsPerPixel; }
+inline int PixelsToTwips(int pixels) {
+    return pixels * TwipsPerPixel;
+}
 
 // Where a picture goes to stand centred on a window of the given outer size: the
 // halves are taken in twips, in single precision, then converted to pixels.
@@ -43,7 +45,7 @@ QPoint CentredOnScreen(const QRect& area, const QSize& outer);
 class PictureBox : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     PictureBox(QWidget* parent, const QString& name, QRect place, bool visible, bool autoSize);
 
     const QPixmap& picture() const { return picture_; }
@@ -83,7 +85,7 @@ public:
     const QImage& backImage() const { return back_; }
     int surfaceScale() const { return scale_; }
     QColor backColor() const { return background_; }
-    void Cls();      // fill the back image with the background colour
+    void Cls();  // fill the back image with the background colour
     // Copies a picture onto the back image with its top-left corner at `at`, replacing
     // what was there; parts outside the surface are cut off.
     void copyPicture(QPoint at, const QPixmap& picture);
@@ -106,11 +108,11 @@ public:
     // Acts as a click on the control.
     void click() { emit Click(); }
 
-signals:
+  signals:
     void Click();
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF position);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -119,7 +121,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
-private:
+  private:
     void fitToPicture();
     void paintOverlay(QPainter& painter) const;
 
@@ -156,14 +158,14 @@ private:
 // Sets the program's mouse pointer by the game's codes: 11 the hourglass, 0 the default.
 // Setting the same code twice changes nothing, so nested routines may each set it.
 class MousePointer {
-public:
+  public:
     static constexpr int Default = 0;
     static constexpr int Hourglass = 11;
     void set(int code);
     int code() const { return code_; }
     ~MousePointer();
 
-private:
+  private:
     int code_ = Default;
 };
 

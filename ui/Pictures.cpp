@@ -13,8 +13,9 @@ QHash<qint64, QString>& PictureNames() {
 }
 
 QImage Decode(const QString& name, int artScale) {
-    const QString file = artScale == 1 ? QStringLiteral(":/assets/%1.png").arg(name)
-                                       : QStringLiteral(":/assets/%1@%2x.png").arg(name).arg(artScale);
+    const QString file = artScale == 1
+                             ? QStringLiteral(":/assets/%1.png").arg(name)
+                             : QStringLiteral(":/assets/%1@%2x.png").arg(name).arg(artScale);
     return QImage(file);
 }
 

@@ -10,13 +10,21 @@ namespace {
 int zoom = Min;
 }
 
-int Factor() { return zoom; }
+int Factor() {
+    return zoom;
+}
 
-void SetFactor(int value) { zoom = std::clamp(value, Min, Max); }
+void SetFactor(int value) {
+    zoom = std::clamp(value, Min, Max);
+}
 
-QRect ToWindow(const QRect& logical) { return {logical.topLeft() * zoom, logical.size() * zoom}; }
+QRect ToWindow(const QRect& logical) {
+    return {logical.topLeft() * zoom, logical.size() * zoom};
+}
 
-QSize ToWindow(const QSize& logical) { return logical * zoom; }
+QSize ToWindow(const QSize& logical) {
+    return logical * zoom;
+}
 
 int EffectiveScale(const QWidget* widget) {
     const double desktop = widget != nullptr ? widget->devicePixelRatioF() : 1.0;

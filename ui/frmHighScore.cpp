@@ -22,7 +22,8 @@ frmHighScore::frmHighScore(QWidget* owner, HighScoreTable& table)
     for (int i = 0; i <= 9; ++i) digits_[i] = LoadPicture(QStringLiteral("imgDigit_%1").arg(i));
     blank_ = LoadPicture(QStringLiteral("pctBlank"));
 
-    pctHighScore = new PictureBox(this, QStringLiteral("pctHighScore"), {230, 202, 77, 35}, true, false);
+    pctHighScore =
+        new PictureBox(this, QStringLiteral("pctHighScore"), {230, 202, 77, 35}, true, false);
     for (int i = 0; i <= 26; ++i) {
         const int column = i / 7;
         const int lefts[4] = {0, 26, 58, 86};
@@ -110,7 +111,8 @@ void frmHighScore::Form_Load() {
 }
 
 const QPixmap* frmHighScore::PictureOfCharacter(QChar ch) const {
-    if (ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) return &pctAlphabet[ch.unicode() - 'A' + 1]->picture();
+    if (ch >= QLatin1Char('A') && ch <= QLatin1Char('Z'))
+        return &pctAlphabet[ch.unicode() - 'A' + 1]->picture();
     if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) return &digits_[ch.unicode() - '0'];
     return nullptr;  // a character typed into the store by hand: its cell stays blank
 }
@@ -186,9 +188,13 @@ void frmHighScore::NameComplete() {
     emit NameEntered();
 }
 
-void frmHighScore::ClearHighScores() { table_.ClearHighScores(); }
+void frmHighScore::ClearHighScores() {
+    table_.ClearHighScores();
+}
 
-void frmHighScore::pctOk_Click() { accept(); }
+void frmHighScore::pctOk_Click() {
+    accept();
+}
 
 void frmHighScore::pctReset_Click() {
     ClearHighScores();
@@ -208,9 +214,15 @@ void frmHighScore::keyPressEvent(QKeyEvent* event) {
     int code = -1;
     switch (event->key()) {
         case Qt::Key_Return:
-        case Qt::Key_Enter: code = 13; break;
-        case Qt::Key_Backspace: code = 8; break;
-        case Qt::Key_Escape: code = 27; break;
+        case Qt::Key_Enter:
+            code = 13;
+            break;
+        case Qt::Key_Backspace:
+            code = 8;
+            break;
+        case Qt::Key_Escape:
+            code = 27;
+            break;
         default:
             if (!event->text().isEmpty()) code = event->text().at(0).unicode();
     }

@@ -17,7 +17,7 @@ namespace orbelix {
 class frmHighScore : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int ClientWidth = 609;
     static constexpr int ClientHeight = 337;
     static constexpr int NameCells = 8;
@@ -39,16 +39,16 @@ public:
     // The picture that shows a character of a name, or null for one that has none.
     const QPixmap* PictureOfCharacter(QChar ch) const;
 
-signals:
+  signals:
     // A name is complete (Enter, or the last cell filled): the table holds it now.
     void NameEntered();
     // A zoom key was pressed on this window: +1, -1, or 0 for the game's own size.
     void ZoomKey(int step);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     // The load handler: lays out and draws the whole table, then starts name entry or
     // offers Reset.
     void Form_Load();

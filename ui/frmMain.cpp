@@ -42,7 +42,9 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     SaveAtExit(true);
 }
 
-frmMain::~frmMain() { SaveAtExit(false); }
+frmMain::~frmMain() {
+    SaveAtExit(false);
+}
 
 void frmMain::CreateControls() {
     const auto add = [this](const QString& name, QRect place, bool visible, bool autoSize,
@@ -66,16 +68,16 @@ void frmMain::CreateControls() {
     pctBoard = add(QStringLiteral("pctBoard"), {20, 234, 245, 41}, true, false);
     pctBoard->makeSurface(ButtonFace);
     for (int i = 0; i <= MaxColors; ++i)
-        pctBall[i] = add(indexed("pctBall", i), {-60, 25 * i, 50, 25}, false, true,
-                         indexed("pctBall", i));
+        pctBall[i] =
+            add(indexed("pctBall", i), {-60, 25 * i, 50, 25}, false, true, indexed("pctBall", i));
 
     pctColors[0] = add(indexed("pctColors", 0), {546, 150, 111, 25}, true, true);
     const int colorLefts[3] = {24, 140, 254};
     const int colorTops[3] = {282, 306, 330};
     for (int i = 1; i <= 8; ++i)
-        pctColors[i] = add(indexed("pctColors", i),
-                           {colorLefts[(i - 1) / 3], colorTops[(i - 1) % 3], 111, 25}, false,
-                           true, indexed("pctColors", i));
+        pctColors[i] =
+            add(indexed("pctColors", i), {colorLefts[(i - 1) / 3], colorTops[(i - 1) % 3], 111, 25},
+                false, true, indexed("pctColors", i));
 
     pctOrbelix = add(QStringLiteral("pctOrbelix"), {272, 190, 241, 90}, false, true,
                      QStringLiteral("pctOrbelix"));
@@ -101,11 +103,14 @@ void frmMain::CreateControls() {
     pctNew = add(QStringLiteral("pctNew"), {598, 72, 48, 24}, true, true, QStringLiteral("pctNew"));
     pctHighScores = add(QStringLiteral("pctHighScores"), {580, 100, 68, 49}, true, false,
                         QStringLiteral("pctHighScores"));
-    pctHelp = add(QStringLiteral("pctHelp"), {604, 228, 44, 26}, true, true, QStringLiteral("pctHelp"));
-    pctUndo = add(QStringLiteral("pctUndo"), {586, 204, 66, 20}, true, true, QStringLiteral("pctUndo"));
-    pctAbout = add(QStringLiteral("pctAbout"), {586, 256, 66, 20}, true, true,
-                   QStringLiteral("pctAbout"));
-    pctExit = add(QStringLiteral("pctExit"), {604, 278, 48, 25}, true, false, QStringLiteral("pctExit"));
+    pctHelp =
+        add(QStringLiteral("pctHelp"), {604, 228, 44, 26}, true, true, QStringLiteral("pctHelp"));
+    pctUndo =
+        add(QStringLiteral("pctUndo"), {586, 204, 66, 20}, true, true, QStringLiteral("pctUndo"));
+    pctAbout =
+        add(QStringLiteral("pctAbout"), {586, 256, 66, 20}, true, true, QStringLiteral("pctAbout"));
+    pctExit =
+        add(QStringLiteral("pctExit"), {604, 278, 48, 25}, true, false, QStringLiteral("pctExit"));
 }
 
 void frmMain::ConnectControls() {
@@ -152,13 +157,15 @@ void frmMain::ConnectControls() {
     describe(pctHelpText, tr("How to play"),
              tr("Click on identical adjacent pieces to score points. Click to go back."));
     describe(pctAboutText, tr("About Orbelix"),
-             tr("Orbelix by Orbelix developers, version %1. Click to go back.").arg(QStringLiteral(ORBELIX_VERSION)));
+             tr("Orbelix by Orbelix developers, version %1. Click to go back.")
+                 .arg(QStringLiteral(ORBELIX_VERSION)));
     describe(pctBoard, tr("Board"), tr("Click a ball to remove its group of one colour"));
 }
 
 void frmMain::DescribeOptions() {
     pctColors[0]->setAccessibleName(tr("Colour count: %1 colours").arg(game_.colorCount()));
-    pctColors[0]->setAccessibleDescription(tr("Steps the number of colours of the next game, 6 to 13"));
+    pctColors[0]->setAccessibleDescription(
+        tr("Steps the number of colours of the next game, 6 to 13"));
     pctSound->setAccessibleName(SoundIsOn() ? tr("Sound on") : tr("Sound off"));
     pctSound->setAccessibleDescription(tr("Switches the sound of removed balls on or off"));
 }
@@ -187,6 +194,5 @@ void frmMain::Form_Load() {
     DescribeOptions();
     PrepareBleep();
 }
-
 
 }  // namespace orbelix

@@ -26,7 +26,7 @@ namespace orbelix {
 class frmMain : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int ClientWidth = 656;
     static constexpr int ClientHeight = 364;
 
@@ -86,13 +86,13 @@ public:
     // dealt board.
     void NewGameOn(const BoardGrid& board, int32_t score = 0);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     // ---- Event handlers and routines. ----
     void Form_Load();
     void pctNew_Click();

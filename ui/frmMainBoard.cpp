@@ -13,10 +13,10 @@ namespace {
 
 // Drops every click, key and other input event while it exists.
 class InputDropper : public QObject {
-public:
+  public:
     InputDropper() { QCoreApplication::instance()->installEventFilter(this); }
 
-protected:
+  protected:
     bool eventFilter(QObject*, QEvent* event) override {
         return event->isInputEvent() || event->type() == QEvent::Shortcut;
     }
@@ -36,7 +36,8 @@ void TakeCloseHeldBackByThePause() {
 
 // Beside the program first, as the game ships; else where an installation put it.
 std::pair<std::string, std::string> SoundPaths(const QString& fileName) {
-    static const std::string programFolder = QCoreApplication::applicationDirPath().toStdString() + '/';
+    static const std::string programFolder =
+        QCoreApplication::applicationDirPath().toStdString() + '/';
     static const std::string dataFolder = programFolder + ORBELIX_DATADIR + '/';
     const std::string name = fileName.toStdString();
     return {programFolder + name, dataFolder + name};
@@ -60,7 +61,8 @@ void frmMain::DrawBallsOnBoard() {
     PictureBox::SpriteList sprites;
     sprites.reserve(2 * Rows * Columns * Layers);
     ForEachBallSprite(
-        game_.board(), Sprites(), [&sprites](const QPixmap& sprite, QPoint at) { sprites.emplace_back(at, sprite); },
+        game_.board(), Sprites(),
+        [&sprites](const QPixmap& sprite, QPoint at) { sprites.emplace_back(at, sprite); },
         Symbols());
     pctBoard->drawSprites(sprites);
 }
@@ -118,7 +120,8 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
     Pointer.set(MousePointer::Hourglass);
 
     // The group goes, a bleep for each ball, the balls above drop and empty columns close up.
-    const int n = game_.RemoveGroup({row, column, layer}, [this] { PlayBleep(QStringLiteral("Bleep.wav"), 1); });
+    const int n = game_.RemoveGroup({row, column, layer},
+                                    [this] { PlayBleep(QStringLiteral("Bleep.wav"), 1); });
     DrawBoard();
     if (n >= 2) ShowScore();
     Pointer.set(MousePointer::Default);
@@ -160,7 +163,9 @@ void frmMain::EndGame() {
     game_.End();
 }
 
-bool frmMain::SoundIsOn() const { return pctSound->samePicture(pctSoundOn->picture()); }
+bool frmMain::SoundIsOn() const {
+    return pctSound->samePicture(pctSoundOn->picture());
+}
 
 void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
     Q_UNUSED(flags);  // always an asynchronous start

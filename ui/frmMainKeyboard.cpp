@@ -10,7 +10,8 @@
 namespace orbelix {
 
 void frmMain::SetUpKeyboard() {
-    for (int i = 1; i <= MaxColors; ++i) SymbolPictures[i] = LoadPicture(QStringLiteral("pctSymbol_%1").arg(i));
+    for (int i = 1; i <= MaxColors; ++i)
+        SymbolPictures[i] = LoadPicture(QStringLiteral("pctSymbol_%1").arg(i));
     pctBoard->setOverlay([this](QPainter& painter) { PaintCursor(painter); });
 
     // Any mouse press on the window hides the cursor: the mouse player sees the game as before.
@@ -23,7 +24,8 @@ void frmMain::SetUpKeyboard() {
     pctBoard->setFocusPolicy(Qt::TabFocus);
     Accessibility::SetKind(pctBoard, Kind::Board);
     QWidget* previous = pctBoard;
-    for (PictureBox* button : {pctNew, pctHighScores, pctColors[0], pctSound, pctUndo, pctHelp, pctAbout, pctExit}) {
+    for (PictureBox* button :
+         {pctNew, pctHighScores, pctColors[0], pctSound, pctUndo, pctHelp, pctAbout, pctExit}) {
         button->setPressable(true);
         Accessibility::SetKind(button, Kind::Button);
         setTabOrder(previous, button);
@@ -48,7 +50,9 @@ void frmMain::ToggleSymbols() {
     if (game_.dealt()) DrawBoard();
 }
 
-bool frmMain::BoardTakesMoves() const { return game_.gameInProgress() && screens_.mainIsUp(); }
+bool frmMain::BoardTakesMoves() const {
+    return game_.gameInProgress() && screens_.mainIsUp();
+}
 
 void frmMain::CursorChanged() {
     Cursor.visible = true;
@@ -99,7 +103,8 @@ void frmMain::PaintCursor(QPainter& painter) const {
     for (int i = 0; i < 4; ++i) {
         painter.setPen(rings[i]);
         const int grow = 3 - i;
-        painter.drawEllipse(QRect(at - QPoint(grow, grow), QSize(BallSize + 2 * grow, BallSize + 2 * grow)));
+        painter.drawEllipse(
+            QRect(at - QPoint(grow, grow), QSize(BallSize + 2 * grow, BallSize + 2 * grow)));
     }
 }
 
@@ -128,16 +133,32 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
         return;
     }
     switch (key) {
-        case Qt::Key_Left: MoveCursor(-1, 0); break;
-        case Qt::Key_Right: MoveCursor(1, 0); break;
-        case Qt::Key_Up: MoveCursor(0, -1); break;
-        case Qt::Key_Down: MoveCursor(0, 1); break;
-        case Qt::Key_L: StepCursorLayer(); break;
-        case Qt::Key_S: ToggleSymbols(); break;
+        case Qt::Key_Left:
+            MoveCursor(-1, 0);
+            break;
+        case Qt::Key_Right:
+            MoveCursor(1, 0);
+            break;
+        case Qt::Key_Up:
+            MoveCursor(0, -1);
+            break;
+        case Qt::Key_Down:
+            MoveCursor(0, 1);
+            break;
+        case Qt::Key_L:
+            StepCursorLayer();
+            break;
+        case Qt::Key_S:
+            ToggleSymbols();
+            break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Space: ActAtCursor(); break;
-        default: QWidget::keyPressEvent(event); return;
+        case Qt::Key_Space:
+            ActAtCursor();
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
     }
     event->accept();
 }

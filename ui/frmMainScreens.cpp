@@ -26,7 +26,8 @@ void frmMain::ShowMainScreen() {
     Pointer.set(MousePointer::Hourglass);
     pctBoard->setVisible(true);
     for (PictureBox* digit : imgScore) digit->setVisible(true);
-    for (PictureBox* control : {pctExit, pctNew, pctHighScores, pctSound, pctHelp, pctAbout, pctUndo})
+    for (PictureBox* control :
+         {pctExit, pctNew, pctHighScores, pctSound, pctHelp, pctAbout, pctUndo})
         control->setVisible(true);
     if (!game_.gameInProgress()) pctOrbelix->setVisible(true);
     pctColors[0]->setVisible(true);
@@ -63,7 +64,9 @@ void frmMain::pctHelp_Click() {
     pctHelpText->setVisible(true);
 }
 
-void frmMain::PlaceHelpScreen() { pctHelpText->move(CentredOn(OuterSize(), pctHelpText->size())); }
+void frmMain::PlaceHelpScreen() {
+    pctHelpText->move(CentredOn(OuterSize(), pctHelpText->size()));
+}
 
 void frmMain::pctHelpText_Click() {
     ShowMainScreen();
@@ -71,8 +74,8 @@ void frmMain::pctHelpText_Click() {
 }
 
 // The about screen shows each version number as one digit picture.
-static_assert(ORBELIX_VERSION_MAJOR >= 0 && ORBELIX_VERSION_MAJOR <= 9 && ORBELIX_VERSION_MINOR >= 0 &&
-                  ORBELIX_VERSION_MINOR <= 9,
+static_assert(ORBELIX_VERSION_MAJOR >= 0 && ORBELIX_VERSION_MAJOR <= 9 &&
+                  ORBELIX_VERSION_MINOR >= 0 && ORBELIX_VERSION_MINOR <= 9,
               "the major and minor version numbers must be single digits");
 
 void frmMain::pctAbout_Click() {
@@ -153,7 +156,9 @@ Options frmMain::CurrentOptions() const {
     return options;
 }
 
-void frmMain::SaveSettings() { store_.SaveSettings(CurrentOptions(), table_); }
+void frmMain::SaveSettings() {
+    store_.SaveSettings(CurrentOptions(), table_);
+}
 
 namespace {
 // The window whose settings a program ended by exit() still saves.

@@ -16,7 +16,9 @@ namespace {
 // The frame that tests put in place of the platform's expected one.
 std::optional<QMargins> assumedFrame;
 
-bool OnWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+bool OnWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 
 // The frame expected before the window system has given one: Qt's own decorations under
 // Wayland, a typical title bar and thin borders under X11, none where nothing frames
@@ -30,7 +32,9 @@ QMargins ExpectedFrame() {
 
 }  // namespace
 
-void frmMain::SetAssumedFrame(std::optional<QMargins> frame) { assumedFrame = frame; }
+void frmMain::SetAssumedFrame(std::optional<QMargins> frame) {
+    assumedFrame = frame;
+}
 
 QMargins frmMain::FrameMargins() const {
     // X11 and Wayland frame windows; other platforms never give a frame, so the expected
@@ -42,11 +46,14 @@ QMargins frmMain::FrameMargins() const {
     return frameGiven_ && window != nullptr ? window->frameMargins() : ExpectedFrame();
 }
 
-QSize frmMain::OuterSize() const { return QSize(ClientWidth, ClientHeight).grownBy(FrameMargins()); }
+QSize frmMain::OuterSize() const {
+    return QSize(ClientWidth, ClientHeight).grownBy(FrameMargins());
+}
 
 void frmMain::CentreOnScreen() {
     if (OnWayland()) return;
-    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
     const QRect area = screen->availableGeometry();
     // A window's place is the top-left corner of its frame.
@@ -63,15 +70,17 @@ bool frmMain::event(QEvent* event) {
             // A fixed-size window is not maximised, even where the window decoration
             // (Qt's own under Wayland) offers the button anyway.
             if (windowState() & Qt::WindowMaximized)
-                QMetaObject::invokeMethod(this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); },
-                                          Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); },
+                    Qt::QueuedConnection);
             break;
         case QEvent::Show:
         case QEvent::Move:
         case QEvent::Paint:
             // The frame arrives with a move or the first exposure; follow it once the
             // event is handled, not in the middle of a paint.
-            if (FrameMargins() != placedWith_) QMetaObject::invokeMethod(this, &frmMain::FollowFrame, Qt::QueuedConnection);
+            if (FrameMargins() != placedWith_)
+                QMetaObject::invokeMethod(this, &frmMain::FollowFrame, Qt::QueuedConnection);
             break;
         default:
             break;
@@ -108,7 +117,8 @@ void frmMain::FollowFrame() {
 
 bool frmMain::ZoomFits(int zoom) const {
     if (zoom < Zoom::Min || zoom > Zoom::Max) return false;
-    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return zoom == Zoom::Min;
     const QSize outer = (QSize(ClientWidth, ClientHeight) * zoom).grownBy(FrameMargins());
     const QSize area = screen->availableGeometry().size();

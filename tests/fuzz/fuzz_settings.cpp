@@ -9,11 +9,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "ui/frmMain.h"
 #include "platform/SettingsFile.h"
+#include "scores/HighScoreTable.h"
 #include "scores/StoredText.h"
 #include "ui/frmHighScore.h"
-#include "scores/HighScoreTable.h"
+#include "ui/frmMain.h"
 
 using namespace orbelix;
 
@@ -42,7 +42,8 @@ void TableDrawing(const uint8_t* data, size_t size) {
         mdlMain::HighScores[r] = static_cast<int32_t>(value);
     }
     const QStringList names =
-        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)).split(QLatin1Char('\n'));
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))
+            .split(QLatin1Char('\n'));
     for (int r = 1; r <= TableRows; ++r)
         mdlMain::HighScoreNames[r] = r - 1 < names.size() ? names[r - 1] : QString();
     mdlMain::NewEntryRow = static_cast<int16_t>(size % 11);
@@ -85,10 +86,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     --size;
     switch (mode) {
         case 0:
-            NumberReading(QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+            NumberReading(QString::fromUtf8(reinterpret_cast<const char*>(data),
+                                            static_cast<qsizetype>(size)));
             break;
-        case 1: TableDrawing(data, size); break;
-        default: WholeFile(data, size); break;
+        case 1:
+            TableDrawing(data, size);
+            break;
+        default:
+            WholeFile(data, size);
+            break;
     }
     return 0;
 }
