@@ -1,6 +1,7 @@
 #include "platform/Sound.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace orbelix {
 namespace {
@@ -24,6 +26,63 @@ constexpr auto Quiet = std::chrono::milliseconds(2000);
 constexpr int LowestRate = 2000;
 constexpr int HighestRate = 96000;
 constexpr int MostChannels = 8;
+
+// SDL is opened on first need rather than linked: a game with the sound off never loads
+// it, and the program starts without the thirty libraries it brings along.
+struct SdlAudio {
+    decltype(&SDL_WasInit) WasInit = nullptr;
+    decltype(&SDL_InitSubSystem) InitSubSystem = nullptr;
+    decltype(&SDL_QuitSubSystem) QuitSubSystem = nullptr;
+    decltype(&SDL_OpenAudioDevice) OpenAudioDevice = nullptr;
+    decltype(&SDL_PauseAudioDevice) PauseAudioDevice = nullptr;
+    decltype(&SDL_CloseAudioDevice) CloseAudioDevice = nullptr;
+    decltype(&SDL_LockAudioDevice) LockAudioDevice = nullptr;
+    decltype(&SDL_UnlockAudioDevice) UnlockAudioDevice = nullptr;
+    decltype(&SDL_RWFromConstMem) RWFromConstMem = nullptr;
+    decltype(&SDL_LoadWAV_RW) LoadWAV_RW = nullptr;
+    decltype(&SDL_FreeWAV) FreeWAV = nullptr;
+    decltype(&SDL_GetError) GetError = nullptr;
+    decltype(&SDL_BuildAudioCVT) BuildAudioCVT = nullptr;
+    decltype(&SDL_ConvertAudio) ConvertAudio = nullptr;
+};
+
+// The SDL library's audio functions, or null when it cannot be opened (told once).
+const SdlAudio* Sdl() {
+    static const SdlAudio* const loaded = []() -> const SdlAudio* {
+        void* library = ::dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) {
+            std::fprintf(stderr, "orbelix: no sound: %s\n", ::dlerror());
+            return nullptr;
+        }
+        static SdlAudio sdl;
+        bool complete = true;
+        const auto find = [library, &complete](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+                ::dlsym(library, name));
+            complete = complete && function != nullptr;
+        };
+        find(sdl.WasInit, "SDL_WasInit");
+        find(sdl.InitSubSystem, "SDL_InitSubSystem");
+        find(sdl.QuitSubSystem, "SDL_QuitSubSystem");
+        find(sdl.OpenAudioDevice, "SDL_OpenAudioDevice");
+        find(sdl.PauseAudioDevice, "SDL_PauseAudioDevice");
+        find(sdl.CloseAudioDevice, "SDL_CloseAudioDevice");
+        find(sdl.LockAudioDevice, "SDL_LockAudioDevice");
+        find(sdl.UnlockAudioDevice, "SDL_UnlockAudioDevice");
+        find(sdl.RWFromConstMem, "SDL_RWFromConstMem");
+        find(sdl.LoadWAV_RW, "SDL_LoadWAV_RW");
+        find(sdl.FreeWAV, "SDL_FreeWAV");
+        find(sdl.GetError, "SDL_GetError");
+        find(sdl.BuildAudioCVT, "SDL_BuildAudioCVT");
+        find(sdl.ConvertAudio, "SDL_ConvertAudio");
+        if (!complete) {
+            std::fprintf(stderr, "orbelix: no sound: the SDL library lacks its audio functions\n");
+            return nullptr;
+        }
+        return &sdl;
+    }();
+    return loaded;
+}
 
 bool IsFile(const std::string& path, struct stat& info) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -72,16 +131,20 @@ SoundPlayer::SoundPlayer(QObject* parent) : QObject(parent), fallback_(MakeFallb
 
 SoundPlayer::~SoundPlayer() {
     closeDevice();
-    if (SDL_WasInit(SDL_INIT_AUDIO) != 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // Only a player that started SDL's audio ends it; the others never loaded SDL.
+    if (audioStarted_ && Sdl()->WasInit(SDL_INIT_AUDIO) != 0) Sdl()->QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 bool SoundPlayer::openDevice() {
     if (device_ != 0) return true;
     if (audioFailed_) return false;
-    if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    const SdlAudio* sdl = Sdl();
+    if (sdl == nullptr ||
+        (sdl->WasInit(SDL_INIT_AUDIO) == 0 && sdl->InitSubSystem(SDL_INIT_AUDIO) != 0)) {
         audioFailed_ = true;
         return false;
     }
+    audioStarted_ = true;
     SDL_AudioSpec wanted{};
     wanted.freq = SampleRate;
     wanted.format = SampleFormat;
@@ -89,18 +152,18 @@ bool SoundPlayer::openDevice() {
     wanted.samples = 512;
     wanted.callback = &SoundPlayer::Mix;
     wanted.userdata = this;
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    device_ = sdl->OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
     if (device_ == 0) {
         audioFailed_ = true;
         return false;
     }
-    SDL_PauseAudioDevice(device_, 0);
+    sdl->PauseAudioDevice(device_, 0);
     return true;
 }
 
 void SoundPlayer::closeDevice() {
     if (device_ == 0) return;
-    SDL_CloseAudioDevice(device_);
+    Sdl()->CloseAudioDevice(device_);
     device_ = 0;
     playing_.reset();
     position_ = 0;
@@ -120,9 +183,9 @@ void SoundPlayer::Mix(void* self, uint8_t* stream, int length) {
 
 uint32_t SoundPlayer::queuedBytes() const {
     if (device_ == 0) return 0;
-    SDL_LockAudioDevice(device_);
+    Sdl()->LockAudioDevice(device_);
     const auto left = playing_ ? static_cast<uint32_t>(playing_->size() - position_) : 0u;
-    SDL_UnlockAudioDevice(device_);
+    Sdl()->UnlockAudioDevice(device_);
     return left;
 }
 
@@ -141,10 +204,10 @@ void SoundPlayer::start(const std::string& path, const std::string& alternative)
     Samples samples = samplesFor(path, alternative);
     lastLength_ = static_cast<uint32_t>(samples->size());
     if (!openDevice()) return;
-    SDL_LockAudioDevice(device_);
+    Sdl()->LockAudioDevice(device_);
     playing_.swap(samples);
     position_ = 0;
-    SDL_UnlockAudioDevice(device_);
+    Sdl()->UnlockAudioDevice(device_);
     // The sound that was cut off is released here, outside the audio lock.
     lastStart_ = std::chrono::steady_clock::now();
     if (!quietTimer_.isActive()) quietTimer_.start(static_cast<int>(Quiet.count()));
@@ -205,12 +268,17 @@ void SoundPlayer::tellRefusal() {
 SoundPlayer::Samples SoundPlayer::Decode(const std::string& path, std::string& refusal) {
     std::vector<uint8_t> file;
     if (!ReadSmallFile(path, MaxFileBytes, file, refusal)) return nullptr;
+    const SdlAudio* sdl = Sdl();
+    if (sdl == nullptr) {
+        refusal = "cannot be read without the SDL library";
+        return nullptr;
+    }
     SDL_AudioSpec spec{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    SDL_RWops* stream = SDL_RWFromConstMem(file.data(), static_cast<int>(file.size()));
-    if (stream == nullptr || SDL_LoadWAV_RW(stream, 1, &spec, &buffer, &length) == nullptr) {
-        refusal = std::string("not a wave file SDL can read (") + SDL_GetError() + ")";
+    SDL_RWops* stream = sdl->RWFromConstMem(file.data(), static_cast<int>(file.size()));
+    if (stream == nullptr || sdl->LoadWAV_RW(stream, 1, &spec, &buffer, &length) == nullptr) {
+        refusal = std::string("not a wave file SDL can read (") + sdl->GetError() + ")";
         return nullptr;
     }
     // The header decides how large the converted sound grows: refuse absurd ones and
@@ -220,20 +288,20 @@ SoundPlayer::Samples SoundPlayer::Decode(const std::string& path, std::string& r
         spec.channels > MostChannels || frameBytes <= 0) {
         refusal = "has an unplayable header (" + std::to_string(spec.freq) + " Hz, " +
                   std::to_string(spec.channels) + " channels)";
-        SDL_FreeWAV(buffer);
+        sdl->FreeWAV(buffer);
         return nullptr;
     }
     if (length / static_cast<Uint32>(frameBytes) >
         static_cast<Uint32>(MaxSeconds) * static_cast<Uint32>(spec.freq)) {
         refusal = "is longer than " + std::to_string(MaxSeconds) + " s";
-        SDL_FreeWAV(buffer);
+        sdl->FreeWAV(buffer);
         return nullptr;
     }
 
     Samples result;
     SDL_AudioCVT cvt{};
-    const int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, SampleFormat,
-                                        Channels, SampleRate);
+    const int built = sdl->BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, SampleFormat,
+                                         Channels, SampleRate);
     if (built >= 0 && length > 0) {
         std::vector<uint8_t> work(static_cast<size_t>(length) *
                                   static_cast<size_t>(std::max(cvt.len_mult, 1)));
@@ -243,12 +311,12 @@ SoundPlayer::Samples SoundPlayer::Decode(const std::string& path, std::string& r
         if (built == 0) {
             work.resize(length);
             result = std::make_shared<const std::vector<uint8_t>>(std::move(work));
-        } else if (SDL_ConvertAudio(&cvt) == 0 && cvt.len_cvt > 0) {
+        } else if (sdl->ConvertAudio(&cvt) == 0 && cvt.len_cvt > 0) {
             work.resize(static_cast<size_t>(cvt.len_cvt));
             result = std::make_shared<const std::vector<uint8_t>>(std::move(work));
         }
     }
-    SDL_FreeWAV(buffer);
+    sdl->FreeWAV(buffer);
     if (!result) refusal = "could not be converted";
     return result;
 }

@@ -66,6 +66,7 @@ class SoundPlayer : public QObject {
 
     uint32_t device_ = 0;
     bool audioFailed_ = false;
+    bool audioStarted_ = false;
     int starts_ = 0;
     bool lastWasFallback_ = false;
     uint32_t lastLength_ = 0;

@@ -64,13 +64,31 @@ void PictureBox::applyZoom() {
 }
 
 void PictureBox::setPicture(const QPixmap& picture) {
+    pendingPicture_.clear();
     picture_ = picture;
     if (autoSize_) fitToPicture();
     update();
 }
 
+void PictureBox::setStorePicture(const QString& name) {
+    picture_ = QPixmap();
+    pendingPicture_ = name;
+    pendingSize_ = StorePictureSize(name);
+    if (autoSize_) fitToPicture();
+    update();
+}
+
+const QPixmap& PictureBox::picture() const {
+    if (!pendingPicture_.isEmpty()) {
+        picture_ = LoadPicture(pendingPicture_);
+        pendingPicture_.clear();
+    }
+    return picture_;
+}
+
 bool PictureBox::samePicture(const QPixmap& other) const {
-    return !picture_.isNull() && picture_.cacheKey() == other.cacheKey();
+    const QPixmap& mine = picture();
+    return !mine.isNull() && mine.cacheKey() == other.cacheKey();
 }
 
 void PictureBox::setAutoSize(bool on) {
@@ -85,10 +103,11 @@ void PictureBox::setBorder(bool on) {
 }
 
 void PictureBox::fitToPicture() {
-    if (picture_.isNull()) return;
+    const QSize size = pendingPicture_.isEmpty() ? picture_.size() : pendingSize_;
+    if (size.isEmpty()) return;
     const int frame = border_ ? 2 : 0;
     // Store pictures are 1x; their logical size is their pixel size.
-    resize(picture_.width() + frame, picture_.height() + frame);
+    resize(size.width() + frame, size.height() + frame);
 }
 
 void PictureBox::makeSurface(QColor background) {
@@ -239,10 +258,10 @@ void PictureBox::paintEvent(QPaintEvent*) {
         // A one-logical-pixel grey frame.
         PaintFrame(painter, QWidget::rect(), zoom, QColor(128, 128, 128));
     }
-    if (!picture_.isNull()) {
-        const QPixmap shown = PictureAtScale(picture_, Zoom::EffectiveScale(this));
-        painter.drawPixmap(QRectF(inset, inset, picture_.width() * zoom, picture_.height() * zoom),
-                           shown, QRectF(shown.rect()));
+    if (const QPixmap& own = picture(); !own.isNull()) {
+        const QPixmap shown = PictureAtScale(own, Zoom::EffectiveScale(this));
+        painter.drawPixmap(QRectF(inset, inset, own.width() * zoom, own.height() * zoom), shown,
+                           QRectF(shown.rect()));
     }
     if (keyboardFocus_) {
         // The lettering's violet, one logical pixel wide, on the black margin every

@@ -48,8 +48,12 @@ class PictureBox : public QWidget {
   public:
     PictureBox(QWidget* parent, const QString& name, QRect place, bool visible, bool autoSize);
 
-    const QPixmap& picture() const { return picture_; }
+    const QPixmap& picture() const;
     void setPicture(const QPixmap& picture);
+    // Gives the control the picture compiled into the program under `name` (see
+    // LoadPicture), decoded only when it is first shown or asked for: most store
+    // pictures are not needed for the first frame.
+    void setStorePicture(const QString& name);
     bool samePicture(const QPixmap& other) const;
 
     // The place in logical pixels.
@@ -142,7 +146,10 @@ class PictureBox : public QWidget {
     void rebuild(int scale);
 
     QRect place_;
-    QPixmap picture_;
+    mutable QPixmap picture_;
+    // The store picture that picture_ becomes on first need, and its size.
+    mutable QString pendingPicture_;
+    QSize pendingSize_;
     bool autoSize_ = false;
     bool border_ = false;
     bool pressed_ = false;

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QImageReader>
 
 namespace orbelix {
 namespace {
@@ -37,6 +38,10 @@ QPixmap LoadPicture(const QString& name) {
     QPixmap picture = QPixmap::fromImage(found->copy());
     if (!picture.isNull()) PictureNames().insert(picture.cacheKey(), name);
     return picture;
+}
+
+QSize StorePictureSize(const QString& name) {
+    return QImageReader(QStringLiteral(":/assets/%1.png").arg(name)).size();
 }
 
 int ArtScaleFor(int scale) {

@@ -10,6 +10,9 @@ namespace orbelix {
 // are different pictures, as two controls' design-time pictures are.
 QPixmap LoadPicture(const QString& name);
 
+// The size of that picture, read from its file's header without decoding it.
+QSize StorePictureSize(const QString& name);
+
 // The art scales drawn for every picture: name.png, name@2x.png and name@3x.png.
 constexpr int ArtScales[] = {1, 2, 3};
 

@@ -29,7 +29,7 @@ frmHighScore::frmHighScore(QWidget* owner, HighScoreTable& table)
         const int lefts[4] = {0, 26, 58, 86};
         pctAlphabet[i] = new PictureBox(this, QStringLiteral("pctAlphabet_%1").arg(i),
                                         {lefts[column], 28 * (i % 7), 22, 28}, false, false);
-        pctAlphabet[i]->setPicture(LoadPicture(QStringLiteral("pctAlphabet_%1").arg(i)));
+        pctAlphabet[i]->setStorePicture(QStringLiteral("pctAlphabet_%1").arg(i));
     }
     pctReset = new PictureBox(this, QStringLiteral("pctReset"), {522, 162, 75, 24}, false, true);
     pctReset->setPicture(LoadPicture(QStringLiteral("pctReset")));

@@ -50,7 +50,7 @@ void frmMain::CreateControls() {
     const auto add = [this](const QString& name, QRect place, bool visible, bool autoSize,
                             const QString& picture = QString()) {
         auto* box = new PictureBox(this, name, place, visible, autoSize);
-        if (!picture.isEmpty()) box->setPicture(LoadPicture(picture));
+        if (!picture.isEmpty()) box->setStorePicture(picture);
         return box;
     };
     const auto indexed = [](const char* name, int index) {
@@ -192,7 +192,6 @@ void frmMain::Form_Load() {
 
     pctColors[0]->setPicture(pctColors[game_.colorCount() - 5]->picture());
     DescribeOptions();
-    PrepareBleep();
 }
 
 }  // namespace orbelix

@@ -147,7 +147,8 @@ class frmMain : public QWidget {
     void HideCursor();
     // Whether the board takes moves now: a game on the main screen.
     bool BoardTakesMoves() const;
-    const SymbolSprites* Symbols() const { return ShowSymbols ? &SymbolPictures : nullptr; }
+    // The symbols' sprites while they are shown (read the first time they are), else null.
+    const SymbolSprites* Symbols() const;
     void PaintCursor(QPainter& painter) const;
     // Shows the cursor where it stands and tells assistive tools its cell.
     void CursorChanged();
@@ -187,11 +188,12 @@ class frmMain : public QWidget {
     BoardCursor Cursor;
     // Whether each ball carries its colour's symbol (kept in the settings).
     bool ShowSymbols = false;
-    SymbolSprites SymbolPictures;
+    mutable SymbolSprites SymbolPictures;
 
     bool inMove_ = false;
     bool closePending_ = false;
     bool closed_ = false;
+    bool painted_ = false;
     mutable bool frameGiven_ = false;
     QMargins placedWith_;           // the frame the centred pictures were placed with
     bool centredOnScreen_ = false;  // placed by CentreOnScreen, not yet framed

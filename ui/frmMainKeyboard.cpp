@@ -10,8 +10,6 @@
 namespace orbelix {
 
 void frmMain::SetUpKeyboard() {
-    for (int i = 1; i <= MaxColors; ++i)
-        SymbolPictures[i] = LoadPicture(QStringLiteral("pctSymbol_%1").arg(i));
     pctBoard->setOverlay([this](QPainter& painter) { PaintCursor(painter); });
 
     // Any mouse press on the window hides the cursor: the mouse player sees the game as before.
@@ -42,6 +40,14 @@ void frmMain::SetUpKeyboard() {
     pctOrbelix->setAccessibleName(QStringLiteral("Orbelix"));
     Accessibility::SetKind(pctGameOver, Kind::Label);
     pctGameOver->setAccessibleName(tr("Game Over!"));
+}
+
+const SymbolSprites* frmMain::Symbols() const {
+    if (!ShowSymbols) return nullptr;
+    if (SymbolPictures[1].isNull())
+        for (int i = 1; i <= MaxColors; ++i)
+            SymbolPictures[i] = LoadPicture(QStringLiteral("pctSymbol_%1").arg(i));
+    return &SymbolPictures;
 }
 
 void frmMain::ToggleSymbols() {

@@ -74,9 +74,16 @@ bool frmMain::event(QEvent* event) {
                     this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); },
                     Qt::QueuedConnection);
             break;
+        case QEvent::Paint:
+            // What the first frame does not need waits until it is painted: the removal
+            // sound is read ahead of the first move once the window is up.
+            if (!painted_) {
+                painted_ = true;
+                QMetaObject::invokeMethod(this, &frmMain::PrepareBleep, Qt::QueuedConnection);
+            }
+            [[fallthrough]];
         case QEvent::Show:
         case QEvent::Move:
-        case QEvent::Paint:
             // The frame arrives with a move or the first exposure; follow it once the
             // event is handled, not in the middle of a paint.
             if (FrameMargins() != placedWith_)
