@@ -70,6 +70,33 @@ inline BoardGrid Checkered() {
     return board;
 }
 
+// A dealt board of six colours whose third column is one colour in all three layers: one
+// click empties it and the columns to its right close up.
+inline BoardGrid ColumnBoard() {
+    UniformRandom random;
+    random.seed(3);
+    BoardGrid board;
+    FillRandom(board, 6, random);
+    for (int r = 1; r <= Rows; ++r)
+        for (int l = 1; l <= Layers; ++l) board(3, r, l) = 9;
+    return board;
+}
+
+// The first cell, in reading order, whose group a move would remove; a null cell when
+// none is left.
+inline Cell FirstMove(const BoardGrid& board) {
+    for (int l = 1; l <= Layers; ++l)
+        for (int r = 1; r <= Rows; ++r)
+            for (int c = 1; c <= Columns; ++c) {
+                if (board(c, r, l) == 0) continue;
+                GroupList group;
+                const Cell cell{static_cast<int16_t>(r), static_cast<int16_t>(c),
+                                static_cast<int16_t>(l)};
+                if (CollectGroup(board, group, cell) >= 2) return cell;
+            }
+    return {};
+}
+
 // Starts a game on the window on the board given, with the score given.
 inline void StartGameWith(frmMain& window, const BoardGrid& board, int32_t score = 0) {
     window.NewGameOn(board, score);

@@ -99,20 +99,6 @@ void SystemKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::N
     QTest::keyClick(window->windowHandle(), static_cast<Qt::Key>(key), modifiers);
 }
 
-// The first cell, in reading order, whose group a move would remove.
-Cell FirstMove(const BoardGrid& board) {
-    for (int l = 1; l <= Layers; ++l)
-        for (int r = 1; r <= Rows; ++r)
-            for (int c = 1; c <= Columns; ++c) {
-                if (board(c, r, l) == 0) continue;
-                GroupList group;
-                const Cell cell{static_cast<int16_t>(r), static_cast<int16_t>(c),
-                                static_cast<int16_t>(l)};
-                if (CollectGroup(board, group, cell) >= 2) return cell;
-            }
-    return {};
-}
-
 // Start-up, a seeded game played by mouse and keys, Undo, the options, the screens.
 void PlayTheMainScreen(frmMain& window) {
     Record(QStringLiteral("start"));
@@ -173,13 +159,7 @@ void PlayTheMainScreen(frmMain& window) {
 
 // A column emptied and closed up, then the game played to its end, into name entry.
 void PlayToTheTable(frmMain& window) {
-    UniformRandom random;
-    random.seed(3);
-    BoardGrid board;
-    FillRandom(board, 6, random);
-    for (int r = 1; r <= Rows; ++r)
-        for (int l = 1; l <= Layers; ++l) board(3, r, l) = 9;
-    StartGameWith(window, board);
+    StartGameWith(window, ColumnBoard());
     Record(QStringLiteral("column-board"));
     PressOnBall(window, 3, 5, 1);
     Record(QStringLiteral("column-closed"));

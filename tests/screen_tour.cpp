@@ -31,15 +31,7 @@ int main(int argc, char** argv) {
         board(1, 10, 1) = 5;
         testing::StartGameWith(window, board);
     } else if (scenario == QLatin1String("column")) {
-        // Column 3 is one colour in all three layers: one click empties it and the
-        // columns to its right close up.
-        UniformRandom random;
-        random.seed(3);
-        BoardGrid board;
-        FillRandom(board, 6, random);
-        for (int r = 1; r <= Rows; ++r)
-            for (int l = 1; l <= Layers; ++l) board(3, r, l) = 9;
-        testing::StartGameWith(window, board);
+        testing::StartGameWith(window, testing::ColumnBoard());
     } else if (scenario.startsWith(QLatin1String("table"))) {
         const char* names[10] = {"ANN",  "BOB", "C3PO",    "DORA", "EVE",
                                  "FRED", "GUS", "HAL9000", "IVY",  "JO"};

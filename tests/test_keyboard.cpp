@@ -20,21 +20,6 @@ BoardGrid WithAPair() {
     return board;
 }
 
-// The first cell, in reading order, whose group a move would remove; a null cell when
-// none is left.
-Cell FirstMove(const BoardGrid& board) {
-    for (int l = 1; l <= Layers; ++l)
-        for (int r = 1; r <= Rows; ++r)
-            for (int c = 1; c <= Columns; ++c) {
-                if (board(c, r, l) == 0) continue;
-                GroupList group;
-                const Cell cell{static_cast<int16_t>(r), static_cast<int16_t>(c),
-                                static_cast<int16_t>(l)};
-                if (CollectGroup(board, group, cell) >= 2) return cell;
-            }
-    return {};
-}
-
 // Walks the cursor to the cell with arrow keys and the layer key, as a player would.
 void WalkTo(frmMain& window, Cell target) {
     if (!window.cursor().visible) Key(&window, Qt::Key_Right);  // the first key only shows it
