@@ -5,22 +5,20 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstdlib>
 
 #include "platform/SettingsFile.h"
 #include "scores/HighScoreTable.h"
+#include "scores/Settings.h"
 #include "scores/StoredText.h"
 #include "ui/frmHighScore.h"
-#include "ui/frmMain.h"
 
 using namespace orbelix;
 
 namespace {
-
-frmMain* window = nullptr;
-frmHighScore* table = nullptr;
 
 void Check(bool condition) {
     if (!condition) std::abort();
@@ -36,20 +34,27 @@ void NumberReading(const QString& text) {
 
 void TableDrawing(const uint8_t* data, size_t size) {
     // Ten scores of four bytes each, then ten names split at newlines.
+    HighScoreTable table;
+    int32_t scores[TableRows + 1] = {};
     for (int r = 1; r <= TableRows; ++r) {
         uint32_t value = 0;
         for (int b = 0; b < 4 && size > 0; ++b, ++data, --size) value = value << 8 | *data;
-        mdlMain::HighScores[r] = static_cast<int32_t>(value);
+        scores[r] = static_cast<int32_t>(value);
     }
     const QStringList names =
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))
             .split(QLatin1Char('\n'));
     for (int r = 1; r <= TableRows; ++r)
-        mdlMain::HighScoreNames[r] = r - 1 < names.size() ? names[r - 1] : QString();
-    mdlMain::NewEntryRow = static_cast<int16_t>(size % 11);
-    table->Form_Load();
-    if (mdlMain::NewEntryRow != 0)
-        for (int k : {int('a'), int('7'), 8, 13}) table->Form_KeyPress(static_cast<int16_t>(k));
+        table.setRow(r, r - 1 < names.size() ? names[r - 1] : QString(), scores[r]);
+    table.setNewEntryRow(static_cast<int16_t>(size % 11));
+    frmHighScore window(nullptr, table);
+    if (table.newEntryRow() == 0) return;
+    for (const auto& [key, text] :
+         {std::pair{Qt::Key_A, "a"}, std::pair{Qt::Key_7, "7"}, std::pair{Qt::Key_Backspace, "\b"},
+          std::pair{Qt::Key_Return, "\r"}}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+        QCoreApplication::sendEvent(&window, &press);
+    }
 }
 
 void WholeFile(const uint8_t* data, size_t size) {
@@ -57,10 +62,12 @@ void WholeFile(const uint8_t* data, size_t size) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
     file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     file.close();
-    window->LoadSettings();
-    Check(window->game().colorCount() >= MinColors && window->game().colorCount() <= MaxColors);
-    mdlMain::NewEntryRow = 0;
-    table->Form_Load();
+    SettingsStore store;
+    HighScoreTable table;
+    const Options options = store.LoadSettings(table);
+    Check(options.ColorCount >= MinColors && options.ColorCount <= MaxColors);
+    Check(options.Zoom >= 1 && options.Zoom <= 4);
+    frmHighScore window(nullptr, table);
 }
 
 }  // namespace
@@ -72,9 +79,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("SDL_AUDIODRIVER", "dummy");
     static QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    static QApplication app(*argc, *argv);
-    window = new frmMain;
-    table = new frmHighScore(*window);
+    // Never destroyed: the fuzzer ends the program with exit(), after the statics it would need.
+    static auto* app = new QApplication(*argc, *argv);
+    Q_UNUSED(app);
     QDir().mkpath(QFileInfo(SettingsFile::Path()).path());
     return 0;
 }
