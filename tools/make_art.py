@@ -130,9 +130,16 @@ SYMBOL_BOX = 11
 SYMBOL_CORE = 9           # the black shape's box; the outline takes the rest
 SYMBOL_AT_FRONT = (7, 7)
 SYMBOL_AT_BEHIND = (13, 7)
-SYMBOL_SHAPES = [None, "circle", "ring", "triangle", "square", "diamond", "plus", "cross",
-                 "star", "bar", "column", "frame", "wedge", "bowtie"]
-SYMBOL_MIN_DIFFERENCE = 10  # pixels in which any two shapes differ at 1x
+SYMBOL_SHAPES = [None, "circle", "moon", "triangle", "square", "diamond", "plus", "cross",
+                 "star", "bar", "column", "hourglass", "wedge", "bowtie"]
+# On a dark ball the symbol shows as its white-edged silhouette (the mask), on
+# a white or yellow ball as its black shape alone.  Both must tell every two
+# symbols apart by outline, not by a hole or an inner mark: at 1x, with holes
+# filled, any two silhouettes differ in at least SYMBOL_MIN_OUTLINE pixels and
+# any two black shapes in SYMBOL_MIN_CORE_OUTLINE, even when one of the two is
+# moved by a pixel or grown or shrunk by a pixel all round.
+SYMBOL_MIN_OUTLINE = 12
+SYMBOL_MIN_CORE_OUTLINE = 8
 
 # Shared 22 x 28 cell for digits and letters: one font size and one baseline
 # so that names and numbers composed from cells line up.
@@ -565,8 +572,9 @@ def symbol_shape(name, u, v):
     au, av = abs(u), abs(v)
     if name == "circle":
         return u * u + v * v <= 0.95 ** 2
-    if name == "ring":
-        return 0.5 ** 2 <= u * u + v * v <= 1.0
+    if name == "moon":
+        # A disc with a bite out of its upper right: a crescent opening up and right.
+        return u * u + v * v <= 0.95 ** 2 and (u - 0.45) ** 2 + (v + 0.2) ** 2 > 0.6 ** 2
     if name == "triangle":
         return -0.9 <= v <= 0.9 and au <= (v + 0.9) / 1.8 + 0.05
     if name == "wedge":
@@ -576,7 +584,8 @@ def symbol_shape(name, u, v):
     if name == "diamond":
         return au + av <= 1.0
     if name == "plus":
-        return (au <= 0.25 or av <= 0.25) and max(au, av) <= 1.0
+        # Thin arms, one pixel at 1x: a fat plus has nearly the outline of the diamond.
+        return (au <= 0.12 or av <= 0.12) and max(au, av) <= 1.0
     if name == "cross":
         return (abs(u - v) <= 0.32 or abs(u + v) <= 0.32) and max(au, av) <= 0.95
     if name == "star":
@@ -585,10 +594,10 @@ def symbol_shape(name, u, v):
         return av <= 0.3 and au <= 0.95
     if name == "column":
         return au <= 0.3 and av <= 0.95
-    if name == "frame":
-        return max(au, av) <= 0.9 and max(au, av) >= 0.45
     if name == "bowtie":
         return au <= 0.95 and av <= au * 0.95 + 0.12
+    if name == "hourglass":
+        return av <= 0.95 and au <= av * 0.95 + 0.12
     raise ValueError(name)
 
 
@@ -633,49 +642,100 @@ def symbol_sprite(index, scale=1):
     return im
 
 
-def write_symbols(out_dir, scale=1, suffix=""):
-    """Writes pctSymbol_1..13 (with `suffix` before .png, for larger scales)."""
-    for i in range(1, len(SYMBOL_SHAPES)):
-        im = symbol_sprite(i, scale)
-        if scale == 1:
-            check_symbol(im, i)
-        save_png(im, os.path.join(out_dir, "pctSymbol_%d%s.png" % (i, suffix)))
+def make_symbols(scale=1):
+    """Symbols 1..13 at one scale, each checked; at 1x also checked against each other."""
+    sprites = {i: symbol_sprite(i, scale) for i in range(1, len(SYMBOL_SHAPES))}
+    for i, im in sprites.items():
+        check_symbol(im, i, scale)
+    if scale == 1:
+        check_symbols_distinct(sprites)
+    return sprites
 
 
-def check_symbol(im, index):
+def check_symbol(im, index, k=1):
     """A symbol sits wholly on the visible part of its ball, both in front and
     behind, and keeps the AND/XOR contract (mask black exactly where drawn)."""
-    box = SYMBOL_BOX
+    box = SYMBOL_BOX * k
     assert im.size == (2 * box, box) and im.mode == "RGB"
     px = im.load()
     drawn = []
     for y in range(box):
         for x in range(box):
             mask = px[x + box, y]
-            assert mask in ((0, 0, 0), (255, 255, 255)), (index, x, y)
+            assert mask in ((0, 0, 0), (255, 255, 255)), (index, k, x, y)
             if mask == (255, 255, 255):
-                assert px[x, y] == (0, 0, 0), ("symbol outside its mask", index, x, y)
+                assert px[x, y] == (0, 0, 0), ("symbol outside its mask", index, k, x, y)
             else:
                 drawn.append((x, y))
     assert drawn, index
-    fx, fy = SYMBOL_AT_FRONT
-    bx, by = SYMBOL_AT_BEHIND
+    fx, fy = (v * k for v in SYMBOL_AT_FRONT)
+    bx, by = (v * k for v in SYMBOL_AT_BEHIND)
     for x, y in drawn:
-        assert in_disc(x + fx, y + fy), ("symbol off the front ball", index, x, y)
+        assert in_disc(x + fx, y + fy, k), ("symbol off the front ball", index, k, x, y)
         # Behind: on the ball, and clear of the ball in front, which stands 12
         # pixels to the left and 5 lower (a point of this ball is its point + (12, -5)).
-        assert in_disc(x + bx, y + by), ("symbol off the ball behind", index, x, y)
-        assert not in_disc(x + bx + 12, y + by - 5), ("symbol hidden by the front ball", index, x, y)
+        assert in_disc(x + bx, y + by, k), ("symbol off the ball behind", index, k, x, y)
+        assert not in_disc(x + bx + 12 * k, y + by - 5 * k, k), ("symbol hidden by the front ball", index, k, x, y)
 
 
-def check_symbols_distinct():
-    shapes = {i: symbol_core(i) for i in range(1, len(SYMBOL_SHAPES))}
-    for a in shapes:
-        assert len(shapes[a]) >= 9, ("symbol too small", a)
-        for b in shapes:
-            if a < b:
-                differ = len(shapes[a] ^ shapes[b])
-                assert differ >= SYMBOL_MIN_DIFFERENCE, ("symbols too alike", a, b, differ)
+def filled(pixels, box):
+    """`pixels` with its holes filled: every pixel of the box that cannot be
+    reached from outside the box without crossing the shape."""
+    outside, todo = set(), [(-1, -1)]
+    while todo:
+        p = todo.pop()
+        if p in outside or p in pixels or not (-1 <= p[0] <= box and -1 <= p[1] <= box):
+            continue
+        outside.add(p)
+        x, y = p
+        todo += [(x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)]
+    return frozenset((x, y) for y in range(box) for x in range(box) if (x, y) not in outside)
+
+
+_AROUND = [(dx, dy) for dy in (-1, 0, 1) for dx in (-1, 0, 1)]
+
+
+def near_shapes(pixels):
+    """The shape as it is, one pixel larger and one pixel smaller all round,
+    each moved by up to one pixel in x and in y."""
+    grown = {(x + dx, y + dy) for x, y in pixels for dx, dy in _AROUND}
+    shrunk = {p for p in pixels if all((p[0] + dx, p[1] + dy) in pixels for dx, dy in _AROUND)}
+    return [{(x + dx, y + dy) for x, y in shape} for shape in (pixels, grown, shrunk) for dx, dy in _AROUND]
+
+
+def outline_difference(a, b):
+    """Pixels in which two filled shapes differ, at the least over moving,
+    growing or shrinking either of them by one pixel: a shape measures 0
+    against itself drawn a pixel larger or a pixel to one side."""
+    return min(min(len(a ^ n) for n in near_shapes(b)), min(len(b ^ n) for n in near_shapes(a)))
+
+
+def check_symbols_distinct(sprites):
+    """Every two 1x symbols differ in outline: their masks (the silhouette on a
+    dark ball) by SYMBOL_MIN_OUTLINE pixels, their black shapes (all that
+    shows on a light ball) by SYMBOL_MIN_CORE_OUTLINE.  Prints the closest pairs."""
+    box = SYMBOL_BOX
+    # The measure itself: a frame is one outline with the square a pixel smaller.
+    square = {(x, y) for y in range(2, 9) for x in range(2, 9)}
+    frame = {(x, y) for y in range(1, 10) for x in range(1, 10)} - {(x, y) for y in range(4, 7) for x in range(4, 7)}
+    assert outline_difference(filled(square, box), filled(frame, box)) == 0
+    masks, cores = {}, {}
+    for i, im in sprites.items():
+        px = im.load()
+        mask = {(x, y) for y in range(box) for x in range(box) if px[x + box, y] == (0, 0, 0)}
+        core = {p for p in mask if px[p] == (0, 0, 0)}
+        assert len(core) >= 9, ("symbol too small", SYMBOL_SHAPES[i])
+        masks[i], cores[i] = filled(mask, box), filled(core, box)
+    for what, shapes, least in (("silhouettes", masks, SYMBOL_MIN_OUTLINE),
+                                ("black shapes", cores, SYMBOL_MIN_CORE_OUTLINE)):
+        pairs = sorted((outline_difference(shapes[a], shapes[b]), a, b)
+                       for a in shapes for b in shapes if a < b)
+        d, a, b = pairs[0]
+        print("  symbol %-13s closest in outline: %s / %s, %d pixels apart  needs >= %d"
+              % (what + ",", SYMBOL_SHAPES[a], SYMBOL_SHAPES[b], d, least))
+        if d < least:
+            raise SystemExit("symbol %s too alike: %s" % (what, ", ".join(
+                "%s / %s %d" % (SYMBOL_SHAPES[a], SYMBOL_SHAPES[b], d) for d, a, b in pairs if d < least)))
 
 
 # ---------------------------------------------------------------------------
@@ -947,6 +1007,8 @@ def main():
     out_dir = os.path.abspath(out_dir)
     os.makedirs(os.path.join(out_dir, "icons"), exist_ok=True)
 
+    # The symbols are checked before anything is written.
+    symbols = {k: make_symbols(k) for k in SCALES}
     for k in SCALES:
         write_pictures(out_dir, k)
 
@@ -957,9 +1019,9 @@ def main():
     with open(os.path.join(out_dir, "icons", "orbelix.svg"), "w", encoding="utf-8", newline="\n") as f:
         f.write(icon_svg())
 
-    check_symbols_distinct()
     for k in SCALES:
-        write_symbols(out_dir, k, "" if k == 1 else "@%dx" % k)
+        for i, im in symbols[k].items():
+            save_png(im, os.path.join(out_dir, scaled_name("pctSymbol_%d.png" % i, k)))
 
     write_bleep(os.path.join(out_dir, "Bleep.wav"))
     print("wrote %d pictures and %d symbols at scales %s, %d icons and Bleep.wav to %s"
