@@ -55,9 +55,25 @@ SS = 4
 #            toggle between these texts keep the same letter size).
 #   glyph  - one character in the shared 22 x 28 digit/letter cell.
 #   ball   - ball sprite + mask; text is the index into BALL_COLOURS.
-#   blank / title / help / about - custom layouts, see their functions.
+#   blank / title / help / about / rules - custom layouts, see their functions.
 M2 = (2, 2, 2, 2)
 M3R = (3, 2, 3, 2)  # button sits 1 px outside the window: keep 3 px right
+
+# The rules page: a title, then one paragraph per rule, its lines broken by
+# hand.  The last paragraph gets a drawing of a front-to-back pair beside it.
+RULES_TEXT = (
+    "How to play",
+    "Click a ball to remove its group: every ball of its colour joined to it\n"
+    "along the rows, along the columns and through the layers, front to back.",
+    "A group needs at least two balls. Each ball removed is worth 2 points.",
+    "The balls above drop into the gaps, each in its own column and layer,\n"
+    "and a column left empty in all three layers closes up from the right.",
+    "Undo takes back the last move, one step only.",
+    "The game ends when no two balls of one colour touch\n"
+    "within a layer (front, middle or back): a pair that\n"
+    "touches only front to back does not keep it going.",
+)
+RULES_MIN_FONT_PX = 17    # the lettering reads well down to this size
 
 PICTURES = [
     # file                   w    h   kind     text                        margins group
@@ -84,6 +100,7 @@ PICTURES = [
     ("pctOrbelix.png",     241,  90, "title", ("Orbelix",),                M2,  None),
     ("pctHelpText.png",    292, 172, "help",  ("Click on identical adjacent pieces to score points", "Ok"), M2, None),
     ("pctAboutText.png",   343, 123, "about", ("Orbelix", "by Orbelix developers", "Free software, MIT licence", "Version"), M2, None),
+    ("pctRulesText.png",   620, 340, "rules", RULES_TEXT,               M2,  None),
 ]
 # Digits 0-9, then the decimal point as digit 10.
 PICTURES += [("imgDigit_%d.png" % i, 22, 28, "glyph", (str(i),), M2, None) for i in range(10)]
@@ -863,6 +880,133 @@ def make_about(w, h, text, k=1):
     return out
 
 
+# Rules page layout, in pixels at 1x.
+RULES_PAIR_WIDTH = 104                # room kept right of the last paragraph
+RULES_PITCH = 1.22                    # line pitch, in font sizes
+RULES_GAP = 0.42                      # extra space between paragraphs, in font sizes
+RULES_BULLETS = (5, 1, 3, 7, 8)       # ball colour of each paragraph's bullet
+RULES_PAIR_COLOUR = 1
+
+
+def rules_layout(paragraphs, size):
+    """Baselines (in SS units from the top of the text) of every line at SS
+    font size `size`, and the height the paragraphs take."""
+    pitch, gap = RULES_PITCH * size, RULES_GAP * size
+    ascent = 0.80 * size
+    y, out = ascent, []
+    for lines in paragraphs:
+        out.append([y + i * pitch for i in range(len(lines))])
+        y += len(lines) * pitch + gap
+    return out, y - pitch - gap + 0.30 * size
+
+
+def rules_fits(paragraphs, size, body):
+    """Whether every line fits its width (the last paragraph leaves room for the
+    drawing) and the paragraphs fit the body's height."""
+    x0, y0, x1, y1 = body
+    f = font(size)
+    for n, lines in enumerate(paragraphs):
+        room = x1 - x0 - (RULES_PAIR_WIDTH if n == len(paragraphs) - 1 else 0)
+        if any(f.getlength(t) > room * SS for t in lines):
+            return False
+    return rules_layout(paragraphs, size)[1] <= (y1 - y0) * SS
+
+
+_rules_size_cache = {}
+
+
+def rules_size(paragraphs, body):
+    """The largest SS font size at which the paragraphs fit the body at 1x."""
+    key = (paragraphs, body)
+    if key not in _rules_size_cache:
+        size = 4 * SS * (body[3] - body[1])
+        while size > 4 and not rules_fits(paragraphs, size, body):
+            size -= 1
+        if size < RULES_MIN_FONT_PX * SS:
+            raise SystemExit("rules text needs %.2f px letters, less than %d px" % (size / SS, RULES_MIN_FONT_PX))
+        _rules_size_cache[key] = size
+    return _rules_size_cache[key]
+
+
+def paste_ball(out, cx, cy, r, colour, k):
+    """A small shaded ball centred on (cx, cy) (pixels at scale k), over black."""
+    pad = 2
+    size = int(math.ceil(2 * r)) + 2 * pad
+    ox, oy = int(round(cx - size / 2.0)), int(round(cy - size / 2.0))
+    b = draw_balls_rgba(size, [(cx - ox, cy - oy, r, colour)], 4)
+    out.paste(b.convert("RGB"), (ox, oy), b.split()[3])
+
+
+def front_to_back_pair(out, x, y, colour, k):
+    """Two balls of one colour drawn as the board draws one stack: the deeper
+    ball 12 pixels right and 5 up, the front ball ANDed and XORed over it.
+    (x, y) is the front ball's top left corner, at scale k."""
+    sprite = ball_sprite(colour, k)
+    d = BALL_DIAMETER * k
+    sp, op = sprite.load(), out.load()
+    for bx, by in ((x + 12 * k, y - 5 * k), (x, y)):
+        for j in range(d):
+            for i in range(d):
+                p = op[bx + i, by + j]
+                op[bx + i, by + j] = tuple((a & m) ^ c for a, m, c in zip(p, sp[i + d, j], sp[i, j]))
+
+
+def no_sign(w, h, cx, cy, r, width, k):
+    """Mask of a ring with a slash from its upper left to its lower right."""
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+    d = ImageDraw.Draw(mask_ss)
+    cx, cy, r, width = cx * k * SS, cy * k * SS, r * k * SS, width * k * SS
+    d.ellipse((cx - r, cy - r, cx + r, cy + r), outline=255, width=int(round(width)))
+    a = (r - width / 2.0) / math.sqrt(2.0)
+    d.line((cx - a, cy - a, cx + a, cy + a), fill=255, width=int(round(width)))
+    return downscale(mask_ss)
+
+
+def make_rules(w, h, text, k=1):
+    title, *rest = text
+    paragraphs = tuple(tuple(p.split("\n")) for p in rest)
+    title_box = (14, 8, w - 14, 46)
+    body = (42, 60, w - 16, h - 12)   # the bullets stand left of it
+    out = Image.new("RGB", (w * k, h * k), BACKGROUND)
+    out = add_ink(out, frame_image(w, h, [(2, 10, 1.0)], k), 0, h * k)
+
+    tsize = largest_size((title,), title_box)
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+    top, bottom = draw_text_block(mask_ss, (title,), scaled_size((title,), tsize, title_box, k), sbox(title_box, k))
+    out = add_ink(out, downscale(mask_ss), top, bottom, TITLE_TOP, TITLE_BOTTOM)
+    out = add_ink(out, fading_rules(w, h, 50, 0, 150, k), 0, h * k)
+
+    # Layout at 1x; at larger scales the same baselines, k times as far apart,
+    # with the letters a few SS steps smaller where rounding would widen a line.
+    size = rules_size(paragraphs, body)
+    baselines, used = rules_layout(paragraphs, size)
+    top_ss = body[1] * SS + ((body[3] - body[1]) * SS - used) / 2.0
+    ksize = size * k
+    while ksize > 4 and not rules_fits(paragraphs, ksize, sbox(body, k)):
+        ksize -= 1
+    x0 = body[0] * k * SS
+    for n, (lines, ys) in enumerate(zip(paragraphs, baselines)):
+        for t, y in zip(lines, ys):
+            base = (top_ss + y) * k
+            mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+            ImageDraw.Draw(mask_ss).text((x0, base), t, font=font(ksize), fill=255, anchor="ls")
+            out = add_ink(out, downscale(mask_ss), (base - 0.742 * ksize) / SS, base / SS)
+        # A small ball as the bullet, centred on the first line's letters.
+        cy = (top_ss + ys[0] - 0.37 * size) * k / SS
+        cx = (body[0] - 15) * k
+        paste_ball(out, cx, cy, 5.5 * k, RULES_BULLETS[n % len(RULES_BULLETS)], k)
+
+    # Beside the last paragraph: a front-to-back pair, crossed out.
+    ys = baselines[-1]
+    mid = (top_ss + (ys[0] - 0.6 * size + ys[-1]) / 2.0) / SS
+    pcx = body[2] - RULES_PAIR_WIDTH / 2.0
+    fx, fy = int(round(pcx - 18.5)), int(round(mid - 10))
+    front_to_back_pair(out, fx * k, fy * k, RULES_PAIR_COLOUR, k)
+    # The sign is laid over the balls, not mixed with them.
+    sign = no_sign(w, h, pcx, mid, 28, 2.5, k)
+    return Image.composite(colourise(sign, 0, h * k), out, sign)
+
+
 # ---------------------------------------------------------------------------
 # Icons
 # ---------------------------------------------------------------------------
@@ -984,6 +1128,8 @@ def write_pictures(out_dir, k):
             images[name] = make_help(w, h, text, k)
         elif kind == "about":
             images[name] = make_about(w, h, text, k)
+        elif kind == "rules":
+            images[name] = make_rules(w, h, text, k)
 
     if k == 1:
         # The balls must stay apart for every kind of colour vision; refuse to
@@ -996,7 +1142,7 @@ def write_pictures(out_dir, k):
     for name, w, h, kind, text, margins, group in PICTURES:
         im = images[name]
         assert im.size == (w * k, h * k) and im.mode == "RGB", (name, k, im.size, im.mode)
-        if kind in ("label", "glyph", "help", "about"):
+        if kind in ("label", "glyph", "help", "about", "rules"):
             check_margins(name, im, margins, k)
         save_png(im, os.path.join(out_dir, scaled_name(name, k)))
 
