@@ -55,9 +55,25 @@ SS = 4
 #            toggle between these texts keep the same letter size).
 #   glyph  - one character in the shared 22 x 28 digit/letter cell.
 #   ball   - ball sprite + mask; text is the index into BALL_COLOURS.
-#   blank / title / help / about - custom layouts, see their functions.
+#   blank / title / help / about / rules - custom layouts, see their functions.
 M2 = (2, 2, 2, 2)
 M3R = (3, 2, 3, 2)  # button sits 1 px outside the window: keep 3 px right
+
+# The rules page: a title, then one paragraph per rule, its lines broken by
+# hand.  The last paragraph gets a drawing of a front-to-back pair beside it.
+RULES_TEXT = (
+    "How to play",
+    "Click a ball to remove its group: every ball of its colour joined to it\n"
+    "along the rows, along the columns and through the layers, front to back.",
+    "A group needs at least two balls. Each ball removed is worth 2 points.",
+    "The balls above drop into the gaps, each in its own column and layer,\n"
+    "and a column left empty in all three layers closes up from the right.",
+    "Undo takes back the last move, one step only.",
+    "The game ends when no two balls of one colour touch\n"
+    "within a layer (front, middle or back): a pair that\n"
+    "touches only front to back does not keep it going.",
+)
+RULES_MIN_FONT_PX = 17    # the lettering reads well down to this size
 
 PICTURES = [
     # file                   w    h   kind     text                        margins group
@@ -84,6 +100,7 @@ PICTURES = [
     ("pctOrbelix.png",     241,  90, "title", ("Orbelix",),                M2,  None),
     ("pctHelpText.png",    292, 172, "help",  ("Click on identical adjacent pieces to score points", "Ok"), M2, None),
     ("pctAboutText.png",   343, 123, "about", ("Orbelix", "by Orbelix developers", "Free software, MIT licence", "Version"), M2, None),
+    ("pctRulesText.png",   620, 340, "rules", RULES_TEXT,               M2,  None),
 ]
 # Digits 0-9, then the decimal point as digit 10.
 PICTURES += [("imgDigit_%d.png" % i, 22, 28, "glyph", (str(i),), M2, None) for i in range(10)]
@@ -130,9 +147,16 @@ SYMBOL_BOX = 11
 SYMBOL_CORE = 9           # the black shape's box; the outline takes the rest
 SYMBOL_AT_FRONT = (7, 7)
 SYMBOL_AT_BEHIND = (13, 7)
-SYMBOL_SHAPES = [None, "circle", "ring", "triangle", "square", "diamond", "plus", "cross",
-                 "star", "bar", "column", "frame", "wedge", "bowtie"]
-SYMBOL_MIN_DIFFERENCE = 10  # pixels in which any two shapes differ at 1x
+SYMBOL_SHAPES = [None, "circle", "moon", "triangle", "square", "diamond", "plus", "cross",
+                 "star", "bar", "column", "hourglass", "wedge", "bowtie"]
+# On a dark ball the symbol shows as its white-edged silhouette (the mask), on
+# a white or yellow ball as its black shape alone.  Both must tell every two
+# symbols apart by outline, not by a hole or an inner mark: at 1x, with holes
+# filled, any two silhouettes differ in at least SYMBOL_MIN_OUTLINE pixels and
+# any two black shapes in SYMBOL_MIN_CORE_OUTLINE, even when one of the two is
+# moved by a pixel or grown or shrunk by a pixel all round.
+SYMBOL_MIN_OUTLINE = 12
+SYMBOL_MIN_CORE_OUTLINE = 8
 
 # Shared 22 x 28 cell for digits and letters: one font size and one baseline
 # so that names and numbers composed from cells line up.
@@ -565,8 +589,9 @@ def symbol_shape(name, u, v):
     au, av = abs(u), abs(v)
     if name == "circle":
         return u * u + v * v <= 0.95 ** 2
-    if name == "ring":
-        return 0.5 ** 2 <= u * u + v * v <= 1.0
+    if name == "moon":
+        # A disc with a bite out of its upper right: a crescent opening up and right.
+        return u * u + v * v <= 0.95 ** 2 and (u - 0.45) ** 2 + (v + 0.2) ** 2 > 0.6 ** 2
     if name == "triangle":
         return -0.9 <= v <= 0.9 and au <= (v + 0.9) / 1.8 + 0.05
     if name == "wedge":
@@ -576,7 +601,8 @@ def symbol_shape(name, u, v):
     if name == "diamond":
         return au + av <= 1.0
     if name == "plus":
-        return (au <= 0.25 or av <= 0.25) and max(au, av) <= 1.0
+        # Thin arms, one pixel at 1x: a fat plus has nearly the outline of the diamond.
+        return (au <= 0.12 or av <= 0.12) and max(au, av) <= 1.0
     if name == "cross":
         return (abs(u - v) <= 0.32 or abs(u + v) <= 0.32) and max(au, av) <= 0.95
     if name == "star":
@@ -585,10 +611,10 @@ def symbol_shape(name, u, v):
         return av <= 0.3 and au <= 0.95
     if name == "column":
         return au <= 0.3 and av <= 0.95
-    if name == "frame":
-        return max(au, av) <= 0.9 and max(au, av) >= 0.45
     if name == "bowtie":
         return au <= 0.95 and av <= au * 0.95 + 0.12
+    if name == "hourglass":
+        return av <= 0.95 and au <= av * 0.95 + 0.12
     raise ValueError(name)
 
 
@@ -633,49 +659,100 @@ def symbol_sprite(index, scale=1):
     return im
 
 
-def write_symbols(out_dir, scale=1, suffix=""):
-    """Writes pctSymbol_1..13 (with `suffix` before .png, for larger scales)."""
-    for i in range(1, len(SYMBOL_SHAPES)):
-        im = symbol_sprite(i, scale)
-        if scale == 1:
-            check_symbol(im, i)
-        save_png(im, os.path.join(out_dir, "pctSymbol_%d%s.png" % (i, suffix)))
+def make_symbols(scale=1):
+    """Symbols 1..13 at one scale, each checked; at 1x also checked against each other."""
+    sprites = {i: symbol_sprite(i, scale) for i in range(1, len(SYMBOL_SHAPES))}
+    for i, im in sprites.items():
+        check_symbol(im, i, scale)
+    if scale == 1:
+        check_symbols_distinct(sprites)
+    return sprites
 
 
-def check_symbol(im, index):
+def check_symbol(im, index, k=1):
     """A symbol sits wholly on the visible part of its ball, both in front and
     behind, and keeps the AND/XOR contract (mask black exactly where drawn)."""
-    box = SYMBOL_BOX
+    box = SYMBOL_BOX * k
     assert im.size == (2 * box, box) and im.mode == "RGB"
     px = im.load()
     drawn = []
     for y in range(box):
         for x in range(box):
             mask = px[x + box, y]
-            assert mask in ((0, 0, 0), (255, 255, 255)), (index, x, y)
+            assert mask in ((0, 0, 0), (255, 255, 255)), (index, k, x, y)
             if mask == (255, 255, 255):
-                assert px[x, y] == (0, 0, 0), ("symbol outside its mask", index, x, y)
+                assert px[x, y] == (0, 0, 0), ("symbol outside its mask", index, k, x, y)
             else:
                 drawn.append((x, y))
     assert drawn, index
-    fx, fy = SYMBOL_AT_FRONT
-    bx, by = SYMBOL_AT_BEHIND
+    fx, fy = (v * k for v in SYMBOL_AT_FRONT)
+    bx, by = (v * k for v in SYMBOL_AT_BEHIND)
     for x, y in drawn:
-        assert in_disc(x + fx, y + fy), ("symbol off the front ball", index, x, y)
+        assert in_disc(x + fx, y + fy, k), ("symbol off the front ball", index, k, x, y)
         # Behind: on the ball, and clear of the ball in front, which stands 12
         # pixels to the left and 5 lower (a point of this ball is its point + (12, -5)).
-        assert in_disc(x + bx, y + by), ("symbol off the ball behind", index, x, y)
-        assert not in_disc(x + bx + 12, y + by - 5), ("symbol hidden by the front ball", index, x, y)
+        assert in_disc(x + bx, y + by, k), ("symbol off the ball behind", index, k, x, y)
+        assert not in_disc(x + bx + 12 * k, y + by - 5 * k, k), ("symbol hidden by the front ball", index, k, x, y)
 
 
-def check_symbols_distinct():
-    shapes = {i: symbol_core(i) for i in range(1, len(SYMBOL_SHAPES))}
-    for a in shapes:
-        assert len(shapes[a]) >= 9, ("symbol too small", a)
-        for b in shapes:
-            if a < b:
-                differ = len(shapes[a] ^ shapes[b])
-                assert differ >= SYMBOL_MIN_DIFFERENCE, ("symbols too alike", a, b, differ)
+def filled(pixels, box):
+    """`pixels` with its holes filled: every pixel of the box that cannot be
+    reached from outside the box without crossing the shape."""
+    outside, todo = set(), [(-1, -1)]
+    while todo:
+        p = todo.pop()
+        if p in outside or p in pixels or not (-1 <= p[0] <= box and -1 <= p[1] <= box):
+            continue
+        outside.add(p)
+        x, y = p
+        todo += [(x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)]
+    return frozenset((x, y) for y in range(box) for x in range(box) if (x, y) not in outside)
+
+
+_AROUND = [(dx, dy) for dy in (-1, 0, 1) for dx in (-1, 0, 1)]
+
+
+def near_shapes(pixels):
+    """The shape as it is, one pixel larger and one pixel smaller all round,
+    each moved by up to one pixel in x and in y."""
+    grown = {(x + dx, y + dy) for x, y in pixels for dx, dy in _AROUND}
+    shrunk = {p for p in pixels if all((p[0] + dx, p[1] + dy) in pixels for dx, dy in _AROUND)}
+    return [{(x + dx, y + dy) for x, y in shape} for shape in (pixels, grown, shrunk) for dx, dy in _AROUND]
+
+
+def outline_difference(a, b):
+    """Pixels in which two filled shapes differ, at the least over moving,
+    growing or shrinking either of them by one pixel: a shape measures 0
+    against itself drawn a pixel larger or a pixel to one side."""
+    return min(min(len(a ^ n) for n in near_shapes(b)), min(len(b ^ n) for n in near_shapes(a)))
+
+
+def check_symbols_distinct(sprites):
+    """Every two 1x symbols differ in outline: their masks (the silhouette on a
+    dark ball) by SYMBOL_MIN_OUTLINE pixels, their black shapes (all that
+    shows on a light ball) by SYMBOL_MIN_CORE_OUTLINE.  Prints the closest pairs."""
+    box = SYMBOL_BOX
+    # The measure itself: a frame is one outline with the square a pixel smaller.
+    square = {(x, y) for y in range(2, 9) for x in range(2, 9)}
+    frame = {(x, y) for y in range(1, 10) for x in range(1, 10)} - {(x, y) for y in range(4, 7) for x in range(4, 7)}
+    assert outline_difference(filled(square, box), filled(frame, box)) == 0
+    masks, cores = {}, {}
+    for i, im in sprites.items():
+        px = im.load()
+        mask = {(x, y) for y in range(box) for x in range(box) if px[x + box, y] == (0, 0, 0)}
+        core = {p for p in mask if px[p] == (0, 0, 0)}
+        assert len(core) >= 9, ("symbol too small", SYMBOL_SHAPES[i])
+        masks[i], cores[i] = filled(mask, box), filled(core, box)
+    for what, shapes, least in (("silhouettes", masks, SYMBOL_MIN_OUTLINE),
+                                ("black shapes", cores, SYMBOL_MIN_CORE_OUTLINE)):
+        pairs = sorted((outline_difference(shapes[a], shapes[b]), a, b)
+                       for a in shapes for b in shapes if a < b)
+        d, a, b = pairs[0]
+        print("  symbol %-13s closest in outline: %s / %s, %d pixels apart  needs >= %d"
+              % (what + ",", SYMBOL_SHAPES[a], SYMBOL_SHAPES[b], d, least))
+        if d < least:
+            raise SystemExit("symbol %s too alike: %s" % (what, ", ".join(
+                "%s / %s %d" % (SYMBOL_SHAPES[a], SYMBOL_SHAPES[b], d) for d, a, b in pairs if d < least)))
 
 
 # ---------------------------------------------------------------------------
@@ -803,6 +880,133 @@ def make_about(w, h, text, k=1):
     return out
 
 
+# Rules page layout, in pixels at 1x.
+RULES_PAIR_WIDTH = 104                # room kept right of the last paragraph
+RULES_PITCH = 1.22                    # line pitch, in font sizes
+RULES_GAP = 0.42                      # extra space between paragraphs, in font sizes
+RULES_BULLETS = (5, 1, 3, 7, 8)       # ball colour of each paragraph's bullet
+RULES_PAIR_COLOUR = 1
+
+
+def rules_layout(paragraphs, size):
+    """Baselines (in SS units from the top of the text) of every line at SS
+    font size `size`, and the height the paragraphs take."""
+    pitch, gap = RULES_PITCH * size, RULES_GAP * size
+    ascent = 0.80 * size
+    y, out = ascent, []
+    for lines in paragraphs:
+        out.append([y + i * pitch for i in range(len(lines))])
+        y += len(lines) * pitch + gap
+    return out, y - pitch - gap + 0.30 * size
+
+
+def rules_fits(paragraphs, size, body):
+    """Whether every line fits its width (the last paragraph leaves room for the
+    drawing) and the paragraphs fit the body's height."""
+    x0, y0, x1, y1 = body
+    f = font(size)
+    for n, lines in enumerate(paragraphs):
+        room = x1 - x0 - (RULES_PAIR_WIDTH if n == len(paragraphs) - 1 else 0)
+        if any(f.getlength(t) > room * SS for t in lines):
+            return False
+    return rules_layout(paragraphs, size)[1] <= (y1 - y0) * SS
+
+
+_rules_size_cache = {}
+
+
+def rules_size(paragraphs, body):
+    """The largest SS font size at which the paragraphs fit the body at 1x."""
+    key = (paragraphs, body)
+    if key not in _rules_size_cache:
+        size = 4 * SS * (body[3] - body[1])
+        while size > 4 and not rules_fits(paragraphs, size, body):
+            size -= 1
+        if size < RULES_MIN_FONT_PX * SS:
+            raise SystemExit("rules text needs %.2f px letters, less than %d px" % (size / SS, RULES_MIN_FONT_PX))
+        _rules_size_cache[key] = size
+    return _rules_size_cache[key]
+
+
+def paste_ball(out, cx, cy, r, colour, k):
+    """A small shaded ball centred on (cx, cy) (pixels at scale k), over black."""
+    pad = 2
+    size = int(math.ceil(2 * r)) + 2 * pad
+    ox, oy = int(round(cx - size / 2.0)), int(round(cy - size / 2.0))
+    b = draw_balls_rgba(size, [(cx - ox, cy - oy, r, colour)], 4)
+    out.paste(b.convert("RGB"), (ox, oy), b.split()[3])
+
+
+def front_to_back_pair(out, x, y, colour, k):
+    """Two balls of one colour drawn as the board draws one stack: the deeper
+    ball 12 pixels right and 5 up, the front ball ANDed and XORed over it.
+    (x, y) is the front ball's top left corner, at scale k."""
+    sprite = ball_sprite(colour, k)
+    d = BALL_DIAMETER * k
+    sp, op = sprite.load(), out.load()
+    for bx, by in ((x + 12 * k, y - 5 * k), (x, y)):
+        for j in range(d):
+            for i in range(d):
+                p = op[bx + i, by + j]
+                op[bx + i, by + j] = tuple((a & m) ^ c for a, m, c in zip(p, sp[i + d, j], sp[i, j]))
+
+
+def no_sign(w, h, cx, cy, r, width, k):
+    """Mask of a ring with a slash from its upper left to its lower right."""
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+    d = ImageDraw.Draw(mask_ss)
+    cx, cy, r, width = cx * k * SS, cy * k * SS, r * k * SS, width * k * SS
+    d.ellipse((cx - r, cy - r, cx + r, cy + r), outline=255, width=int(round(width)))
+    a = (r - width / 2.0) / math.sqrt(2.0)
+    d.line((cx - a, cy - a, cx + a, cy + a), fill=255, width=int(round(width)))
+    return downscale(mask_ss)
+
+
+def make_rules(w, h, text, k=1):
+    title, *rest = text
+    paragraphs = tuple(tuple(p.split("\n")) for p in rest)
+    title_box = (14, 8, w - 14, 46)
+    body = (42, 60, w - 16, h - 12)   # the bullets stand left of it
+    out = Image.new("RGB", (w * k, h * k), BACKGROUND)
+    out = add_ink(out, frame_image(w, h, [(2, 10, 1.0)], k), 0, h * k)
+
+    tsize = largest_size((title,), title_box)
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+    top, bottom = draw_text_block(mask_ss, (title,), scaled_size((title,), tsize, title_box, k), sbox(title_box, k))
+    out = add_ink(out, downscale(mask_ss), top, bottom, TITLE_TOP, TITLE_BOTTOM)
+    out = add_ink(out, fading_rules(w, h, 50, 0, 150, k), 0, h * k)
+
+    # Layout at 1x; at larger scales the same baselines, k times as far apart,
+    # with the letters a few SS steps smaller where rounding would widen a line.
+    size = rules_size(paragraphs, body)
+    baselines, used = rules_layout(paragraphs, size)
+    top_ss = body[1] * SS + ((body[3] - body[1]) * SS - used) / 2.0
+    ksize = size * k
+    while ksize > 4 and not rules_fits(paragraphs, ksize, sbox(body, k)):
+        ksize -= 1
+    x0 = body[0] * k * SS
+    for n, (lines, ys) in enumerate(zip(paragraphs, baselines)):
+        for t, y in zip(lines, ys):
+            base = (top_ss + y) * k
+            mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+            ImageDraw.Draw(mask_ss).text((x0, base), t, font=font(ksize), fill=255, anchor="ls")
+            out = add_ink(out, downscale(mask_ss), (base - 0.742 * ksize) / SS, base / SS)
+        # A small ball as the bullet, centred on the first line's letters.
+        cy = (top_ss + ys[0] - 0.37 * size) * k / SS
+        cx = (body[0] - 15) * k
+        paste_ball(out, cx, cy, 5.5 * k, RULES_BULLETS[n % len(RULES_BULLETS)], k)
+
+    # Beside the last paragraph: a front-to-back pair, crossed out.
+    ys = baselines[-1]
+    mid = (top_ss + (ys[0] - 0.6 * size + ys[-1]) / 2.0) / SS
+    pcx = body[2] - RULES_PAIR_WIDTH / 2.0
+    fx, fy = int(round(pcx - 18.5)), int(round(mid - 10))
+    front_to_back_pair(out, fx * k, fy * k, RULES_PAIR_COLOUR, k)
+    # The sign is laid over the balls, not mixed with them.
+    sign = no_sign(w, h, pcx, mid, 28, 2.5, k)
+    return Image.composite(colourise(sign, 0, h * k), out, sign)
+
+
 # ---------------------------------------------------------------------------
 # Icons
 # ---------------------------------------------------------------------------
@@ -924,6 +1128,8 @@ def write_pictures(out_dir, k):
             images[name] = make_help(w, h, text, k)
         elif kind == "about":
             images[name] = make_about(w, h, text, k)
+        elif kind == "rules":
+            images[name] = make_rules(w, h, text, k)
 
     if k == 1:
         # The balls must stay apart for every kind of colour vision; refuse to
@@ -936,7 +1142,7 @@ def write_pictures(out_dir, k):
     for name, w, h, kind, text, margins, group in PICTURES:
         im = images[name]
         assert im.size == (w * k, h * k) and im.mode == "RGB", (name, k, im.size, im.mode)
-        if kind in ("label", "glyph", "help", "about"):
+        if kind in ("label", "glyph", "help", "about", "rules"):
             check_margins(name, im, margins, k)
         save_png(im, os.path.join(out_dir, scaled_name(name, k)))
 
@@ -947,6 +1153,8 @@ def main():
     out_dir = os.path.abspath(out_dir)
     os.makedirs(os.path.join(out_dir, "icons"), exist_ok=True)
 
+    # The symbols are checked before anything is written.
+    symbols = {k: make_symbols(k) for k in SCALES}
     for k in SCALES:
         write_pictures(out_dir, k)
 
@@ -957,9 +1165,9 @@ def main():
     with open(os.path.join(out_dir, "icons", "orbelix.svg"), "w", encoding="utf-8", newline="\n") as f:
         f.write(icon_svg())
 
-    check_symbols_distinct()
     for k in SCALES:
-        write_symbols(out_dir, k, "" if k == 1 else "@%dx" % k)
+        for i, im in symbols[k].items():
+            save_png(im, os.path.join(out_dir, scaled_name("pctSymbol_%d.png" % i, k)))
 
     write_bleep(os.path.join(out_dir, "Bleep.wav"))
     print("wrote %d pictures and %d symbols at scales %s, %d icons and Bleep.wav to %s"
