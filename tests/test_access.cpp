@@ -177,9 +177,47 @@ class AccessTest : public QObject {
         QTest::keyClick(window.get(), Qt::Key_Down);
         QCOMPARE(board->text(QAccessible::Name),
                  QStringLiteral("Board: Row 2, column 1, front: yellow, group of 1, 0 points"));
-        QVERIFY(WasAnnounced(Control(*window, "pctBoard"), QAccessible::NameChanged));
+        // A screen reader is told of a new focused part of the board for each move.
+        const auto saidLast = [&](QAccessible::Event type) {
+            QAccessibleInterface* part = nullptr;
+            for (const Heard& h : heard)
+                if (h.object == Control(*window, "pctBoard") && h.type == type)
+                    part = board->child(h.child);
+            return part != nullptr ? part->text(QAccessible::Name) : QString();
+        };
+        QCOMPARE(saidLast(QAccessible::Focus),
+                 QStringLiteral("Row 2, column 1, front: yellow, group of 1, 0 points"));
+        QCOMPARE(board->focusChild(), board->child(0));
         QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(600, 345));
         QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Board"));
+    }
+
+    // A removal, Undo and the end of a game are said once each: with the cursor shown,
+    // together with its cell as the board's focused part; by mouse, as a message.
+    void movesAreSaid() {
+        QAccessibleInterface* board = Of(Control(*window, "pctBoard"));
+        BoardGrid pairs = Checkered();
+        pairs(1, 1, 1) = pairs(1, 2, 1) = 5;
+        pairs(9, 9, 1) = pairs(9, 10, 1) = 6;
+        StartGameWith(*window, pairs);
+        QTest::keyClick(window.get(), Qt::Key_Return);  // shows the cursor
+        QTest::keyClick(window.get(), Qt::Key_Return);
+        QCOMPARE(board->child(0)->text(QAccessible::Name),
+                 QStringLiteral("2 balls removed, score 4. Row 1, column 1, front: empty"));
+        QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(
+            board->child(0)->text(QAccessible::Name),
+            QStringLiteral("Undone, score 0. Row 1, column 1, front: red, group of 2, 4 points"));
+        heard.clear();
+        PressOnBall(*window, 9, 10, 1);  // the mouse: the cursor goes, a message is shown
+        QVERIFY(WasAnnounced(Control(*window, "pctBoard"), QAccessible::ObjectShow));
+        QCOMPARE(board->child(1)->role(), QAccessible::Notification);
+        QCOMPARE(board->child(1)->text(QAccessible::Name),
+                 QStringLiteral("2 balls removed, score 4"));
+        WhenModal([](QWidget* modal) { modal->close(); });
+        PressOnBall(*window, 1, 2, 1);
+        QCOMPARE(board->child(1)->text(QAccessible::Name),
+                 QStringLiteral("2 balls removed, score 8. Game over"));
     }
 
     void labelsSayTheirWords() {
@@ -218,7 +256,7 @@ class AccessTest : public QObject {
             bool rowAnnounced = false;
             for (const Heard& h : heard)
                 rowAnnounced |= h.object == Control(*table, "pctHighScore") &&
-                                h.type == QAccessible::NameChanged && h.child == 1;
+                                h.type == QAccessible::Focus && h.child == 1;
             QVERIFY(rowAnnounced);
             QCOMPARE(Of(Control(*table, "pctOk"))->role(), QAccessible::Button);
             QTest::keyClick(table, Qt::Key_Return);

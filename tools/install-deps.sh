@@ -10,6 +10,7 @@ packages=(
     python3-pil
     desktop-file-utils appstream
     weston qt6-wayland
+    orca openbox dbus-daemon dbus-bin at-spi2-core
 )
 # Extra groups, asked for by name: `install-deps.sh bench fuzz art`.
 for group in "$@"; do

@@ -4,9 +4,10 @@
 #include <QAccessibleWidget>
 #include <QCoreApplication>
 #include <QPointer>
-#include <array>
+#include <utility>
 
 #include "ui/PictureBox.h"
+#include "ui/Zoom.h"
 
 namespace orbelix::Accessibility {
 namespace {
@@ -81,28 +82,20 @@ class HiddenInterface : public QAccessibleWidget {
 };
 
 // The playing surface: one focusable element; its name tells the cursor's cell.
-class BoardInterface : public QAccessibleWidget {
+// A part of a control that says one fixed thing: the cell under the cursor, a row of
+// the table, a message. Screen readers read an object's name a moment after they hear
+// of it and say nothing when the object they already have in focus gets a new name, so
+// every announcement is a part of its own, made anew with its words fixed.
+class Utterance : public QAccessibleInterface {
   public:
-    explicit BoardInterface(QWidget* w) : QAccessibleWidget(w, QAccessible::Canvas) {}
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.focusable = true;
-        return s;
-    }
-};
+    Utterance(QWidget* owner, QAccessible::Role role, QString words, QRect place)
+        : owner_(owner), role_(role), words_(std::move(words)), place_(place) {}
 
-class TableInterface;
-
-// One row of the high-score table, read from the table itself.
-class RowInterface : public QAccessibleInterface {
-  public:
-    RowInterface(QWidget* table, int row) : table_(table), row_(row) {}
-
-    bool isValid() const override { return !table_.isNull(); }
+    bool isValid() const override { return !owner_.isNull(); }
     QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return table_ ? table_->window()->windowHandle() : nullptr; }
+    QWindow* window() const override { return owner_ ? owner_->window()->windowHandle() : nullptr; }
     QAccessibleInterface* parent() const override {
-        return QAccessible::queryAccessibleInterface(table_.data());
+        return QAccessible::queryAccessibleInterface(owner_.data());
     }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
@@ -110,59 +103,134 @@ class RowInterface : public QAccessibleInterface {
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QAccessibleInterface* focusChild() const override { return nullptr; }
     QString text(QAccessible::Text t) const override {
-        if (t != QAccessible::Name || table_.isNull()) return {};
-        const HighScoreTable* table = TableOf(table_.data());
-        return table != nullptr ? TableRowText(*table, row_) : QString();
+        return t == QAccessible::Name ? words_ : QString();
     }
     void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override {
-        if (table_.isNull()) return {};
-        // Rows stand 34 pixels apart from y 4, each one letter cell high.
-        const QPoint topLeft = table_->mapToGlobal(QPoint(0, 4 + (row_ - 1) * 34));
-        return {topLeft, QSize(table_->width(), 28)};
+        if (owner_.isNull()) return {};
+        const QRect shown = Zoom::ToWindow(place_);
+        return {owner_->mapToGlobal(shown.topLeft()), shown.size()};
     }
-    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    QAccessible::Role role() const override { return role_; }
     QAccessible::State state() const override {
         QAccessible::State s;
         s.readOnly = true;
-        if (table_.isNull() || !table_->isVisible()) s.invisible = true;
+        if (owner_.isNull() || !owner_->isVisible()) s.invisible = true;
+        if (role_ != QAccessible::Notification) {
+            s.focusable = true;
+            const QAccessibleInterface* owner = parent();
+            s.focused = owner != nullptr && owner->focusChild() == this;
+        }
         return s;
     }
 
   private:
-    QPointer<QWidget> table_;
-    int row_;
+    QPointer<QWidget> owner_;
+    QAccessible::Role role_;
+    QString words_;
+    QRect place_;
 };
 
-// The high-score table: a list of its ten rows.
-class TableInterface : public QAccessibleWidget {
+// A control whose parts are utterances in fixed slots (the board: its cell and its
+// message; the table: its ten rows and a message). A replaced utterance lives on for a
+// few more announcements, because a screen reader that comes to read it after it is gone
+// says nothing.
+class SpokenControl : public QAccessibleWidget {
   public:
-    explicit TableInterface(QWidget* w) : QAccessibleWidget(w, QAccessible::List) {
-        for (int r = 1; r <= TableRows; ++r)
-            rows_[r - 1] = QAccessible::registerAccessibleInterface(new RowInterface(w, r));
+    // `parts` slots; with `messageSlot` >= 0, that one holds the control's messages.
+    SpokenControl(QWidget* w, QAccessible::Role role, int parts, int messageSlot)
+        : QAccessibleWidget(w, role), slots_(parts, 0), messageSlot_(messageSlot) {}
+    int messageSlot() const { return messageSlot_; }
+    ~SpokenControl() override {
+        for (QAccessible::Id id : slots_ + retired_)
+            if (id != 0) QAccessible::deleteAccessibleInterface(id);
     }
-    ~TableInterface() override {
-        for (QAccessible::Id id : rows_) QAccessible::deleteAccessibleInterface(id);
+
+    // Puts a new utterance in `slot` and tells assistive tools: as the control's focused
+    // part, or shown as a notification.
+    void say(int slot, QAccessible::Role role, const QString& words, QRect place) {
+        put(slot, role, words, place);
+        if (role == QAccessible::Notification) {
+            QAccessibleEvent event(widget(), QAccessible::ObjectShow);
+            event.setChild(slot);
+            QAccessible::updateAccessibility(&event);
+            return;
+        }
+        focusSlot_ = slot;
+        QAccessibleEvent event(widget(), QAccessible::Focus);
+        event.setChild(slot);
+        QAccessible::updateAccessibility(&event);
     }
-    int childCount() const override { return TableRows; }
+    void put(int slot, QAccessible::Role role, const QString& words, QRect place) {
+        const QAccessible::Id old = std::exchange(
+            slots_[slot],
+            QAccessible::registerAccessibleInterface(new Utterance(widget(), role, words, place)));
+        if (old == 0) return;
+        retired_.append(old);
+        while (retired_.size() > 8) QAccessible::deleteAccessibleInterface(retired_.takeFirst());
+    }
+
+    int childCount() const override { return static_cast<int>(slots_.size()); }
     QAccessibleInterface* child(int index) const override {
-        if (index < 0 || index >= TableRows) return nullptr;
-        return QAccessible::accessibleInterface(rows_[index]);
+        if (index < 0 || index >= childCount() || slots_[index] == 0) return nullptr;
+        return QAccessible::accessibleInterface(slots_[index]);
     }
-    int indexOfChild(const QAccessibleInterface* child) const override {
-        for (int i = 0; i < TableRows; ++i)
-            if (QAccessible::accessibleInterface(rows_[i]) == child) return i;
+    int indexOfChild(const QAccessibleInterface* part) const override {
+        for (int i = 0; i < childCount(); ++i)
+            if (child(i) == part) return i;
         return -1;
     }
     QAccessibleInterface* childAt(int x, int y) const override {
-        for (int i = 0; i < TableRows; ++i)
-            if (child(i)->rect().contains(x, y)) return child(i);
+        for (int i = 0; i < childCount(); ++i)
+            if (QAccessibleInterface* part = child(i);
+                part != nullptr && part->rect().contains(x, y))
+                return part;
         return nullptr;
+    }
+    QAccessibleInterface* focusChild() const override {
+        return widget()->hasFocus() ? child(focusSlot_) : nullptr;
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.focusable = true;
+        return s;
     }
 
   private:
-    std::array<QAccessible::Id, TableRows> rows_{};
+    QList<QAccessible::Id> slots_;
+    QList<QAccessible::Id> retired_;
+    int messageSlot_;
+    int focusSlot_ = 0;
 };
+
+// The board's parts: the cell under the keyboard cursor, and the last message.
+constexpr int CellSlot = 0;
+constexpr int BoardMessageSlot = 1;
+// Where a row of the high-score table stands, in logical pixels: 34 pixels apart from
+// y 4, one letter cell high.
+QRect RowPlace(const QWidget* table, int row) {
+    return {0, 4 + (row - 1) * 34, table->width(), 28};
+}
+
+SpokenControl* MakeBoard(QWidget* w) {
+    auto* board = new SpokenControl(w, QAccessible::Canvas, 2, BoardMessageSlot);
+    board->put(CellSlot, QAccessible::ListItem, w->accessibleName(), QRect());
+    board->put(BoardMessageSlot, QAccessible::Notification, QString(), QRect());
+    return board;
+}
+
+SpokenControl* MakeTable(QWidget* w) {
+    auto* list = new SpokenControl(w, QAccessible::List, TableRows, -1);
+    const HighScoreTable* table = TableOf(w);
+    for (int r = 1; r <= TableRows; ++r)
+        list->put(r - 1, QAccessible::ListItem,
+                  table != nullptr ? TableRowText(*table, r) : QString(), RowPlace(w, r));
+    return list;
+}
+
+SpokenControl* SpokenOf(QWidget* control) {
+    return dynamic_cast<SpokenControl*>(QAccessible::queryAccessibleInterface(control));
+}
 
 QAccessibleInterface* Factory(const QString&, QObject* object) {
     if (object == nullptr || !object->isWidgetType()) return nullptr;
@@ -180,9 +248,9 @@ QAccessibleInterface* Factory(const QString&, QObject* object) {
         case Kind::Hidden:
             return new HiddenInterface(w);
         case Kind::Board:
-            return new BoardInterface(w);
+            return MakeBoard(w);
         case Kind::Table:
-            return new TableInterface(w);
+            return MakeTable(w);
         case Kind::Picture:
             return nullptr;
     }
@@ -214,10 +282,22 @@ void SetValue(QWidget* control, int value) {
     QAccessible::updateAccessibility(&event);
 }
 
-void AnnounceNameChange(QWidget* control, int child) {
-    QAccessibleEvent event(control, QAccessible::NameChanged);
-    if (child >= 0) event.setChild(child);
-    QAccessible::updateAccessibility(&event);
+void SpeakCell(QWidget* board, const QString& words, QRect place) {
+    if (SpokenControl* spoken = SpokenOf(board))
+        spoken->say(CellSlot, QAccessible::ListItem, words, place);
+}
+
+void SpeakMessage(QWidget* control, const QString& words) {
+    SpokenControl* spoken = SpokenOf(control);
+    if (spoken == nullptr || spoken->messageSlot() < 0) return;
+    spoken->say(spoken->messageSlot(), QAccessible::Notification, words, QRect());
+}
+
+void SpeakRow(QWidget* list, int row) {
+    SpokenControl* spoken = SpokenOf(list);
+    const HighScoreTable* table = TableOf(list);
+    if (spoken == nullptr || table == nullptr || row < 1 || row > TableRows) return;
+    spoken->say(row - 1, QAccessible::ListItem, TableRowText(*table, row), RowPlace(list, row));
 }
 
 QString TableRowText(const HighScoreTable& table, int row) {

@@ -8,8 +8,8 @@
 // What the game's picture controls are to a screen reader. Every control is a picture,
 // so without this each would be an anonymous "filler"; with it, buttons are buttons
 // with a press action, the score is a number, the board is one focusable element whose
-// name tells the cell under the keyboard cursor, and the high-score table has one
-// readable line per row. The windows only set names and values and announce changes.
+// focused part is the cell under the keyboard cursor, and the high-score table is a list
+// of ten readable rows. The windows set names and values and say what changes.
 namespace orbelix::Accessibility {
 
 enum class Kind {
@@ -34,8 +34,16 @@ void ShowTable(QWidget* control, const HighScoreTable& table);
 // The score control's value; announces the change to assistive tools.
 void SetValue(QWidget* control, int value);
 
-// Announces that a name changed on a control (or, with `child` >= 0, on a row of the table).
-void AnnounceNameChange(QWidget* control, int child = -1);
+// What a screen reader says. A name change of a control is not spoken, so each of these
+// gives the control a new part with the words fixed and tells assistive tools of it.
+// The cell under the keyboard cursor becomes the board's focused part; `place` is the
+// cell on the board in logical pixels.
+void SpeakCell(QWidget* board, const QString& words, QRect place);
+// A one-off message about what just happened on the board (a removal, Undo, the end of
+// a game), spoken without moving the focus.
+void SpeakMessage(QWidget* control, const QString& words);
+// Row 1..10 of the high-score table as it reads now, made the list's focused part.
+void SpeakRow(QWidget* list, int row);
 
 // The text of row 1..10 of the high-score table as read out ("1. ANN 560").
 QString TableRowText(const HighScoreTable& table, int row);

@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QTimer>
+#include <algorithm>
 
 #include "game/BoardModel.h"
 #include "ui/Accessibility.h"
@@ -51,6 +53,19 @@ frmHighScore::frmHighScore(QWidget* owner, HighScoreTable& table)
 
     Form_Load();
     CentreOnMainWindow();
+    // The list has the keyboard: a screen reader says the row that awaits a name, or the
+    // best row, once Qt has told of the list's own focus.
+    readingRow_ = table_.newEntryRow() != 0 ? table_.newEntryRow() : 1;
+    pctHighScore->installEventFilter(this);
+    pctHighScore->setFocus(Qt::OtherFocusReason);
+}
+
+bool frmHighScore::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pctHighScore && event->type() == QEvent::FocusIn)
+        QTimer::singleShot(0, this, [this] {
+            if (pctHighScore->hasFocus()) Accessibility::SpeakRow(pctHighScore, readingRow_);
+        });
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmHighScore::CentreOnMainWindow() {
@@ -170,7 +185,8 @@ void frmHighScore::Form_KeyPress(int16_t keyAscii) {
 }
 
 void frmHighScore::AnnounceRow(int16_t row) {
-    Accessibility::AnnounceNameChange(pctHighScore, row - 1);
+    readingRow_ = row;
+    Accessibility::SpeakRow(pctHighScore, row);
 }
 
 void frmHighScore::Advance() {
@@ -205,6 +221,13 @@ void frmHighScore::keyPressEvent(QKeyEvent* event) {
     // Outside name entry, Escape and Enter close the table as Ok does. While a name is
     // being typed every key goes to name entry (Enter ends the name, Escape does nothing).
     const int key = event->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        // The arrows read the table to a screen reader, row by row; they draw nothing.
+        readingRow_ = std::clamp(readingRow_ + (key == Qt::Key_Down ? 1 : -1), 1, TableRows);
+        Accessibility::SpeakRow(pctHighScore, readingRow_);
+        event->accept();
+        return;
+    }
     if (!Editing && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
         (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
         event->accept();

@@ -47,6 +47,7 @@ class frmHighScore : public QDialog {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // The load handler: lays out and draws the whole table, then starts name entry or
@@ -80,6 +81,8 @@ class frmHighScore : public QDialog {
     int16_t DigitY[TableRows + 1][NameCells + 1] = {};
     bool Editing = false;
     int16_t CursorPos = 0;
+    // The row a screen reader last read out (the arrow keys step it).
+    int readingRow_ = 1;
 
     HighScoreTable& table_;
     MousePointer pointer_;

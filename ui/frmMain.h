@@ -91,6 +91,7 @@ class frmMain : public QWidget {
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // ---- Event handlers and routines. ----
@@ -145,13 +146,18 @@ class frmMain : public QWidget {
     // Enter or Space: the move a click on the cursor's ball would make.
     void ActAtCursor();
     void HideCursor();
+    // A mouse press anywhere on the window: the cursor and any focus frame go.
+    void MouseUsed();
+    // Says what just happened on the board (a removal, Undo, a new game): with the cursor
+    // shown and `withCell`, together with its cell; else as a message.
+    void Tell(const QString& news, bool withCell = true);
     // Whether the board takes moves now: a game on the main screen.
     bool BoardTakesMoves() const;
     // The symbols' sprites while they are shown (read the first time they are), else null.
     const SymbolSprites* Symbols() const;
     void PaintCursor(QPainter& painter) const;
-    // Shows the cursor where it stands and tells assistive tools its cell.
-    void CursorChanged();
+    // Shows the cursor where it stands and says its cell, after `news` when given.
+    void CursorChanged(const QString& news = QString());
 
     // ---- The controls (their game names). Arrays are addressed by the game's index. ----
     PictureBox* pctBoard = nullptr;
@@ -179,7 +185,7 @@ class frmMain : public QWidget {
     Game game_;
     HighScoreTable table_;
     SettingsStore store_;
-    ScreenKeeper screens_;
+    ScreenKeeper screens_{*this};
     // The zoom kept in the settings (the one in use may differ for one run).
     int16_t StoredZoom = 1;
     MousePointer Pointer;

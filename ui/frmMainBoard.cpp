@@ -87,6 +87,7 @@ void frmMain::ShowNewBoard() {
     DrawBallsOnBoard();
     ShowScore();
     pctBoard->Refresh();
+    Tell(tr("New game, %1 colours").arg(game_.colorCount()));
 }
 
 void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
@@ -100,6 +101,7 @@ void frmMain::pctUndo_Click() {
     if (!game_.Undo()) return;
     DrawBoard();
     ShowScore();
+    Tell(tr("Undone, score %1").arg(game_.score()));
 }
 
 void frmMain::ShowScore() {
@@ -125,7 +127,12 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
     DrawBoard();
     if (n >= 2) ShowScore();
     Pointer.set(MousePointer::Default);
-    if (!AnyMovesLeft()) EndGame();
+    const bool movesLeft = AnyMovesLeft();
+    // One utterance for the move, the end of the game included.
+    QString news = n >= 2 ? tr("%1 balls removed, score %2").arg(n).arg(game_.score()) : QString();
+    if (!movesLeft) news += (news.isEmpty() ? QString() : QStringLiteral(". ")) + tr("Game over");
+    if (!news.isEmpty()) Tell(news, movesLeft);
+    if (!movesLeft) EndGame();
 
     inMove_ = false;
     if (closePending_) close();
@@ -139,6 +146,8 @@ bool frmMain::AnyMovesLeft() {
 }
 
 void frmMain::EndGame() {
+    // The board may have the keyboard: hidden, it would hand it to a button.
+    screens_.takeKeys();
     Pointer.set(MousePointer::Hourglass);
     pctBoard->setVisible(false);
     pctBoard->Refresh();

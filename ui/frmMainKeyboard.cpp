@@ -2,6 +2,7 @@
 // the keys of the main window, and what the controls are to a screen reader.
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include "ui/Accessibility.h"
 #include "ui/Pictures.h"
@@ -12,9 +13,12 @@ namespace orbelix {
 void frmMain::SetUpKeyboard() {
     pctBoard->setOverlay([this](QPainter& painter) { PaintCursor(painter); });
 
-    // Any mouse press on the window hides the cursor: the mouse player sees the game as before.
+    // Any mouse press on the window hides the cursor and a button's focus frame: the mouse
+    // player sees the game as before.
     for (PictureBox* control : findChildren<PictureBox*>())
-        connect(control, &PictureBox::MouseDown, this, &frmMain::HideCursor);
+        connect(control, &PictureBox::MouseDown, this, &frmMain::MouseUsed);
+    // Reached by Tab, the board says the cell under the cursor.
+    pctBoard->installEventFilter(this);
 
     using Accessibility::Kind;
     Accessibility::Install();
@@ -60,12 +64,51 @@ bool frmMain::BoardTakesMoves() const {
     return game_.gameInProgress() && screens_.mainIsUp();
 }
 
-void frmMain::CursorChanged() {
+namespace {
+
+// The ball of a cell on the board, in logical pixels.
+QRect CellPlace(Cell cell) {
+    return {BallPlacement(cell.column, cell.row, cell.layer), QSize(BallSize, BallSize)};
+}
+
+}  // namespace
+
+void frmMain::CursorChanged(const QString& news) {
     Cursor.visible = true;
     pctBoard->update();
     if (!pctBoard->hasFocus()) pctBoard->setFocus(Qt::OtherFocusReason);
-    // Setting the name tells assistive tools that it changed.
-    pctBoard->setAccessibleName(tr("Board: %1").arg(DescribeCell(game_.board(), Cursor.at)));
+    const QString cell = DescribeCell(game_.board(), Cursor.at);
+    pctBoard->setAccessibleName(tr("Board: %1").arg(cell));
+    // One utterance a key: what happened, then where the cursor stands now.
+    Accessibility::SpeakCell(pctBoard, news.isEmpty() ? cell : news + QStringLiteral(". ") + cell,
+                             CellPlace(Cursor.at));
+}
+
+void frmMain::Tell(const QString& news, bool withCell) {
+    if (withCell && Cursor.visible && game_.gameInProgress() && screens_.mainIsUp()) {
+        CursorChanged(news);
+        return;
+    }
+    Accessibility::SpeakMessage(pctBoard, news);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // Qt tells of the board's own focus after this; the cell comes once that is done.
+    if (watched == pctBoard && event->type() == QEvent::FocusIn && Cursor.visible)
+        QTimer::singleShot(0, this, [this] {
+            if (pctBoard->hasFocus() && Cursor.visible)
+                Accessibility::SpeakCell(pctBoard, DescribeCell(game_.board(), Cursor.at),
+                                         CellPlace(Cursor.at));
+        });
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::MouseUsed() {
+    HideCursor();
+    // A click ends keyboard use: the button Tab reached gives up its focus and its frame.
+    if (const auto* button = qobject_cast<const PictureBox*>(focusWidget());
+        button != nullptr && button->keyboardFocused())
+        setFocus(Qt::OtherFocusReason);
 }
 
 void frmMain::MoveCursor(int columns, int rows) {
@@ -88,8 +131,10 @@ void frmMain::ActAtCursor() {
         return;
     }
     Cell cell = Cursor.at;
+    const int32_t before = game_.score();
     RemoveGroup(cell.row, cell.column, cell.layer);
-    if (game_.gameInProgress()) CursorChanged();
+    // A move says what it removed; a lone ball or an empty cell says the cell again.
+    if (game_.score() == before && game_.gameInProgress()) CursorChanged();
 }
 
 void frmMain::HideCursor() {
@@ -115,7 +160,7 @@ void frmMain::PaintCursor(QPainter& painter) const {
 }
 
 void frmMain::mousePressEvent(QMouseEvent* event) {
-    HideCursor();
+    MouseUsed();
     QWidget::mousePressEvent(event);
 }
 

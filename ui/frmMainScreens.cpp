@@ -10,6 +10,8 @@
 namespace orbelix {
 
 void frmMain::HideMainScreen() {
+    // Hiding the control that has the keyboard would hand it to the next one.
+    screens_.takeKeys();
     HideCursor();
     Pointer.set(MousePointer::Hourglass);
     pctBoard->setVisible(false);
@@ -23,6 +25,8 @@ void frmMain::HideMainScreen() {
 }
 
 void frmMain::ShowMainScreen() {
+    // First, so that the screen that closes after this hands the keyboard to no button.
+    screens_.show(Screen::Main);
     Pointer.set(MousePointer::Hourglass);
     pctBoard->setVisible(true);
     for (PictureBox* digit : imgScore) digit->setVisible(true);
@@ -32,7 +36,6 @@ void frmMain::ShowMainScreen() {
     if (!game_.gameInProgress()) pctOrbelix->setVisible(true);
     pctColors[0]->setVisible(true);
     Pointer.set(MousePointer::Default);
-    screens_.show(Screen::Main);
 }
 
 void frmMain::ShowHighScoreWindow() {
@@ -57,8 +60,8 @@ void frmMain::pctHighScores_Click() {
 }
 
 void frmMain::pctHelp_Click() {
-    HideMainScreen();
     screens_.show(Screen::Help);
+    HideMainScreen();
     pctHelpText->setAutoSize(true);
     PlaceHelpScreen();
     pctHelpText->setVisible(true);
@@ -79,8 +82,8 @@ static_assert(ORBELIX_VERSION_MAJOR >= 0 && ORBELIX_VERSION_MAJOR <= 9 &&
               "the major and minor version numbers must be single digits");
 
 void frmMain::pctAbout_Click() {
-    HideMainScreen();
     screens_.show(Screen::About);
+    HideMainScreen();
     pctAboutText->setAutoSize(true);
     PlaceAboutScreen();
     for (PictureBox* cellBox : pctVersion) cellBox->setVisible(true);
