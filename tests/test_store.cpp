@@ -208,25 +208,50 @@ class StoreTest : public QObject {
         QDir(path).removeRecursively();
     }
 
+    // A file over the size limit is moved aside (replacing one moved aside before) and
+    // the game starts from defaults; a file of the largest size allowed is read.
+    void anOversizedFileIsSetAside_data() {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("olderSetAside");
+        QTest::addColumn<bool>("kept");
+        const qint64 limit = SettingsFile::MaxFileSize;
+        QTest::newRow("200 MB") << 200LL * 1024 * 1024 << false << false;
+        QTest::newRow("one byte over the limit") << limit + 1 << false << false;
+        QTest::newRow("the largest allowed is kept") << limit << false << true;
+        QTest::newRow("over the limit, beside an older one set aside")
+            << limit + 1 << true << false;
+    }
     void anOversizedFileIsSetAside() {
+        QFETCH(qint64, size);
+        QFETCH(bool, olderSetAside);
+        QFETCH(bool, kept);
         const QString path = SettingsFile::Path();
+        const QString aside = path + QStringLiteral(".too-large");
         QDir().mkpath(QFileInfo(path).path());
+        QFile::remove(aside);
+        if (olderSetAside) {
+            QFile older(aside);
+            QVERIFY(older.open(QIODevice::WriteOnly));
+            older.write("[Settings]\nColorCount=8\n");
+        }
         {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("[Settings]\nColorCount=9\n");
-            QVERIFY(file.resize(200LL * 1024 * 1024));  // sparse
+            QVERIFY(file.resize(size));  // sparse
         }
         {
             frmMain window;
-            QCOMPARE(window.game().colorCount(), int16_t(6));
+            QCOMPARE(window.game().colorCount(), int16_t(kept ? 9 : 6));
             window.show();
             window.close();
         }
-        QVERIFY(QFile::exists(path + QStringLiteral(".too-large")));
+        QCOMPARE(QFileInfo::exists(aside), !kept);
+        if (!kept) QCOMPARE(QFileInfo(aside).size(), size);
         QVERIFY(QFileInfo(path).size() < 4096);
-        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("ColorCount")), QStringLiteral("6"));
-        QFile::remove(path + QStringLiteral(".too-large"));
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("ColorCount")),
+                 kept ? QStringLiteral("9") : QStringLiteral("6"));
+        QFile::remove(aside);
     }
 
     void linksAreWrittenThrough_data() {
