@@ -217,19 +217,59 @@ class SettingsTest : public QObject {
         }
     }
 
-    void readOnlyFolderIsNotWrittenAndNothingBreaks() {
-        if (geteuid() == 0) QSKIP("root can write into a read-only folder");
+    // A store that cannot be written: the finished game, its name, the table's closing
+    // and the window's closing each fail to save. The table in memory keeps every
+    // result, and what the file held stays as it was.
+    void aFailingStoreKeepsTheTable_data() {
+        QTest::addColumn<QString>("store");
+        QTest::newRow("HOME unset") << "no home";
+        QTest::newRow("read-only folder") << "read-only";
+        QTest::newRow("a file where the folder goes") << "file";
+    }
+    void aFailingStoreKeepsTheTable() {
+        QFETCH(QString, store);
+        if (store == QLatin1String("read-only") && geteuid() == 0)
+            QSKIP("root can write into a read-only folder");
+        WriteRawSettings("[Settings]\nHighScoreName1=ANN\nHighScore1= 900\n");
         const QString folder = QFileInfo(SettingsFile::Path()).path();
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        {
-            frmMain window;
-            window.show();
-            window.close();
+        const QByteArray before = RawSettings();
+        const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+        const QByteArray home = qgetenv("HOME");
+        frmMain window;
+        window.show();
+        if (store == QLatin1String("no home")) {
+            qunsetenv("XDG_CONFIG_HOME");
+            qunsetenv("HOME");
+        } else if (store == QLatin1String("read-only")) {
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        } else {
+            QVERIFY(QFile::rename(folder, folder + QStringLiteral(".away")));
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        WhenModal([](QWidget* modal) {
+            QTest::keyClicks(modal, QStringLiteral("bo"));
+            QTest::keyClick(modal, Qt::Key_Return);
+            Click(Control(*modal, "pctOk"));
+        });
+        FinishGameWith(window, 500);
+        window.close();
+        qputenv("XDG_CONFIG_HOME", config);
+        qputenv("HOME", home);
+        if (store == QLatin1String("file")) {
+            QCOMPARE(QFileInfo(folder).size(), 0);
+            QVERIFY(QFile::remove(folder));
+            QVERIFY(QFile::rename(folder + QStringLiteral(".away"), folder));
         }
         QFile::setPermissions(
             folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QVERIFY(!QFile::exists(SettingsFile::Path()));
+        QCOMPARE(window.table().name(1), QStringLiteral("ANN"));
+        QCOMPARE(window.table().score(1), 900);
+        QCOMPARE(window.table().name(2), QStringLiteral("BO"));
+        QCOMPARE(window.table().score(2), 500);
+        QCOMPARE(window.saveCount(), 4);
+        QCOMPARE(RawSettings(), before);
+        QVERIFY(!QFile::exists(QStringLiteral("/.config/Orbelix/Orbelix.ini")));
     }
 
     void signalClosesTheWindowAndSaves() {

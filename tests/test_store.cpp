@@ -294,21 +294,6 @@ class StoreTest : public QObject {
         QFETCH(QPoint, place);
         QCOMPARE(CentredOnScreen(area, QSize(656, 364)), place);
     }
-
-    void noHomeNoSave() {
-        const QByteArray config = qgetenv("XDG_CONFIG_HOME");
-        const QByteArray home = qgetenv("HOME");
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("HOME");
-        const bool saved =
-            SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}});
-        const QString path = SettingsFile::Path();
-        qputenv("XDG_CONFIG_HOME", config);
-        qputenv("HOME", home);
-        QVERIFY(!saved);
-        QVERIFY(path.isEmpty());
-        QVERIFY(!QFile::exists(QStringLiteral("/.config/Orbelix/Orbelix.ini")));
-    }
 };
 
 QTEST_MAIN(StoreTest)
