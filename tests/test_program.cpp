@@ -29,6 +29,8 @@ class ProgramTest : public QObject {
         QTest::newRow("Qt option, then an unknown one")
             << QStringList{"-style", "fusion", "-bogus"} << 2 << "Unknown option 'bogus'";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'";
+        QTest::newRow("--zoom past 4")
+            << QStringList{"--zoom", "5"} << 2 << "--zoom takes a whole number from 1 to 4";
         QTest::newRow("unexpected argument")
             << QStringList{"file.txt"} << 2 << "unexpected argument 'file.txt'";
     }
