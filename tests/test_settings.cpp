@@ -62,37 +62,49 @@ class SettingsTest : public QObject {
         QCOMPARE(ReadStoredScore(text), value);
     }
 
-    void readColorCount_data() {
+    // Each stored option as the next start reads it: a value at each end of its range
+    // comes back, one past it gives the default.
+    void storedOptionsComeBack_data() {
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("value");
-        QTest::newRow("9") << "9" << 9;
-        QTest::newRow("13") << "13" << 13;
-        QTest::newRow("12.5 to even") << "12.5" << 12;
-        QTest::newRow("below the range") << "5" << 6;
-        QTest::newRow("above the range") << "14" << 6;
-        QTest::newRow("not a number") << "lots" << 6;
-        QTest::newRow("too large") << "70000" << 6;
+        const QList<std::tuple<const char*, const char*, const char*, int>> rows = {
+            {"9 colours", "ColorCount", "9", 9},
+            {"6 colours, the fewest", "ColorCount", "6", 6},
+            {"13 colours, the most", "ColorCount", "13", 13},
+            {"12.5 colours to even", "ColorCount", "12.5", 12},
+            {"5 colours", "ColorCount", "5", 6},
+            {"14 colours", "ColorCount", "14", 6},
+            {"lots of colours", "ColorCount", "lots", 6},
+            {"70000 colours", "ColorCount", "70000", 6},
+            {"zoom 4, the largest", "Zoom", "4", 4},
+            {"zoom 5", "Zoom", "5", 1},
+            {"zoom 1", "Zoom", "1", 1},
+            {"zoom 0", "Zoom", "0", 1},
+            {"sound 1", "Sound", "1", 1},
+            {"sound -1", "Sound", "-1", 1},
+            {"sound 2", "Sound", "2", 1},
+            {"sound 0", "Sound", "0", 0},
+            {"sound yes", "Sound", "yes", 0},
+            {"sound 32767, the largest 16-bit number", "Sound", "32767", 1},
+            {"sound 32768", "Sound", "32768", 0},
+            {"symbols 1", "Symbols", "1", 1},
+        };
+        for (const auto& [row, key, text, value] : rows)
+            QTest::newRow(row) << QString::fromLatin1(key) << QString::fromLatin1(text) << value;
     }
-    void readColorCount() {
+    void storedOptionsComeBack() {
+        QFETCH(QString, key);
         QFETCH(QString, text);
         QFETCH(int, value);
-        QCOMPARE(int(ReadStoredColorCount(text)), value);
-    }
-
-    void readSound_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("on");
-        QTest::newRow("1") << "1" << true;
-        QTest::newRow("-1") << "-1" << true;
-        QTest::newRow("2") << "2" << true;
-        QTest::newRow("0") << "0" << false;
-        QTest::newRow("not a number") << "yes" << false;
-        QTest::newRow("too large for 16 bits") << "40000" << false;
-    }
-    void readSound() {
-        QFETCH(QString, text);
-        QFETCH(bool, on);
-        QCOMPARE(ReadStoredSound(text), on);
+        WriteRawSettings("[Settings]\n" + key.toLatin1() + '=' + text.toLatin1() + '\n');
+        frmMain window;
+        const QHash<QString, int> read = {
+            {QStringLiteral("ColorCount"), window.game().colorCount()},
+            {QStringLiteral("Zoom"), window.storedZoom()},
+            {QStringLiteral("Sound"), window.SoundIsOn()},
+            {QStringLiteral("Symbols"), window.showSymbols()}};
+        QCOMPARE(read.value(key), value);
     }
 
     void writtenTexts() {

@@ -285,8 +285,8 @@ class ZoomTest : public QObject {
         QCOMPARE(Zoom::Factor(), 3);
     }
 
-    // The zoom is kept in the settings and used at the next start; a zoom for one run
-    // leaves the kept one alone.
+    // The zoom is kept in the settings and used at the next start, as far as the screen
+    // allows; a zoom for one run leaves the kept one alone.
     void zoomIsKeptInTheSettings() {
         zoomTo(2);
         window->SaveSettings();
@@ -305,6 +305,13 @@ class ZoomTest : public QObject {
         again.ZoomBy(0);
         again.SaveSettings();
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("1"));
+        // A kept 4 that this screen cannot take: the game starts at 3 and keeps the 4.
+        QVERIFY(SettingsFile::WriteAll({{QStringLiteral("Zoom"), QStringLiteral("4")}}));
+        frmMain cramped;
+        QCOMPARE(Zoom::Factor(), 3);
+        QCOMPARE(cramped.storedZoom(), int16_t(4));
+        cramped.SaveSettings();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("4"));
     }
 };
 
