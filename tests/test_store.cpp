@@ -214,7 +214,7 @@ class StoreTest : public QObject {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<bool>("olderSetAside");
         QTest::addColumn<bool>("kept");
-        const qint64 limit = SettingsFile::MaxFileSize;
+        const qint64 limit = 1024 * 1024;
         QTest::newRow("200 MB") << 200LL * 1024 * 1024 << false << false;
         QTest::newRow("one byte over the limit") << limit + 1 << false << false;
         QTest::newRow("the largest allowed is kept") << limit << false << true;
