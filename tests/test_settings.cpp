@@ -52,6 +52,8 @@ class SettingsTest : public QObject {
         QTest::newRow("blanks and tab") << " \t 42" << 42;
         QTest::newRow("largest") << "2147483647" << 2147483647;
         QTest::newRow("too large for 32 bits") << "2147483648" << 0;
+        QTest::newRow("most negative") << "-2147483648" << -2147483647 - 1;
+        QTest::newRow("too negative for 32 bits") << "-2147483649" << 0;
         QTest::newRow("far too large") << "99999999999999999999999999" << 0;
         QTest::newRow("sign only") << "-" << 0;
         QTest::newRow("fraction only") << ".7" << 1;

@@ -254,28 +254,41 @@ class StoreTest : public QObject {
         QFile::remove(aside);
     }
 
+    // A link, or a chain of links as long as the system follows (40), is written through
+    // to its target; a longer chain is not written at all.
     void linksAreWrittenThrough_data() {
         QTest::addColumn<bool>("targetFolderExists");
-        QTest::newRow("to a file") << true;
-        QTest::newRow("into a missing folder") << false;
+        QTest::addColumn<int>("links");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("to a file") << true << 1 << true;
+        QTest::newRow("into a missing folder") << false << 1 << true;
+        QTest::newRow("a chain of 40 links") << true << 40 << true;
+        QTest::newRow("a chain of 41 links") << true << 41 << false;
     }
     void linksAreWrittenThrough() {
         QFETCH(bool, targetFolderExists);
+        QFETCH(int, links);
+        QFETCH(bool, written);
         QTemporaryDir dotfiles;
         const QString target =
             dotfiles.filePath(targetFolderExists ? QStringLiteral("Orbelix.ini")
                                                  : QStringLiteral("missing/deeper/Orbelix.ini"));
-        if (targetFolderExists)
-            QVERIFY(SettingsFile::FormatIni({}).size() > 0 &&
-                    QFile(target).open(QIODevice::WriteOnly));
+        if (targetFolderExists) QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+        QString next = target;
+        for (int i = links; i >= 2; --i) {
+            const QString link = dotfiles.filePath(QStringLiteral("link%1").arg(i));
+            QVERIFY(QFile::link(next, link));
+            next = link;
+        }
         const QString path = SettingsFile::Path();
         QDir().mkpath(QFileInfo(path).path());
-        QVERIFY(QFile::link(target, path));
-        QVERIFY(SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}}));
+        QVERIFY(QFile::link(next, path));
+        QCOMPARE(SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}}),
+                 written);
         QVERIFY(QFileInfo(path).isSymLink());
-        QFile written(target);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QVERIFY(written.readAll().contains("ColorCount=8"));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().contains("ColorCount=8"), written);
         QFile::remove(path);
     }
 
