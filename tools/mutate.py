@@ -377,6 +377,11 @@ FIRST_TESTS = {
     "platform/Pause.cpp": ["test_endgame"],
     "ui/frmHighScore.cpp": ["test_endgame"],
     "ui/frmMainScreens.cpp": ["test_endgame", "test_settings"],
+    "ui/frmMainKeyboard.cpp": ["test_keyboard"],
+    "ui/Screens.h": ["test_keyboard", "test_settings"],
+    "ui/frmMainWindow.cpp": ["test_settings", "test_zoom"],
+    "ui/PictureBox.cpp": ["test_settings", "test_zoom", "test_drawing"],
+    "platform/Sound.cpp": ["test_sound", "test_play"],
 }
 
 
