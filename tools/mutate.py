@@ -22,6 +22,7 @@ is restored after each row, also on Ctrl-C and on errors.
 """
 
 import argparse
+import json
 import os
 import re
 import signal
@@ -358,6 +359,18 @@ def run(command, cwd, timeout, log):
         return None
 
 
+def test_targets(build):
+    """The build target of each test that runs a program of the build (the recorder's
+    tests run one program under two names); tests of scripts have none."""
+    listing = subprocess.run(["ctest", "--show-only=json-v1"], cwd=build, capture_output=True, text=True).stdout
+    targets = {}
+    for test in json.loads(listing).get("tests", []):
+        command = test.get("command") or []
+        if command and os.path.abspath(command[0]).startswith(build + os.sep):
+            targets[test["name"]] = os.path.basename(command[0])
+    return targets
+
+
 def chosen_tests(build, exclude):
     listing = subprocess.run(["ctest", "-N", "-E", exclude], cwd=build, capture_output=True, text=True).stdout
     return re.findall(r"Test\s+#\d+: (\S+)", listing)
@@ -390,11 +403,13 @@ def ordered(tests, file):
     return first + [t for t in tests if t not in first]
 
 
-def suite(build, tests, args, log):
+def suite(build, tests, targets, args, log):
     """'build-failed', 'killed', 'survived' or 'timeout' for the code as it is now."""
     for test in tests:
         # A test's target depends on what it runs (the game, the settings tool).
-        if run(["cmake", "--build", build, "-j", str(args.jobs), "--target", test], build, args.build_timeout, log) != 0:
+        target = targets.get(test)
+        if target and run(["cmake", "--build", build, "-j", str(args.jobs), "--target", target], build,
+                          args.build_timeout, log) != 0:
             return "build-failed"
         tested = run(["ctest", "-R", f"^{re.escape(test)}$", "--timeout", str(args.test_timeout),
                       "--output-on-failure"], build, args.test_timeout + 30, log)
@@ -448,9 +463,10 @@ def main():
     results = []
     with open(log_path, "w", encoding="utf-8") as log:
         tests = chosen_tests(build, args.exclude)
+        targets = test_targets(build)
         start = time.monotonic()
         print(f"building and testing the unchanged code: {' '.join(tests)} (log: {log_path})", flush=True)
-        if suite(build, tests, args, log) != "survived":
+        if suite(build, tests, targets, args, log) != "survived":
             print("the unchanged code does not pass its own tests; stopping", file=sys.stderr)
             return 2
         try:
@@ -461,13 +477,14 @@ def main():
                 with Restorer(path, text):
                     with open(path, "w", encoding="utf-8") as f:
                         f.write(text.replace(m.original, m.changed, 1))
-                    outcome = suite(build, ordered(tests, m.file), args, log)
+                    outcome = suite(build, ordered(tests, m.file), targets, args, log)
                 results.append((n, m, outcome))
                 print(f"{n:3}  {outcome:12} {m.file:30} {m.noticed}", flush=True)
         except KeyboardInterrupt:
             print("interrupted; the file under change has been restored", file=sys.stderr)
         # Leave the build matching the restored sources.
-        run(["cmake", "--build", build, "-j", str(args.jobs), "--target", *tests], build, args.build_timeout, log)
+        run(["cmake", "--build", build, "-j", str(args.jobs), "--target", *sorted({targets[t] for t in tests if t in targets})],
+            build, args.build_timeout, log)
         minutes = (time.monotonic() - start) / 60
 
     caught = [r for r in results if r[2] in ("killed", "build-failed", "timeout")]
