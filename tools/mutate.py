@@ -361,7 +361,8 @@ def run(command, cwd, timeout, log):
 
 def test_targets(build):
     """The build target of each test that runs a program of the build (the recorder's
-    tests run one program under two names); tests of scripts have none."""
+    tests run one program under two names); tests of scripts have none. The programs
+    must have been built: ctest leaves out the command of a program it cannot find."""
     listing = subprocess.run(["ctest", "--show-only=json-v1"], cwd=build, capture_output=True, text=True).stdout
     targets = {}
     for test in json.loads(listing).get("tests", []):
@@ -462,6 +463,10 @@ def main():
     log_path = args.log or os.path.join(build, "mutate.log")
     results = []
     with open(log_path, "w", encoding="utf-8") as log:
+        # The whole build first: ctest names a test's program only once it exists.
+        if run(["cmake", "--build", build, "-j", str(args.jobs)], build, args.build_timeout, log) != 0:
+            print("the unchanged code does not build; stopping", file=sys.stderr)
+            return 2
         tests = chosen_tests(build, args.exclude)
         targets = test_targets(build)
         start = time.monotonic()
