@@ -167,6 +167,12 @@ class StoreTest : public QObject {
         const auto stored = SettingsFile::ReadAll();
         QCOMPARE(stored.value(QStringLiteral("ColorCount")), QStringLiteral("7"));
         QCOMPARE(stored.value(QStringLiteral("Sound")), QStringLiteral("1"));
+        // A choice made after a copy's save is not undone by that copy's next save.
+        Click(Control(idle, "pctColors", 0));
+        Click(Control(idle, "pctColors", 0));  // 8 colours
+        idle.SaveSettings();
+        changer.SaveSettings();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("ColorCount")), QStringLiteral("8"));
     }
 
     // ---- Files that are not what they should be. ----
