@@ -456,6 +456,7 @@ class EndGameTest : public QObject {
 
     void resetEmptiesTheTableAndCloses() {
         SetTable(window->table(), {900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        window->SaveSettings();  // on disk too, as every finished game's result is
         WhenModal([](QWidget* modal) { Click(Control(*modal, "pctReset")); });
         Click(Control(*window, "pctHighScores"));
         QVERIFY(QApplication::activeModalWidget() == nullptr);

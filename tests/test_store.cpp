@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "platform/Environment.h"
+#include "scores/Settings.h"
 #include "scores/StoredText.h"
 #include "scores/TableMerge.h"
 
@@ -173,6 +174,34 @@ class StoreTest : public QObject {
         idle.SaveSettings();
         changer.SaveSettings();
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("ColorCount")), QStringLiteral("8"));
+    }
+
+    // A reset counts at the next save even when the save right after it failed: a result
+    // then equal to another copy's entry is the newer one, above it, where the name goes.
+    void aResetCountsPastAFailedSave() {
+        const auto row = [](const char* name, const char* score) {
+            return SettingsFile::Entries{{QStringLiteral("HighScoreName1"), QLatin1String(name)},
+                                         {QStringLiteral("HighScore1"), QLatin1String(score)}};
+        };
+        QDir().mkpath(QFileInfo(SettingsFile::Path()).path());
+        QVERIFY(SettingsFile::WriteAll(row("A", " 9")));
+        SettingsStore store;
+        HighScoreTable table;
+        store.LoadSettings(table);
+        table.ClearHighScores();
+        ForgetSettings();
+        QVERIFY(QDir().mkpath(SettingsFile::Path()));  // a folder in its place: the save fails
+        QVERIFY(!store.SaveSettings({}, table));
+        QVERIFY(QDir(SettingsFile::Path()).removeRecursively());
+        QVERIFY(SettingsFile::WriteAll(
+            row("X", " 9") +
+            SettingsFile::Entries{{QStringLiteral("HighScoreName2"), QStringLiteral("A")},
+                                  {QStringLiteral("HighScore2"), QStringLiteral(" 9")}}));
+        table.PlaceScore(9);
+        QVERIFY(store.SaveSettings({}, table));
+        QCOMPARE(table.newEntryRow(), int16_t(1));
+        QCOMPARE(table.name(2), QStringLiteral("X"));
+        QCOMPARE(table.score(3), 0);
     }
 
     // ---- Files that are not what they should be. ----
