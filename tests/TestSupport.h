@@ -124,15 +124,33 @@ inline void Click(QWidget* widget) {
                       QPoint(widget->width() / 2, widget->height() / 2));
 }
 
+// Closes every modal window that is up, so that the call that opened one returns.
+inline void CloseModalWindows() {
+    for (int i = 0; i < 10; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) return;
+        modal->close();
+    }
+}
+
+// The test function and data row running now ("" outside a test run).
+inline QByteArray CurrentTest() {
+    return QByteArray(QTest::currentTestFunction()) + '/' + QTest::currentDataTag();
+}
+
 // Runs `inside` as soon as the next modal window is up (the high-score window). The end
 // of a game handles waiting events before its window opens, so a look that comes too
-// early looks again, a bounded number of times.
+// early looks again, a bounded number of times, and never once its test is over. A check
+// that fails inside returns from `inside` with the window still open: it is closed then,
+// so the test fails at once instead of waiting for a player.
 inline void WhenModal(std::function<void(QWidget*)> inside, int looksLeft = 1000) {
-    QTimer::singleShot(0, [inside, looksLeft] {
+    QTimer::singleShot(0, [inside, looksLeft, asker = CurrentTest()] {
+        if (CurrentTest() != asker) return;
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr && looksLeft > 0) return WhenModal(inside, looksLeft - 1);
         QVERIFY2(modal != nullptr, "no modal window opened");
         inside(modal);
+        if (QTest::currentTestFailed()) CloseModalWindows();
     });
 }
 

@@ -48,6 +48,9 @@ class CommandLineTest : public QObject {
         QTest::newRow("missing value")
             << "-platform" << 2 << none << "Missing value after '-platform'";
         QTest::newRow("argument") << "file.txt" << 2 << none << "unexpected argument 'file.txt'";
+        QTest::newRow("--zoom 4, the largest") << "--zoom 4" << -1 << none << none;
+        QTest::newRow("--zoom 5") << "--zoom 5" << 2 << none << "--zoom takes a whole number";
+        QTest::newRow("--zoom 0") << "--zoom 0" << 2 << none << "--zoom takes a whole number";
         // A Qt option's value is not an argument of its own.
         QTest::newRow("value is no argument") << "-session file.txt" << -1 << none << none;
     }
@@ -90,17 +93,23 @@ class CommandLineTest : public QObject {
     void afterStart_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("nothing left") << QString() << -1;
+        QTest::addColumn<int>("zoom");
+        QTest::newRow("nothing left") << QString() << -1 << 0;
         QTest::newRow("X11 options left by another platform")
-            << "-display :1 -geometry 1x1 -sync" << -1;
-        QTest::newRow("unknown option") << "--bogus" << 2;
-        QTest::newRow("argument") << "x" << 2;
+            << "-display :1 -geometry 1x1 -sync" << -1 << 0;
+        QTest::newRow("unknown option") << "--bogus" << 2 << 0;
+        QTest::newRow("argument") << "x" << 2 << 0;
+        QTest::newRow("--zoom 1") << "--zoom 1" << -1 << 1;
+        QTest::newRow("--zoom 4") << "--zoom 4" << -1 << 4;
+        QTest::newRow("--zoom 5") << "--zoom 5" << 2 << 0;
     }
     void afterStart() {
         QFETCH(QString, line);
         QFETCH(int, exitCode);
+        QFETCH(int, zoom);
         GameOptions options;
         QCOMPARE(ReadGameOptions(Arguments(line), options).exitCode, exitCode);
+        QCOMPARE(options.zoom, zoom);
     }
 };
 

@@ -152,21 +152,27 @@ class DesktopTest : public QObject {
     }
 
     // The frame given later than expected: the title and an open screen follow it.
+    void picturesFollowTheFrameWhenItArrives_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QPoint>("place");
+        QTest::newRow("about") << "pctAbout" << QPoint(157, 131);
+        QTest::newRow("help") << "pctHelp" << QPoint(183, 106);
+    }
     void picturesFollowTheFrameWhenItArrives() {
+        QFETCH(QString, page);
+        QFETCH(QPoint, place);
         window.reset();
         frmMain::SetAssumedFrame(QMargins(2, 24, 2, 2));
         window = OpenFreshWindow();
-        Click(Control(*window, "pctAbout"));
+        Click(Control(*window, page));
         frmMain::SetAssumedFrame(QMargins(1, 20, 1, 1));
         QMoveEvent moved(window->pos(), window->pos());
         QApplication::sendEvent(window.get(), &moved);
         QCoreApplication::processEvents();
-        QCOMPARE(Control(*window, "pctAboutText")->pos(), QPoint(157, 131));
-        QCOMPARE(Control(*window, "pctVersion", 0)->pos(), QPoint(285, 254));
+        QCOMPARE(Control(*window, page + QStringLiteral("Text"))->pos(), place);
+        if (page == QLatin1String("pctAbout"))
+            QCOMPARE(Control(*window, "pctVersion", 0)->pos(), QPoint(285, 254));
         QCOMPARE(Control(*window, "pctOrbelix")->pos(), QPoint(208, 147));
-        Click(Control(*window, "pctAboutText"));
-        Click(Control(*window, "pctHelp"));
-        QCOMPARE(Control(*window, "pctHelpText")->pos(), QPoint(183, 106));
     }
 };
 

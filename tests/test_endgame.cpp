@@ -383,6 +383,9 @@ class EndGameTest : public QObject {
             QVERIFY(!Control(*window, "pctNew")->isVisible());
             TypeKeys(entry, QStringLiteral("Jo"));
             QTest::keyClick(entry, Qt::Key_Return);
+            // The finished name is on disk before Ok: the program killed now loses nothing.
+            QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("HighScoreName1")),
+                     QStringLiteral("JO"));
             Click(Control(*entry, "pctOk"));
         });
         PressOnBall(*window, 1, 10, 1);
@@ -396,9 +399,6 @@ class EndGameTest : public QObject {
         QVERIFY(!Control(*window, "pctGameOver")->isVisible());
         QVERIFY(!Control(*window, "pctOrbelix")->isVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
-        // The result is on disk already.
-        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("HighScoreName1")),
-                 QStringLiteral("JO"));
 
         // The finished game's board takes no more clicks: the game does not end again.
         ModalWatch watch;
@@ -455,7 +455,8 @@ class EndGameTest : public QObject {
     }
 
     void resetEmptiesTheTableAndCloses() {
-        SetTable(window->table(), {900, 800});
+        SetTable(window->table(), {900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+        window->SaveSettings();  // on disk too, as every finished game's result is
         WhenModal([](QWidget* modal) { Click(Control(*modal, "pctReset")); });
         Click(Control(*window, "pctHighScores"));
         QVERIFY(QApplication::activeModalWidget() == nullptr);

@@ -29,6 +29,8 @@ class ProgramTest : public QObject {
         QTest::newRow("Qt option, then an unknown one")
             << QStringList{"-style", "fusion", "-bogus"} << 2 << "Unknown option 'bogus'";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'";
+        QTest::newRow("--zoom past 4")
+            << QStringList{"--zoom", "5"} << 2 << "--zoom takes a whole number from 1 to 4";
         QTest::newRow("unexpected argument")
             << QStringList{"file.txt"} << 2 << "unexpected argument 'file.txt'";
     }
@@ -105,6 +107,36 @@ class ProgramTest : public QObject {
         const QByteArray text = ini.readAll();
         QVERIFY(text.startsWith("[Settings]"));
         QCOMPARE(text.count('\n'), 23);
+    }
+
+    // The sound library is loaded only for a game with the sound on: with it off, not
+    // from the first frame to the end (the dynamic loader tells each library it opens).
+    void soundLibraryOnlyWithTheSoundOn_data() {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("sound off") << QByteArray("[Settings]\nSound=0\n") << false;
+        QTest::newRow("sound on") << QByteArray("[Settings]\nSound=1\n") << true;
+    }
+    void soundLibraryOnlyWithTheSoundOn() {
+        QFETCH(QByteArray, settings);
+        QFETCH(bool, loaded);
+        QTemporaryDir config;
+        QDir(config.path()).mkpath(QStringLiteral("Orbelix"));
+        QFile ini(config.filePath(QStringLiteral("Orbelix/Orbelix.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(settings);
+        ini.close();
+        QProcess game;
+        QProcessEnvironment env = Environment(config.path());
+        env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+        game.setProcessEnvironment(env);
+        game.start(QStringLiteral(ORBELIX_BINARY), {});
+        QVERIFY(game.waitForReadyRead(30000));
+        QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
+        ::kill(static_cast<pid_t>(game.processId()), SIGTERM);
+        QVERIFY(game.waitForFinished(30000));
+        QCOMPARE(game.exitCode(), 0);
+        QCOMPARE(game.readAllStandardError().contains("libSDL2"), loaded);
     }
 
     // A bogus or missing display: one line and status 1, no core dump.

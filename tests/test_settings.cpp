@@ -52,6 +52,8 @@ class SettingsTest : public QObject {
         QTest::newRow("blanks and tab") << " \t 42" << 42;
         QTest::newRow("largest") << "2147483647" << 2147483647;
         QTest::newRow("too large for 32 bits") << "2147483648" << 0;
+        QTest::newRow("most negative") << "-2147483648" << -2147483647 - 1;
+        QTest::newRow("too negative for 32 bits") << "-2147483649" << 0;
         QTest::newRow("far too large") << "99999999999999999999999999" << 0;
         QTest::newRow("sign only") << "-" << 0;
         QTest::newRow("fraction only") << ".7" << 1;
@@ -62,37 +64,49 @@ class SettingsTest : public QObject {
         QCOMPARE(ReadStoredScore(text), value);
     }
 
-    void readColorCount_data() {
+    // Each stored option as the next start reads it: a value at each end of its range
+    // comes back, one past it gives the default.
+    void storedOptionsComeBack_data() {
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("value");
-        QTest::newRow("9") << "9" << 9;
-        QTest::newRow("13") << "13" << 13;
-        QTest::newRow("12.5 to even") << "12.5" << 12;
-        QTest::newRow("below the range") << "5" << 6;
-        QTest::newRow("above the range") << "14" << 6;
-        QTest::newRow("not a number") << "lots" << 6;
-        QTest::newRow("too large") << "70000" << 6;
+        const QList<std::tuple<const char*, const char*, const char*, int>> rows = {
+            {"9 colours", "ColorCount", "9", 9},
+            {"6 colours, the fewest", "ColorCount", "6", 6},
+            {"13 colours, the most", "ColorCount", "13", 13},
+            {"12.5 colours to even", "ColorCount", "12.5", 12},
+            {"5 colours", "ColorCount", "5", 6},
+            {"14 colours", "ColorCount", "14", 6},
+            {"lots of colours", "ColorCount", "lots", 6},
+            {"70000 colours", "ColorCount", "70000", 6},
+            {"zoom 4, the largest", "Zoom", "4", 4},
+            {"zoom 5", "Zoom", "5", 1},
+            {"zoom 1", "Zoom", "1", 1},
+            {"zoom 0", "Zoom", "0", 1},
+            {"sound 1", "Sound", "1", 1},
+            {"sound -1", "Sound", "-1", 1},
+            {"sound 2", "Sound", "2", 1},
+            {"sound 0", "Sound", "0", 0},
+            {"sound yes", "Sound", "yes", 0},
+            {"sound 32767, the largest 16-bit number", "Sound", "32767", 1},
+            {"sound 32768", "Sound", "32768", 0},
+            {"symbols 1", "Symbols", "1", 1},
+        };
+        for (const auto& [row, key, text, value] : rows)
+            QTest::newRow(row) << QString::fromLatin1(key) << QString::fromLatin1(text) << value;
     }
-    void readColorCount() {
+    void storedOptionsComeBack() {
+        QFETCH(QString, key);
         QFETCH(QString, text);
         QFETCH(int, value);
-        QCOMPARE(int(ReadStoredColorCount(text)), value);
-    }
-
-    void readSound_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("on");
-        QTest::newRow("1") << "1" << true;
-        QTest::newRow("-1") << "-1" << true;
-        QTest::newRow("2") << "2" << true;
-        QTest::newRow("0") << "0" << false;
-        QTest::newRow("not a number") << "yes" << false;
-        QTest::newRow("too large for 16 bits") << "40000" << false;
-    }
-    void readSound() {
-        QFETCH(QString, text);
-        QFETCH(bool, on);
-        QCOMPARE(ReadStoredSound(text), on);
+        WriteRawSettings("[Settings]\n" + key.toLatin1() + '=' + text.toLatin1() + '\n');
+        frmMain window;
+        const QHash<QString, int> read = {
+            {QStringLiteral("ColorCount"), window.game().colorCount()},
+            {QStringLiteral("Zoom"), window.storedZoom()},
+            {QStringLiteral("Sound"), window.SoundIsOn()},
+            {QStringLiteral("Symbols"), window.showSymbols()}};
+        QCOMPARE(read.value(key), value);
     }
 
     void writtenTexts() {
@@ -217,19 +231,59 @@ class SettingsTest : public QObject {
         }
     }
 
-    void readOnlyFolderIsNotWrittenAndNothingBreaks() {
-        if (geteuid() == 0) QSKIP("root can write into a read-only folder");
+    // A store that cannot be written: the finished game, its name, the table's closing
+    // and the window's closing each fail to save. The table in memory keeps every
+    // result, and what the file held stays as it was.
+    void aFailingStoreKeepsTheTable_data() {
+        QTest::addColumn<QString>("store");
+        QTest::newRow("HOME unset") << "no home";
+        QTest::newRow("read-only folder") << "read-only";
+        QTest::newRow("a file where the folder goes") << "file";
+    }
+    void aFailingStoreKeepsTheTable() {
+        QFETCH(QString, store);
+        if (store == QLatin1String("read-only") && geteuid() == 0)
+            QSKIP("root can write into a read-only folder");
+        WriteRawSettings("[Settings]\nHighScoreName1=ANN\nHighScore1= 900\n");
         const QString folder = QFileInfo(SettingsFile::Path()).path();
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        {
-            frmMain window;
-            window.show();
-            window.close();
+        const QByteArray before = RawSettings();
+        const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+        const QByteArray home = qgetenv("HOME");
+        frmMain window;
+        window.show();
+        if (store == QLatin1String("no home")) {
+            qunsetenv("XDG_CONFIG_HOME");
+            qunsetenv("HOME");
+        } else if (store == QLatin1String("read-only")) {
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        } else {
+            QVERIFY(QFile::rename(folder, folder + QStringLiteral(".away")));
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        WhenModal([](QWidget* modal) {
+            QTest::keyClicks(modal, QStringLiteral("bo"));
+            QTest::keyClick(modal, Qt::Key_Return);
+            Click(Control(*modal, "pctOk"));
+        });
+        FinishGameWith(window, 500);
+        window.close();
+        qputenv("XDG_CONFIG_HOME", config);
+        qputenv("HOME", home);
+        if (store == QLatin1String("file")) {
+            QCOMPARE(QFileInfo(folder).size(), 0);
+            QVERIFY(QFile::remove(folder));
+            QVERIFY(QFile::rename(folder + QStringLiteral(".away"), folder));
         }
         QFile::setPermissions(
             folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QVERIFY(!QFile::exists(SettingsFile::Path()));
+        QCOMPARE(window.table().name(1), QStringLiteral("ANN"));
+        QCOMPARE(window.table().score(1), 900);
+        QCOMPARE(window.table().name(2), QStringLiteral("BO"));
+        QCOMPARE(window.table().score(2), 500);
+        QVERIFY(window.saveCount() >= 4);  // the game, the name, the table, the window
+        QCOMPARE(RawSettings(), before);
+        QVERIFY(!QFile::exists(QStringLiteral("/.config/Orbelix/Orbelix.ini")));
     }
 
     void signalClosesTheWindowAndSaves() {

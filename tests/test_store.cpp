@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "platform/Environment.h"
+#include "scores/Settings.h"
 #include "scores/StoredText.h"
 #include "scores/TableMerge.h"
 
@@ -167,6 +168,40 @@ class StoreTest : public QObject {
         const auto stored = SettingsFile::ReadAll();
         QCOMPARE(stored.value(QStringLiteral("ColorCount")), QStringLiteral("7"));
         QCOMPARE(stored.value(QStringLiteral("Sound")), QStringLiteral("1"));
+        // A choice made after a copy's save is not undone by that copy's next save.
+        Click(Control(idle, "pctColors", 0));
+        Click(Control(idle, "pctColors", 0));  // 8 colours
+        idle.SaveSettings();
+        changer.SaveSettings();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("ColorCount")), QStringLiteral("8"));
+    }
+
+    // A reset counts at the next save even when the save right after it failed: a result
+    // then equal to another copy's entry is the newer one, above it, where the name goes.
+    void aResetCountsPastAFailedSave() {
+        const auto row = [](const char* name, const char* score) {
+            return SettingsFile::Entries{{QStringLiteral("HighScoreName1"), QLatin1String(name)},
+                                         {QStringLiteral("HighScore1"), QLatin1String(score)}};
+        };
+        QDir().mkpath(QFileInfo(SettingsFile::Path()).path());
+        QVERIFY(SettingsFile::WriteAll(row("A", " 9")));
+        SettingsStore store;
+        HighScoreTable table;
+        store.LoadSettings(table);
+        table.ClearHighScores();
+        ForgetSettings();
+        QVERIFY(QDir().mkpath(SettingsFile::Path()));  // a folder in its place: the save fails
+        QVERIFY(!store.SaveSettings({}, table));
+        QVERIFY(QDir(SettingsFile::Path()).removeRecursively());
+        QVERIFY(SettingsFile::WriteAll(
+            row("X", " 9") +
+            SettingsFile::Entries{{QStringLiteral("HighScoreName2"), QStringLiteral("A")},
+                                  {QStringLiteral("HighScore2"), QStringLiteral(" 9")}}));
+        table.PlaceScore(9);
+        QVERIFY(store.SaveSettings({}, table));
+        QCOMPARE(table.newEntryRow(), int16_t(1));
+        QCOMPARE(table.name(2), QStringLiteral("X"));
+        QCOMPARE(table.score(3), 0);
     }
 
     // ---- Files that are not what they should be. ----
@@ -208,49 +243,87 @@ class StoreTest : public QObject {
         QDir(path).removeRecursively();
     }
 
+    // A file over the size limit is moved aside (replacing one moved aside before) and
+    // the game starts from defaults; a file of the largest size allowed is read.
+    void anOversizedFileIsSetAside_data() {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("olderSetAside");
+        QTest::addColumn<bool>("kept");
+        const qint64 limit = 1024 * 1024;
+        QTest::newRow("200 MB") << 200LL * 1024 * 1024 << false << false;
+        QTest::newRow("one byte over the limit") << limit + 1 << false << false;
+        QTest::newRow("the largest allowed is kept") << limit << false << true;
+        QTest::newRow("over the limit, beside an older one set aside")
+            << limit + 1 << true << false;
+    }
     void anOversizedFileIsSetAside() {
+        QFETCH(qint64, size);
+        QFETCH(bool, olderSetAside);
+        QFETCH(bool, kept);
         const QString path = SettingsFile::Path();
+        const QString aside = path + QStringLiteral(".too-large");
         QDir().mkpath(QFileInfo(path).path());
+        QFile::remove(aside);
+        if (olderSetAside) {
+            QFile older(aside);
+            QVERIFY(older.open(QIODevice::WriteOnly));
+            older.write("[Settings]\nColorCount=8\n");
+        }
         {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("[Settings]\nColorCount=9\n");
-            QVERIFY(file.resize(200LL * 1024 * 1024));  // sparse
+            QVERIFY(file.resize(size));  // sparse
         }
         {
             frmMain window;
-            QCOMPARE(window.game().colorCount(), int16_t(6));
+            QCOMPARE(window.game().colorCount(), int16_t(kept ? 9 : 6));
             window.show();
             window.close();
         }
-        QVERIFY(QFile::exists(path + QStringLiteral(".too-large")));
+        QCOMPARE(QFileInfo::exists(aside), !kept);
+        if (!kept) QCOMPARE(QFileInfo(aside).size(), size);
         QVERIFY(QFileInfo(path).size() < 4096);
-        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("ColorCount")), QStringLiteral("6"));
-        QFile::remove(path + QStringLiteral(".too-large"));
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("ColorCount")),
+                 kept ? QStringLiteral("9") : QStringLiteral("6"));
+        QFile::remove(aside);
     }
 
+    // A link, or a chain of links as long as the system follows (40), is written through
+    // to its target; a longer chain is not written at all.
     void linksAreWrittenThrough_data() {
         QTest::addColumn<bool>("targetFolderExists");
-        QTest::newRow("to a file") << true;
-        QTest::newRow("into a missing folder") << false;
+        QTest::addColumn<int>("links");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("to a file") << true << 1 << true;
+        QTest::newRow("into a missing folder") << false << 1 << true;
+        QTest::newRow("a chain of 40 links") << true << 40 << true;
+        QTest::newRow("a chain of 41 links") << true << 41 << false;
     }
     void linksAreWrittenThrough() {
         QFETCH(bool, targetFolderExists);
+        QFETCH(int, links);
+        QFETCH(bool, written);
         QTemporaryDir dotfiles;
         const QString target =
             dotfiles.filePath(targetFolderExists ? QStringLiteral("Orbelix.ini")
                                                  : QStringLiteral("missing/deeper/Orbelix.ini"));
-        if (targetFolderExists)
-            QVERIFY(SettingsFile::FormatIni({}).size() > 0 &&
-                    QFile(target).open(QIODevice::WriteOnly));
+        if (targetFolderExists) QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+        QString next = target;
+        for (int i = links; i >= 2; --i) {
+            const QString link = dotfiles.filePath(QStringLiteral("link%1").arg(i));
+            QVERIFY(QFile::link(next, link));
+            next = link;
+        }
         const QString path = SettingsFile::Path();
         QDir().mkpath(QFileInfo(path).path());
-        QVERIFY(QFile::link(target, path));
-        QVERIFY(SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}}));
+        QVERIFY(QFile::link(next, path));
+        QCOMPARE(SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}}),
+                 written);
         QVERIFY(QFileInfo(path).isSymLink());
-        QFile written(target);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QVERIFY(written.readAll().contains("ColorCount=8"));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().contains("ColorCount=8"), written);
         QFile::remove(path);
     }
 
@@ -268,21 +341,6 @@ class StoreTest : public QObject {
         QFETCH(QRect, area);
         QFETCH(QPoint, place);
         QCOMPARE(CentredOnScreen(area, QSize(656, 364)), place);
-    }
-
-    void noHomeNoSave() {
-        const QByteArray config = qgetenv("XDG_CONFIG_HOME");
-        const QByteArray home = qgetenv("HOME");
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("HOME");
-        const bool saved =
-            SettingsFile::WriteAll({{QStringLiteral("ColorCount"), QStringLiteral("8")}});
-        const QString path = SettingsFile::Path();
-        qputenv("XDG_CONFIG_HOME", config);
-        qputenv("HOME", home);
-        QVERIFY(!saved);
-        QVERIFY(path.isEmpty());
-        QVERIFY(!QFile::exists(QStringLiteral("/.config/Orbelix/Orbelix.ini")));
     }
 };
 

@@ -164,6 +164,38 @@ class ZoomTest : public QObject {
         QCOMPARE(window->game().board()(4, 6, 3), board(4, 5, 3));
     }
 
+    // A surface drawn again at a new zoom shows what the same drawing shows when made at
+    // that zoom: what a later picture or sprite leaves of an earlier one stays.
+    void surfaceRedrawnAtANewZoom_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("a picture partly covered") << "pctOk@10,10 pctReset@30,20";
+        QTest::newRow("a picture wholly covered") << "pctOk@30,20 pctNew@35,22 pctReset@20,15";
+        QTest::newRow("sprites partly covered")
+            << "pctBall_3@10,10 pctBall_5@22,5 pctBall_9@16,18 pctBall_3@10,10";
+        QTest::newRow("a picture over sprites") << "pctBall_3@10,10 pctBall_5@22,5 pctOk@25,20";
+        QTest::newRow("pictures cut off by the edges") << "pctReset@150,80 pctOk@-10,-10";
+    }
+    void surfaceRedrawnAtANewZoom() {
+        QFETCH(QString, steps);
+        const auto drawn = [&steps](const QString& name) {
+            auto* surface = new PictureBox(nullptr, name, {0, 0, 200, 100}, false, false);
+            surface->makeSurface(Qt::darkBlue);
+            for (const QString& step : steps.split(QLatin1Char(' '))) {
+                const QStringList part = step.split(QRegularExpression(QStringLiteral("[@,]")));
+                const QPoint at(part[1].toInt(), part[2].toInt());
+                if (part[0].startsWith(QLatin1String("pctBall")))
+                    surface->drawSprites({{at, LoadPicture(part[0])}});
+                else
+                    surface->copyPicture(at, LoadPicture(part[0]));
+            }
+            return std::unique_ptr<PictureBox>(surface);
+        };
+        const auto redrawn = drawn(QStringLiteral("redrawn"));
+        zoomTo(2);
+        redrawn->applyZoom();
+        QCOMPARE(redrawn->backImage(), drawn(QStringLiteral("drawn at zoom 2"))->backImage());
+    }
+
     // Zooming in the middle of a game keeps board, score and undo, and shows them anew.
     void zoomDuringAGame() {
         const BoardGrid board = PairBoard();
@@ -285,8 +317,8 @@ class ZoomTest : public QObject {
         QCOMPARE(Zoom::Factor(), 3);
     }
 
-    // The zoom is kept in the settings and used at the next start; a zoom for one run
-    // leaves the kept one alone.
+    // The zoom is kept in the settings and used at the next start, as far as the screen
+    // allows; a zoom for one run leaves the kept one alone.
     void zoomIsKeptInTheSettings() {
         zoomTo(2);
         window->SaveSettings();
@@ -305,6 +337,13 @@ class ZoomTest : public QObject {
         again.ZoomBy(0);
         again.SaveSettings();
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("1"));
+        // A kept 4 that this screen cannot take: the game starts at 3 and keeps the 4.
+        QVERIFY(SettingsFile::WriteAll({{QStringLiteral("Zoom"), QStringLiteral("4")}}));
+        frmMain cramped;
+        QCOMPARE(Zoom::Factor(), 3);
+        QCOMPARE(cramped.storedZoom(), int16_t(4));
+        cramped.SaveSettings();
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("4"));
     }
 };
 

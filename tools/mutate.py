@@ -22,6 +22,7 @@ is restored after each row, also on Ctrl-C and on errors.
 """
 
 import argparse
+import json
 import os
 import re
 import signal
@@ -223,6 +224,100 @@ MUTATIONS = [
       "Ctrl+Z does not undo"),
     M("ui/frmMain.cpp", "    pctOrbelix->setVisible(true);\n\n    pctColors[0]", "\n    pctColors[0]",
       "no title at start-up"),
+
+    # ---- the layers of the last restructuring: Game, the table, the store, the screens,
+    # store pictures, the sound library, the pause, the name's own save ----
+    M("game/Game.cpp", "    Start();\n    Score = score;", "    Start();",
+      "a game started on a prepared position starts at 0 points"),
+    M("game/Game.cpp", "        UndoColumnsInUse = ColumnsInUse;\n", "",
+      "Undo of a move that closed a column leaves no columns to close up"),
+    M("game/Game.cpp", "        UndoAvailable = true;\n", "", "Undo never takes a move back"),
+    M("game/Game.cpp", "    Board = UndoBoard;\n", "", "Undo gives back the points but not the balls"),
+    M("game/Game.cpp", "if (ColorCount > MaxColors) ColorCount = MinColors;", "if (ColorCount > MaxColors) ColorCount = MinColors + 1;",
+      "after 13 colours the button goes to 7"),
+    M("game/Game.cpp", "Tables.BallTop[r][l] = static_cast<int16_t>(at.y());", "Tables.BallTop[r][l] = static_cast<int16_t>(at.x());",
+      "clicks hit the wrong rows"),
+    M("scores/HighScoreTable.cpp", "    ++Resets;\n", "", "Reset is undone by the next save: the old rows come back from the file"),
+    M("scores/HighScoreTable.cpp", "    for (int r = 1; r <= TableRows; ++r) {\n        HighScoreNames[r].clear();",
+      "    for (int r = 1; r < TableRows; ++r) {\n        HighScoreNames[r].clear();", "Reset leaves row 10"),
+    M("scores/HighScoreTable.cpp", "    NewEntryRow = 0;\n    for", "    for",
+      "after a name left unfinished the next good score is not placed"),
+    M("scores/HighScoreTable.cpp", "rows.value(r - 1)", "rows.value(r)", "every save moves the table up a row"),
+    M("scores/HighScoreTable.cpp", "for (int r = 1; r <= TableRows; ++r) table.append", "for (int r = 1; r < TableRows; ++r) table.append",
+      "row 10 is lost at the next save"),
+    M("scores/Settings.cpp", "if (text != StoredOptions.value(key) || !onDisk.contains(key))", "if (text != StoredOptions.value(key))",
+      "a file without the sound and colour keys never gets them"),
+    M("scores/Settings.cpp", "        for (const auto& [key, text] : chosen)\n            if (text != StoredOptions.value(key)) entries",
+      "        for (const auto& [key, text] : chosen)\n            entries",
+      "a copy that never touched the zoom overwrites another copy's zoom"),
+    M("scores/Settings.cpp", "const bool reset = table.resets() != StoredResets;", "const bool reset = false;",
+      "Reset is undone by the merge with the file"),
+    M("scores/Settings.cpp", "    if (!saved) return false;\n", "", "a save that fails wipes the table in memory"),
+    M("scores/Settings.cpp", "    for (const auto& [key, text] : own + chosen) StoredOptions.insert(key, text);\n", "",
+      "a copy that saved once overwrites another copy's later sound choice"),
+    M("scores/Settings.cpp", "    table.assign(merged.table);\n", "", "other copies' results do not show after a save"),
+    M("scores/Settings.cpp", "    if (table.newEntryRow() != 0) table.setNewEntryRow(merged.newEntryRow);\n", "",
+      "the name is typed into the wrong row after another copy's result moved it"),
+    M("scores/Settings.cpp", "    StoredTable = merged.table;\n", "", "a result another copy dropped comes back"),
+    M("scores/Settings.cpp", "    StoredTable = table.entries();\n", "", "the first save after start-up loses or revives rows"),
+    M("scores/Settings.cpp", "read(QStringLiteral(\"Symbols\"), QStringLiteral(\"0\"))", "read(QStringLiteral(\"Symbols\"), QStringLiteral(\"1\"))",
+      "symbols on the balls at the first start"),
+    M("ui/Screens.h", "Screen current_ = Screen::Main;", "Screen current_ = Screen::Help;",
+      "the keys do nothing until a screen has been left"),
+    M("ui/Screens.h", "return current_ == Screen::Main;", "return current_ != Screen::HighScores;",
+      "keys on the help page act on the board behind it"),
+    M("ui/frmMainKeyboard.cpp", "if (!plain || !screens_.mainIsUp()) {", "if (!plain) {",
+      "S on the help page switches the symbols"),
+    M("ui/frmMainKeyboard.cpp", "return game_.gameInProgress() && screens_.mainIsUp();", "return game_.gameInProgress();",
+      "the cursor moves on the board behind the help page",
+      "only the key handler moves the cursor, and it has already checked that the main screen is up"),
+    M("ui/frmMainScreens.cpp", "    screens_.show(Screen::Main);\n", "", "keys are dead after the first screen is left"),
+    M("ui/frmMainScreens.cpp", "    screens_.show(Screen::HighScores);\n", "",
+      "shortcuts act on the board behind the high-score window",
+      "the high-score window is application-modal: no key or shortcut reaches the main window "
+      "while it is up, and nothing else asks which screen is up until it closes"),
+    M("ui/frmMainScreens.cpp", "    screens_.show(Screen::Help);\n", "", "Escape does not close the help page"),
+    M("ui/frmMainScreens.cpp", "    screens_.show(Screen::About);\n", "", "Escape does not close the about page"),
+    M("ui/frmMainWindow.cpp", "    if (screens_.current() == Screen::Help) PlaceHelpScreen();\n", "",
+      "the help page is off centre once the frame arrives"),
+    M("ui/PictureBox.cpp", "    pendingSize_ = StorePictureSize(name);\n", "",
+      "controls sized to their picture keep their design size"),
+    M("ui/PictureBox.cpp", "        picture_ = LoadPicture(pendingPicture_);\n        pendingPicture_.clear();",
+      "        picture_ = LoadPicture(pendingPicture_);", "a store picture is a new picture each time: sound never shows as on"),
+    M("ui/PictureBox.cpp", "    pendingPicture_.clear();\n    picture_ = picture;", "    picture_ = picture;",
+      "a picture set on a control is replaced by its store picture"),
+    M("ui/PictureBox.cpp", "pendingPicture_.isEmpty() ? picture_.size() : pendingSize_", "picture_.size()",
+      "store pictures do not size their controls"),
+    M("platform/Sound.cpp", "if (audioStarted_ && Sdl()->WasInit(SDL_INIT_AUDIO) != 0)", "if (Sdl()->WasInit(SDL_INIT_AUDIO) != 0)",
+      "a game that never played a sound loads the sound library as it quits"),
+    M("ui/frmMainBoard.cpp", "void frmMain::PrepareBleep() {\n    if (!SoundIsOn()) return;\n", "void frmMain::PrepareBleep() {\n",
+      "a game with the sound off loads the sound library"),
+    M("platform/Pause.cpp", "const auto deadline = clock.now() + total;", "const auto deadline = clock.now();",
+      "Game Over! goes by without the pause"),
+    M("platform/Pause.cpp", "static_cast<int64_t>(seconds) * state.millisecondsPerSecond", "static_cast<int64_t>(seconds - 1) * state.millisecondsPerSecond",
+      "the pause is a second short"),
+    M("ui/frmHighScore.cpp", "    table_.setNewEntryRow(0);\n    emit NameEntered();", "    table_.setNewEntryRow(0);",
+      "a finished name reaches the disk only when the table closes"),
+    M("ui/frmMainScreens.cpp", "        connect(&window, &frmHighScore::NameEntered, this, &frmMain::SaveSettings);\n", "",
+      "a finished name reaches the disk only when the table closes (not connected)"),
+    M("ui/frmHighScore.cpp", "    Editing = false;\n    table_.setNewEntryRow(0);", "    table_.setNewEntryRow(0);",
+      "Enter after a finished name does not close the table"),
+    M("ui/frmHighScore.cpp", "    Editing = false;\n    table_.setNewEntryRow(0);\n    emit", "    Editing = false;\n    emit",
+      "a finished name is still awaited by the saves that follow"),
+
+    # ---- limits and zoom, written with their tests (the settings file's own limits are
+    # left out while that file is being reworked) ----
+    M("platform/Sound.cpp", "if (length / static_cast<Uint32>(frameBytes) >", "if (length >",
+      "16-bit sounds over 5 s and stereo ones over 2.5 s are refused"),
+    M("platform/Sound.cpp", "} else if (info.st_size > limit) {", "} else if (info.st_size >= limit) {",
+      "a Bleep.wav of exactly 2 MiB is refused"),
+    M("scores/StoredText.cpp", "number.value > 4) return 1;", "number.value > 3) return 1;",
+      "a stored zoom of 4 comes back as 1"),
+    M("app/CommandLine.cpp", "zoom < 1 || zoom > 4", "zoom < 1 || zoom > 5", "--zoom 5 starts the game"),
+    M("ui/frmMain.cpp", "!SetZoom(zoom, false); --zoom)", "!SetZoom(zoom, true); --zoom)",
+      "a kept zoom of 4 becomes 3 for good on a screen too small for it"),
+    M("ui/PictureBox.cpp", "return covered.contains(earlier.covered());", "return covered.intersects(earlier.covered());",
+      "a zoomed surface forgets what later pictures leave of earlier ones"),
 ]
 # fmt: on
 
@@ -281,6 +376,19 @@ def run(command, cwd, timeout, log):
         return None
 
 
+def test_targets(build):
+    """The build target of each test that runs a program of the build (the recorder's
+    tests run one program under two names); tests of scripts have none. The programs
+    must have been built: ctest leaves out the command of a program it cannot find."""
+    listing = subprocess.run(["ctest", "--show-only=json-v1"], cwd=build, capture_output=True, text=True).stdout
+    targets = {}
+    for test in json.loads(listing).get("tests", []):
+        command = test.get("command") or []
+        if command and os.path.abspath(command[0]).startswith(build + os.sep):
+            targets[test["name"]] = os.path.basename(command[0])
+    return targets
+
+
 def chosen_tests(build, exclude):
     listing = subprocess.run(["ctest", "-N", "-E", exclude], cwd=build, capture_output=True, text=True).stdout
     return re.findall(r"Test\s+#\d+: (\S+)", listing)
@@ -300,6 +408,12 @@ FIRST_TESTS = {
     "platform/Pause.cpp": ["test_endgame"],
     "ui/frmHighScore.cpp": ["test_endgame"],
     "ui/frmMainScreens.cpp": ["test_endgame", "test_settings"],
+    "ui/frmMainKeyboard.cpp": ["test_keyboard"],
+    "ui/Screens.h": ["test_keyboard", "test_settings"],
+    "ui/frmMainWindow.cpp": ["test_settings", "test_zoom"],
+    "ui/PictureBox.cpp": ["test_settings", "test_zoom", "test_drawing"],
+    "platform/Sound.cpp": ["test_sound", "test_play"],
+    "app/CommandLine.cpp": ["test_commandline"],
 }
 
 
@@ -308,11 +422,13 @@ def ordered(tests, file):
     return first + [t for t in tests if t not in first]
 
 
-def suite(build, tests, args, log):
+def suite(build, tests, targets, args, log):
     """'build-failed', 'killed', 'survived' or 'timeout' for the code as it is now."""
     for test in tests:
         # A test's target depends on what it runs (the game, the settings tool).
-        if run(["cmake", "--build", build, "-j", str(args.jobs), "--target", test], build, args.build_timeout, log) != 0:
+        target = targets.get(test)
+        if target and run(["cmake", "--build", build, "-j", str(args.jobs), "--target", target], build,
+                          args.build_timeout, log) != 0:
             return "build-failed"
         tested = run(["ctest", "-R", f"^{re.escape(test)}$", "--timeout", str(args.test_timeout),
                       "--output-on-failure"], build, args.test_timeout + 30, log)
@@ -365,10 +481,15 @@ def main():
     log_path = args.log or os.path.join(build, "mutate.log")
     results = []
     with open(log_path, "w", encoding="utf-8") as log:
+        # The whole build first: ctest names a test's program only once it exists.
+        if run(["cmake", "--build", build, "-j", str(args.jobs)], build, args.build_timeout, log) != 0:
+            print("the unchanged code does not build; stopping", file=sys.stderr)
+            return 2
         tests = chosen_tests(build, args.exclude)
+        targets = test_targets(build)
         start = time.monotonic()
         print(f"building and testing the unchanged code: {' '.join(tests)} (log: {log_path})", flush=True)
-        if suite(build, tests, args, log) != "survived":
+        if suite(build, tests, targets, args, log) != "survived":
             print("the unchanged code does not pass its own tests; stopping", file=sys.stderr)
             return 2
         try:
@@ -379,13 +500,14 @@ def main():
                 with Restorer(path, text):
                     with open(path, "w", encoding="utf-8") as f:
                         f.write(text.replace(m.original, m.changed, 1))
-                    outcome = suite(build, ordered(tests, m.file), args, log)
+                    outcome = suite(build, ordered(tests, m.file), targets, args, log)
                 results.append((n, m, outcome))
                 print(f"{n:3}  {outcome:12} {m.file:30} {m.noticed}", flush=True)
         except KeyboardInterrupt:
             print("interrupted; the file under change has been restored", file=sys.stderr)
         # Leave the build matching the restored sources.
-        run(["cmake", "--build", build, "-j", str(args.jobs), "--target", *tests], build, args.build_timeout, log)
+        run(["cmake", "--build", build, "-j", str(args.jobs), "--target", *sorted({targets[t] for t in tests if t in targets})],
+            build, args.build_timeout, log)
         minutes = (time.monotonic() - start) / 60
 
     caught = [r for r in results if r[2] in ("killed", "build-failed", "timeout")]
