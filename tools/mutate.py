@@ -140,7 +140,7 @@ MUTATIONS = [
       "a finished game still takes clicks"),
     M("ui/frmMainBoard.cpp", "    if (closePending_) close();\n", "",
       "a close during the pause is lost"),
-    M("ui/frmMainBoard.cpp", "if (!AnyMovesLeft()) EndGame();", "", "the game never ends"),
+    M("ui/frmMainBoard.cpp", "    if (!movesLeft) EndGame();\n", "", "the game never ends"),
     M("ui/frmMainBoard.cpp", "    Q_UNUSED(flags);  // always an asynchronous start\n    if (!SoundIsOn()) return;\n",
       "    Q_UNUSED(flags);  // always an asynchronous start\n", "sound plays although switched off"),
     M("game/Game.cpp", "        UndoScore = Score;\n", "", "Undo gives back the wrong score"),
