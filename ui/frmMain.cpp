@@ -37,6 +37,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     CreateControls();
     // Before any accessible name is set: that makes the controls' interfaces.
     SetUpKeyboard();
+    SetUpGuide();
     ConnectControls();
     Form_Load();
     SaveAtExit(true);
@@ -141,6 +142,7 @@ void frmMain::ConnectControls() {
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), &frmMain::pctUndo_Click);
     shortcut(QKeySequence(Qt::Key_F1), &frmMain::pctHelp_Click);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), &frmMain::pctExit_Click);
+    shortcut(QKeySequence(Qt::Key_G), &frmMain::ToggleGuide);
     Zoom::AddShortcuts(this, [this](int step) { ZoomBy(step); });
 
     // Names and descriptions for screen readers: every clickable picture says what it does.

@@ -10,7 +10,10 @@
 namespace orbelix {
 
 void frmMain::SetUpKeyboard() {
-    pctBoard->setOverlay([this](QPainter& painter) { PaintCursor(painter); });
+    pctBoard->setOverlay([this](QPainter& painter) {
+        PaintGuide(painter);
+        PaintCursor(painter);
+    });
 
     // Any mouse press on the window hides the cursor: the mouse player sees the game as before.
     for (PictureBox* control : findChildren<PictureBox*>())

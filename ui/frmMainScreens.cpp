@@ -145,6 +145,7 @@ void frmMain::LoadSettings() {
     game_.setColorCount(options.ColorCount);
     StoredZoom = options.Zoom;
     ShowSymbols = options.Symbols;
+    Guide->setOn(options.Guide);
 }
 
 Options frmMain::CurrentOptions() const {
@@ -153,6 +154,7 @@ Options frmMain::CurrentOptions() const {
     options.ColorCount = game_.colorCount();
     options.Zoom = StoredZoom;
     options.Symbols = ShowSymbols;
+    options.Guide = Guide->on();
     return options;
 }
 
