@@ -158,6 +158,9 @@ class frmMain : public QWidget {
     void SetUpGuide();
     void ToggleGuide();
     void PaintGuide(QPainter& painter) const;
+    // The fuller rules page that Help shows while the guide is on, made when first needed.
+    void ShowRulesPage();
+    void PlaceRulesPage();
     // Shows the cursor where it stands and tells assistive tools its cell.
     void CursorChanged();
 
@@ -182,6 +185,7 @@ class frmMain : public QWidget {
     PictureBox* pctUndo = nullptr;
     PictureBox* pctAbout = nullptr;
     PictureBox* pctExit = nullptr;
+    PictureBox* pctRulesText = nullptr;
 
     // ---- State. ----
     Game game_;

@@ -59,6 +59,11 @@ void frmMain::pctHighScores_Click() {
 void frmMain::pctHelp_Click() {
     HideMainScreen();
     screens_.show(Screen::Help);
+    // With the guide on, the fuller rules page stands in for the one-sentence picture.
+    if (Guide->on()) {
+        ShowRulesPage();
+        return;
+    }
     pctHelpText->setAutoSize(true);
     PlaceHelpScreen();
     pctHelpText->setVisible(true);
@@ -66,11 +71,13 @@ void frmMain::pctHelp_Click() {
 
 void frmMain::PlaceHelpScreen() {
     pctHelpText->move(CentredOn(OuterSize(), pctHelpText->size()));
+    PlaceRulesPage();
 }
 
 void frmMain::pctHelpText_Click() {
     ShowMainScreen();
     pctHelpText->setVisible(false);
+    if (pctRulesText != nullptr) pctRulesText->setVisible(false);
 }
 
 // The about screen shows each version number as one digit picture.
