@@ -229,11 +229,9 @@ void BoardGuide::paint(QPainter& painter) const {
     for (const auto& [corner, mark] : shown->marks)
         painter.drawImage(QPointF(corner) / shown->scale, mark);
 
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(LabelFrame);
-    painter.setBrush(Qt::black);
-    painter.drawRect(shown->label.adjusted(0, 0, -1, -1));
-    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    // A frame one logical pixel wide, filled so that it stays within the label at every scale.
+    painter.fillRect(shown->label, LabelFrame);
+    painter.fillRect(shown->label.adjusted(1, 1, -1, -1), Qt::black);
     painter.setFont(LabelFont());
     painter.setPen(LabelInk);
     painter.drawText(shown->label, Qt::AlignCenter, shown->text);
