@@ -128,25 +128,40 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
     shown.scale = scale;
     shown.preview = PreviewGroup(board, target);
     shown.marks.clear();
+    shown.members = QByteArray(CellCount, 0);
     shown.area = QRegion();
 
     const bool move = shown.preview.isMove();
     const std::vector<Cell> marked = move ? shown.preview.cells : std::vector<Cell>{target};
+    // Each ball's mark is made once for a board and scale, whatever group it is seen in.
+    if (!(marksBoard_ == board) || marksScale_ != scale) {
+        marksBoard_ = board;
+        marksScale_ = scale;
+        cellMarks_.assign(2 * CellCount, std::nullopt);
+    }
     const SpriteShapes& discs = shapes(scale);
     std::vector<Span> runs;
+    std::vector<QRect> boxes;
     for (const Cell& cell : marked) {
         const QPoint corner = BallPlacement(cell.column, cell.row, cell.layer);
         const QPoint deviceCorner = corner * scale;
-        // The runs of the visible part, each row's after a {-1, row} marker, relative to
-        // the corner: the key of the ball's mark.
-        runs.clear();
-        VisibleRuns(board, discs, cell, [&runs, deviceCorner](int y, Span run) {
-            runs.push_back({-1, y - deviceCorner.y()});
-            runs.push_back({run.begin - deviceCorner.x(), run.end - deviceCorner.x()});
-        });
-        shown.marks.emplace_back(deviceCorner, markFor(runs, scale, move));
-        shown.area += QRect(corner, QSize(BallSize, BallSize));
+        const int index = ((cell.column - 1) * Rows + cell.row - 1) * Layers + cell.layer - 1;
+        std::optional<Mark>& mark = cellMarks_[2 * index + (move ? 0 : 1)];
+        if (!mark) {
+            // The runs of the visible part, each row's after a {-1, row} marker, relative
+            // to the corner: the key of the ball's mark.
+            runs.clear();
+            VisibleRuns(board, discs, cell, [&runs, deviceCorner](int y, Span run) {
+                runs.push_back({-1, y - deviceCorner.y()});
+                runs.push_back({run.begin - deviceCorner.x(), run.end - deviceCorner.x()});
+            });
+            mark = markFor(runs, scale, move);
+        }
+        shown.marks.emplace_back(deviceCorner + mark->offset, mark->image);
+        shown.members[index] = move ? 1 : 2;
+        boxes.emplace_back(corner, QSize(BallSize, BallSize));
     }
+    shown.area.setRects(boxes.data(), static_cast<int>(boxes.size()));
 
     // The size and points beside the stack of the ball looked at: to its right, else to
     // its left, above or below it, wherever they hide no marked ball and stay on the surface.
@@ -177,7 +192,7 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
     shown.area += shown.label;
 }
 
-QImage BoardGuide::markFor(const std::vector<Span>& runs, int scale, bool move) const {
+BoardGuide::Mark BoardGuide::markFor(const std::vector<Span>& runs, int scale, bool move) const {
     QByteArray key(reinterpret_cast<const char*>(runs.data()),
                    static_cast<qsizetype>(runs.size() * sizeof(Span)));
     key += QByteArray::number(scale) + (move ? 'm' : 'n');
@@ -185,6 +200,7 @@ QImage BoardGuide::markFor(const std::vector<Span>& runs, int scale, bool move) 
 
     const int side = BallSize * scale;
     std::vector<uint8_t> inside(static_cast<size_t>(side * side), 0);
+    QRect box;
     int y = 0;
     for (const Span& run : runs) {
         if (run.begin < 0) {
@@ -192,17 +208,18 @@ QImage BoardGuide::markFor(const std::vector<Span>& runs, int scale, bool move) 
             continue;
         }
         std::fill(inside.begin() + y * side + run.begin, inside.begin() + y * side + run.end, 1);
+        box |= QRect(run.begin, y, run.end - run.begin, 1);
     }
     const auto in = [&](int x, int yy) {
         return x >= 0 && yy >= 0 && x < side && yy < side && inside[yy * side + x] != 0;
     };
 
-    QImage mark(side, side, QImage::Format_ARGB32_Premultiplied);
-    mark.fill(Qt::transparent);
+    Mark mark{box.topLeft(), QImage(box.size(), QImage::Format_ARGB32_Premultiplied)};
+    mark.image.fill(Qt::transparent);
     const int ring = scale;
-    for (int yy = 0; yy < side; ++yy) {
-        auto* line = reinterpret_cast<QRgb*>(mark.scanLine(yy));
-        for (int x = 0; x < side; ++x) {
+    for (int yy = box.top(); yy <= box.bottom(); ++yy) {
+        auto* line = reinterpret_cast<QRgb*>(mark.image.scanLine(yy - box.top())) - box.left();
+        for (int x = box.left(); x <= box.right(); ++x) {
             if (!in(x, yy)) continue;
             if (!move) {
                 line[x] = NoMoveVeil;
@@ -216,7 +233,7 @@ QImage BoardGuide::markFor(const std::vector<Span>& runs, int scale, bool move) 
             line[x] = distance <= ring ? OuterRing : distance <= 2 * ring ? InnerRing : GroupVeil;
         }
     }
-    mark.setDevicePixelRatio(scale);
+    mark.image.setDevicePixelRatio(scale);
     marks_.insert(key, mark);
     return mark;
 }
@@ -255,9 +272,17 @@ void BoardGuide::pointAt(QPointF position) {
     }
     // Within one ball nothing is made again and nothing is painted.
     if (under == pointer_) return;
-    const QRegion before = shownArea();
+    const Shown* shown = current();
+    const QRegion before = shown != nullptr ? shown->area : QRegion();
+    const QByteArray members = shown != nullptr ? shown->members : QByteArray();
+    const QRect label = shown != nullptr ? shown->label : QRect();
     pointer_ = under;
-    repaint(before + shownArea());
+    shown = current();
+    // Within one group only the label moves.
+    if (shown != nullptr && !members.isEmpty() && shown->members == members)
+        repaint(QRegion(label) + shown->label);
+    else
+        repaint(before + shownArea());
 }
 
 void BoardGuide::forgetPointer() {

@@ -66,7 +66,8 @@ class BoardGuide : public QObject {
         BoardGrid board;
         int scale = 0;
         GroupPreview preview;
-        std::vector<std::pair<QPoint, QImage>> marks;  // device corner of each ball's mark
+        QByteArray members;  // per cell: 1 marked in a group, 2 marked as no move
+        std::vector<std::pair<QPoint, QImage>> marks;  // each ball's mark at its device place
         QString text;
         QRect label;
         QRegion area;  // every logical pixel that painting it touches
@@ -75,7 +76,13 @@ class BoardGuide : public QObject {
     std::optional<Cell> target() const;
     const Shown* current() const;
     void make(Shown& shown, Cell target, int scale) const;
-    QImage markFor(const std::vector<Span>& runs, int scale, bool move) const;
+    // A ball's mark: the bounding box of its visible part, and where that box lies in the
+    // ball's square, in device pixels.
+    struct Mark {
+        QPoint offset;
+        QImage image;
+    };
+    Mark markFor(const std::vector<Span>& runs, int scale, bool move) const;
     const SpriteShapes& shapes(int scale) const;
     QRegion shownArea() const;
     void pointAt(QPointF position);
@@ -96,7 +103,11 @@ class BoardGuide : public QObject {
     mutable int shapesScale_ = 0;
     // Marks by the shape of a ball's visible part, its scale and kind: a board shows
     // only a few different shapes.
-    mutable QHash<QByteArray, QImage> marks_;
+    mutable QHash<QByteArray, Mark> marks_;
+    // And by cell (a group's mark, then a no-move mark), for the board and scale below.
+    mutable std::vector<std::optional<Mark>> cellMarks_;
+    mutable BoardGrid marksBoard_;
+    mutable int marksScale_ = 0;
 };
 
 }  // namespace orbelix
