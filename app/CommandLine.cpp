@@ -47,6 +47,8 @@ void DeclareOptions(QCommandLineParser& parser, bool showQtOptions) {
         "Orbelix: clear a tilted box of coloured balls by clicking groups of one colour.\n"
         "Keys: arrows move a cursor over the board, L steps through its layers,\n"
         "Enter or Space removes the group under it; S puts symbols on the balls;\n"
+        "G switches the guide: the group under the pointer marked with its size and\n"
+        "points, clicks on the ball drawn at the pointer, and the full rules on Help;\n"
         "Ctrl+Plus, Ctrl+Minus and Ctrl+0 zoom."));
     // One dash or two, as every Qt program takes its options.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);

@@ -1,9 +1,13 @@
 // Micro-benchmarks of the work a click does: the worst-case move (a one-colour board of
-// 298 balls) with its redraw, a full redraw, dealing a board, and 300 sound starts.
+// 298 balls) with its redraw, a full redraw, dealing a board, and 300 sound starts; and of
+// the guide at zoom 3: the pointer entering another ball, the group search, its marks
+// and the redraw of the area they cover.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include "game/Game.h"
@@ -85,10 +89,80 @@ void ThreeHundredSoundStarts(benchmark::State& state) {
 }
 BENCHMARK(ThreeHundredSoundStarts)->Unit(benchmark::kMicrosecond);
 
+// The pointer going back and forth between two balls of the board at zoom 3, with the
+// guide on: each move finds another ball, makes its group's preview and repaints. Between
+// moves the board changes colours (every code one up), as after a move, so that nothing
+// made for the board before is of use.
+void GuidePreview(benchmark::State& state, const BoardGrid& board, Cell first, Cell second) {
+    BoardGrid other = board;
+    for (int c = 1; c <= Columns; ++c)
+        for (int r = 1; r <= Rows; ++r)
+            for (int l = 1; l <= Layers; ++l)
+                if (other(c, r, l) != 0)
+                    other(c, r, l) = static_cast<int16_t>(other(c, r, l) % 6 + 1);
+    PictureBox* surface = Control("pctBoard");
+    if (!window->SetZoom(3, false)) {
+        state.SkipWithError("the screen is too small for zoom 3");
+        return;
+    }
+    window->NewGameOn(board);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_G, Qt::NoModifier, QStringLiteral("g"));
+    QCoreApplication::sendEvent(window, &key);
+    QCoreApplication::processEvents();
+    const auto pointAt = [surface](Cell cell) {
+        // The middle of the ball's visible part, in the surface's window units.
+        const QPointF at = BallPlacement(cell.column, cell.row, cell.layer) +
+                           QPointF(cell.layer == 1 ? 12 : 18, 12);
+        const QPointF place = at * 3;
+        QMouseEvent move(QEvent::MouseMove, place, surface->mapToGlobal(place), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(surface, &move);
+        QCoreApplication::processEvents();  // the repaint
+    };
+    bool toFirst = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        window->NewGameOn(toFirst ? board : other);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        pointAt(toFirst ? first : second);
+        toFirst = !toFirst;
+    }
+    if (window->guide().preview() == nullptr) state.SkipWithError("nothing was previewed");
+    QCoreApplication::sendEvent(window, &key);
+    window->SetZoom(1, false);
+}
+
+// A dealt board of six colours, between its largest group (9 balls, in every layer) and
+// another of 7.
+void GuidePreviewAtZoom3(benchmark::State& state) {
+    UniformRandom random;
+    random.seed(3);
+    BoardGrid board;
+    FillRandom(board, 6, random);
+    GuidePreview(state, board, {8, 7, 1}, {4, 7, 1});
+}
+BENCHMARK(GuidePreviewAtZoom3)->Unit(benchmark::kMicrosecond);
+
+// The worst case: between the 298 balls of one colour and the pair of another, so that
+// each move marks or unmarks the whole board.
+void GuidePreviewOf298AtZoom3(benchmark::State& state) {
+    GuidePreview(state, OneColourAndAPair(), {5, 5, 1}, {Rows, Columns, 1});
+}
+BENCHMARK(GuidePreviewOf298AtZoom3)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen by default, on a screen large enough for zoom 3.
+    const QString screen = QDir::temp().filePath(QStringLiteral("orbelix-bench-screen.json"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        QFile json(screen);
+        if (json.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            json.write(R"({"screens": [{"name": "big", "x": 0, "y": 0, "width": 2400,
+                          "height": 1400, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen).toLocal8Bit());
+    }
     if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
     QApplication app(argc, argv);
     frmMain main;

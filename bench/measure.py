@@ -6,9 +6,10 @@ prints one table with PASS or FAIL for each target.
 
 Start-up is the time from starting the program to its first painted frame under Xvfb
 (median of 15 runs); memory is the resident set 2 s after start; idle CPU is the CPU
-time all threads use over 10 s of doing nothing; the pause is the CPU time of the
-five-second end-of-game wait; the move and the sound starts come from the
-micro-benchmarks; the save is one settings save with a stale lock file in the way.
+time all threads use over 10 s of doing nothing, also with the guide switched on; the
+pause is the CPU time of the five-second end-of-game wait; the move, the guide's preview
+at zoom 3 and the sound starts come from the micro-benchmarks; the save is one settings
+save with a stale lock file in the way.
 
 --zoom N starts the game zoomed N times (the reference window stays as it is); above 1
 the memory target is the zoomed game's: bare Qt + 25 MB. The screen must be large
@@ -159,6 +160,13 @@ def main():
         ref_start, game_start = startups(reference, game, plan)
         ref_mem, ref_idle = reference.memory_and_idle(plan)
         game_mem, game_idle = game.memory_and_idle(plan)
+        # The same game with the guide on: it follows the pointer only when it moves.
+        guide_config = os.path.join(config, "guide")
+        os.makedirs(os.path.join(guide_config, "Orbelix"))
+        with open(os.path.join(guide_config, "Orbelix", "Orbelix.ini"), "w") as f:
+            f.write("[Settings]\nGuide=1\n")
+        guided = Program(game.path, dict(env, XDG_CONFIG_HOME=guide_config), game.args)
+        _, guide_idle = guided.memory_and_idle(plan)
         pause_probe = [os.path.join(build, "bench", "pause_cpu")] + plan.pause_args
         pause = float(subprocess.run(pause_probe, env=env,
                                      capture_output=True, text=True, check=True).stdout)
@@ -173,14 +181,19 @@ def main():
     memory_margin = 10.0 if zoom == 1 else 25.0
     move = micro.get("WorstCaseMoveWithRedraw", float("nan"))
     sounds = micro.get("ThreeHundredSoundStarts", float("nan"))
+    preview = micro.get("GuidePreviewAtZoom3", float("nan"))
+    preview_298 = micro.get("GuidePreviewOf298AtZoom3", float("nan"))
     rows = [
         (f"start-up to first frame (median of {plan.runs})", f"{ref_start * 1000:.1f} ms", f"{game_start * 1000:.1f} ms",
          "<= 1.1 x reference", game_start <= 1.1 * ref_start),
         (f"resident memory 2 s after start (zoom {zoom})", f"{ref_mem:.1f} MB", f"{game_mem:.1f} MB",
          f"<= reference + {memory_margin:.0f} MB", game_mem <= ref_mem + memory_margin),
         ("CPU over 10 s idle", f"{ref_idle:.4f} s", f"{game_idle:.4f} s", "< 0.01 s", game_idle < 0.01),
+        ("CPU over 10 s idle, guide on", "-", f"{guide_idle:.4f} s", "< 0.01 s", guide_idle < 0.01),
         ("CPU during the 5 s game-over pause", "-", f"{pause:.4f} s", "< 0.15 s", pause < 0.15),
         ("worst-case move with redraw", "-", f"{move:.3f} ms", "< 2 ms", move < 2.0),
+        ("guide preview at zoom 3, dealt board", "-", f"{preview:.3f} ms", "< 2 ms", preview < 2.0),
+        ("guide preview at zoom 3, 298 balls", "-", f"{preview_298:.3f} ms", "< 2 ms", preview_298 < 2.0),
         ("300 sound starts", "-", f"{sounds:.3f} ms", "< 1 ms", sounds < 1.0),
         ("save past a stale lock", "-", f"{save * 1000:.0f} ms", "< 1 s", save < 1.0),
     ]

@@ -287,8 +287,11 @@ class Monkey : public QObject {
         }
         // Exactly one screen is up.
         if (w.isVisible() && !closingModal_) {
+            // The rules page exists once Help has been opened with the guide on.
+            const auto* rules = w.findChild<PictureBox*>(QStringLiteral("pctRulesText"));
             const int screens = int(Control(w, "pctNew")->isVisible()) +
                                 int(Control(w, "pctHelpText")->isVisible()) +
+                                int(rules != nullptr && rules->isVisible()) +
                                 int(Control(w, "pctAboutText")->isVisible()) +
                                 int(QApplication::activeModalWidget() != nullptr);
             if (screens != 1) return fail(QStringLiteral("%1 screens showing").arg(screens));

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 
-#include "game/Moves.h"
+#include "game/Guide.h"
 
 namespace orbelix {
 
@@ -41,14 +41,11 @@ QString DescribeCell(const BoardGrid& board, Cell cell) {
                               .arg(QCoreApplication::translate("Board", layers[cell.layer]));
     const int code = board(cell.column, cell.row, cell.layer);
     if (code == 0) return QCoreApplication::translate("Board", "%1: empty").arg(place);
-    // The same search a move makes, on a list of its own so the game's list is untouched.
-    GroupList group;
-    const int n = CollectGroup(board, group, cell);
-    const int points = n >= 2 ? 2 * n : 0;
+    const GroupPreview group = PreviewGroup(board, cell);
     return QCoreApplication::translate("Board", "%1: %2, group of %3, %4 points")
         .arg(place, ColourName(code))
-        .arg(n)
-        .arg(points);
+        .arg(group.size)
+        .arg(group.points);
 }
 
 }  // namespace orbelix

@@ -29,6 +29,7 @@ SettingsFile::Entries ChosenOptions(const Options& options) {
     return {
         {QStringLiteral("Zoom"), QString::number(options.Zoom)},
         {QStringLiteral("Symbols"), WriteStoredSound(options.Symbols)},
+        {QStringLiteral("Guide"), WriteStoredSound(options.Guide)},
     };
 }
 
@@ -50,6 +51,8 @@ Options SettingsStore::LoadSettings(HighScoreTable& table) {
     options.Zoom = ReadStoredZoom(read(QStringLiteral("Zoom"), QStringLiteral("1")));
     // Symbols on the balls: an on/off switch read and written like the sound's.
     options.Symbols = ReadStoredSound(read(QStringLiteral("Symbols"), QStringLiteral("0")));
+    // The guide's switch likewise.
+    options.Guide = ReadStoredSound(read(QStringLiteral("Guide"), QStringLiteral("0")));
 
     StoredOptions.clear();
     for (const auto& [key, text] : GameOptions(options) + ChosenOptions(options))

@@ -15,6 +15,7 @@ struct Options {
     int16_t ColorCount = MinColors;
     int16_t Zoom = 1;
     bool Symbols = false;
+    bool Guide = false;
 };
 
 // Loading and saving the settings: the options and the high-score table. Several copies

@@ -337,29 +337,41 @@ class KeyboardTest : public QObject {
         QCOMPARE(window->table().name(1), QStringLiteral("JO"));
     }
 
-    void symbolsKeyIsStoredOnlyOnceUsed() {
+    // The symbols' and the guide's switches: kept once the player has used them.
+    void switchIsStoredOnlyOnceUsed_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("symbols") << int(Qt::Key_S) << QStringLiteral("Symbols");
+        QTest::newRow("guide") << int(Qt::Key_G) << QStringLiteral("Guide");
+    }
+    void switchIsStoredOnlyOnceUsed() {
+        QFETCH(int, key);
+        QFETCH(QString, name);
+        const auto on = [&] {
+            return name == QLatin1String("Guide") ? window->guide().on() : window->showSymbols();
+        };
         window->close();
-        QVERIFY(!SettingsFile::ReadAll().contains(QStringLiteral("Symbols")));
+        QVERIFY(!SettingsFile::ReadAll().contains(name));
         window = OpenFreshWindow();
-        Key(window.get(), Qt::Key_S);
-        Key(window.get(), Qt::Key_S);  // on and off again: nothing changed, nothing written
+        Key(window.get(), key);
+        Key(window.get(), key);  // on and off again: nothing changed, nothing written
         window->close();
-        QVERIFY(!SettingsFile::ReadAll().contains(QStringLiteral("Symbols")));
+        QVERIFY(!SettingsFile::ReadAll().contains(name));
         window = std::make_unique<frmMain>();
         window->show();
-        Key(window.get(), Qt::Key_S);
+        Key(window.get(), key);
         window->close();
-        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Symbols")), QStringLiteral("1"));
+        QCOMPARE(SettingsFile::ReadAll().value(name), QStringLiteral("1"));
         window = std::make_unique<frmMain>();
         window->show();
-        QVERIFY(window->showSymbols());
-        Key(window.get(), Qt::Key_S);  // the choice "off" is kept once made
+        QVERIFY(on());
+        Key(window.get(), key);  // the choice "off" is kept once made
         window->close();
         window = std::make_unique<frmMain>();
         window->show();
-        QVERIFY(!window->showSymbols());
+        QVERIFY(!on());
         window->close();
-        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Symbols")), QStringLiteral("0"));
+        QCOMPARE(SettingsFile::ReadAll().value(name), QStringLiteral("0"));
     }
 
     void symbolsKeyRedrawsAtOnceAndIsKept() {

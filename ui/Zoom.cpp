@@ -31,16 +31,22 @@ int EffectiveScale(const QWidget* widget) {
     return std::max(1, static_cast<int>(std::lround(desktop))) * zoom;
 }
 
+QPoint ToDevice(const QPointF& position, const QWidget* widget) {
+    const double desktop = static_cast<double>(EffectiveScale(widget)) / zoom;
+    // Device positions are whole numbers; the small allowance absorbs the rounding of
+    // their division by the desktop scale.
+    const auto device = [&](double value) {
+        return static_cast<int>(std::floor(value * desktop + 1e-6));
+    };
+    return {device(position.x()), device(position.y())};
+}
+
 QPointF ToLogical(const QPointF& position, const QWidget* widget) {
     const int scale = EffectiveScale(widget);
     if (scale == 1) return position;
-    const double desktop = static_cast<double>(scale) / zoom;
-    // Device positions are whole numbers; the small allowance absorbs the rounding of
-    // their division by the desktop scale.
-    const auto logical = [&](double value) {
-        return std::floor((std::floor(value * desktop + 1e-6)) / scale);
-    };
-    return {logical(position.x()), logical(position.y())};
+    const QPoint device = ToDevice(position, widget);
+    return {std::floor(static_cast<double>(device.x()) / scale),
+            std::floor(static_cast<double>(device.y()) / scale)};
 }
 
 void AddShortcuts(QWidget* window, const std::function<void(int)>& zoomBy) {

@@ -30,6 +30,9 @@ QSize ToWindow(const QSize& logical);
 // (rounded) times the zoom.
 int EffectiveScale(const QWidget* widget);
 
+// The device pixel under a mouse position given in the widget's window-system units.
+QPoint ToDevice(const QPointF& position, const QWidget* widget);
+
 // A mouse position in the widget's window-system units, in logical pixels. At effective
 // scale 1 it is passed on as it is; above, the device pixel under the pointer is found
 // and the logical pixel it belongs to is given, so that every device pixel acts as its

@@ -37,6 +37,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     CreateControls();
     // Before any accessible name is set: that makes the controls' interfaces.
     SetUpKeyboard();
+    SetUpGuide();
     ConnectControls();
     Form_Load();
     SaveAtExit(true);

@@ -15,6 +15,7 @@
 #include "scores/HighScoreTable.h"
 #include "scores/Settings.h"
 #include "ui/BoardDrawing.h"
+#include "ui/BoardGuide.h"
 #include "ui/PictureBox.h"
 #include "ui/Screens.h"
 
@@ -74,6 +75,8 @@ class frmMain : public QWidget {
     const HighScoreTable& table() const { return table_; }
     const BoardCursor& cursor() const { return Cursor; }
     bool showSymbols() const { return ShowSymbols; }
+    // The guide: the preview under the pointer or the cursor, aimed clicks, the rules page.
+    const BoardGuide& guide() const { return *Guide; }
     int16_t storedZoom() const { return StoredZoom; }
     int saveCount() const { return store_.saveCount(); }
     const SoundPlayer& sound() const { return Sound; }
@@ -156,6 +159,14 @@ class frmMain : public QWidget {
     // The symbols' sprites while they are shown (read the first time they are), else null.
     const SymbolSprites* Symbols() const;
     void PaintCursor(QPainter& painter) const;
+
+    // ---- The guide (switched by G, kept in the settings). ----
+    void SetUpGuide();
+    void ToggleGuide();
+    void PaintGuide(QPainter& painter) const;
+    // The fuller rules page that Help shows while the guide is on, made when first needed.
+    void ShowRulesPage();
+    void PlaceRulesPage();
     // Shows the cursor where it stands and says its cell, after `news` when given.
     void CursorChanged(const QString& news = QString());
 
@@ -180,6 +191,7 @@ class frmMain : public QWidget {
     PictureBox* pctUndo = nullptr;
     PictureBox* pctAbout = nullptr;
     PictureBox* pctExit = nullptr;
+    PictureBox* pctRulesText = nullptr;
 
     // ---- State. ----
     Game game_;
@@ -195,6 +207,7 @@ class frmMain : public QWidget {
     // Whether each ball carries its colour's symbol (kept in the settings).
     bool ShowSymbols = false;
     mutable SymbolSprites SymbolPictures;
+    BoardGuide* Guide = nullptr;
 
     bool inMove_ = false;
     bool closePending_ = false;

@@ -93,7 +93,10 @@ void frmMain::ShowNewBoard() {
 void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
     if (!game_.gameInProgress()) return;
     Cell cell;
-    if (!HitTest(game_.tables(), position, cell)) return;
+    // The game's bands, or with the guide on the ball drawn at the pixel pressed.
+    const bool found =
+        Guide->on() ? Guide->aim(position, cell) : HitTest(game_.tables(), position, cell);
+    if (!found) return;
     RemoveGroup(cell.row, cell.column, cell.layer);
 }
 

@@ -11,7 +11,10 @@
 namespace orbelix {
 
 void frmMain::SetUpKeyboard() {
-    pctBoard->setOverlay([this](QPainter& painter) { PaintCursor(painter); });
+    pctBoard->setOverlay([this](QPainter& painter) {
+        PaintGuide(painter);
+        PaintCursor(painter);
+    });
 
     // Any mouse press on the window hides the cursor and a button's focus frame: the mouse
     // player sees the game as before.
@@ -201,6 +204,9 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
             break;
         case Qt::Key_S:
             ToggleSymbols();
+            break;
+        case Qt::Key_G:
+            ToggleGuide();
             break;
         case Qt::Key_Return:
         case Qt::Key_Enter:

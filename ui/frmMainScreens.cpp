@@ -62,6 +62,11 @@ void frmMain::pctHighScores_Click() {
 void frmMain::pctHelp_Click() {
     screens_.show(Screen::Help);
     HideMainScreen();
+    // With the guide on, the fuller rules page stands in for the one-sentence picture.
+    if (Guide->on()) {
+        ShowRulesPage();
+        return;
+    }
     pctHelpText->setAutoSize(true);
     PlaceHelpScreen();
     pctHelpText->setVisible(true);
@@ -69,11 +74,13 @@ void frmMain::pctHelp_Click() {
 
 void frmMain::PlaceHelpScreen() {
     pctHelpText->move(CentredOn(OuterSize(), pctHelpText->size()));
+    PlaceRulesPage();
 }
 
 void frmMain::pctHelpText_Click() {
     ShowMainScreen();
     pctHelpText->setVisible(false);
+    if (pctRulesText != nullptr) pctRulesText->setVisible(false);
 }
 
 // The about screen shows each version number as one digit picture.
@@ -148,6 +155,7 @@ void frmMain::LoadSettings() {
     game_.setColorCount(options.ColorCount);
     StoredZoom = options.Zoom;
     ShowSymbols = options.Symbols;
+    Guide->setOn(options.Guide);
 }
 
 Options frmMain::CurrentOptions() const {
@@ -156,6 +164,7 @@ Options frmMain::CurrentOptions() const {
     options.ColorCount = game_.colorCount();
     options.Zoom = StoredZoom;
     options.Symbols = ShowSymbols;
+    options.Guide = Guide->on();
     return options;
 }
 

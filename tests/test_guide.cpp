@@ -1,0 +1,239 @@
+// The guide: with it on, a click takes the ball drawn at the pointer and the group that
+// click would remove is marked over the board; Help shows the rules page. With it off,
+// the game's bands and the board's pixels stay as they are.
+#include <QSet>
+#include <algorithm>
+#include <random>
+
+#include "SystemInput.h"
+#include "ZoomSupport.h"
+
+using namespace orbelix;
+using namespace orbelix::testing;
+
+namespace {
+
+constexpr QSize Extent(512, 330);  // logical pixels that hold every ball
+
+BoardGrid SeededBoard(uint32_t seed) {
+    UniformRandom random;
+    random.seed(seed);
+    BoardGrid board;
+    FillRandom(board, 6, random);
+    board(4, 4, 1) = board(6, 7, 2) = board(2, 9, 3) = 0;  // grey balls, in front of others too
+    return board;
+}
+
+// The cell drawn on top at each device pixel (row 0 where none): the art's masks blitted
+// in the game's order, rows, then columns, then back to front.
+std::vector<Cell> TopCells(const BoardGrid& board, int scale) {
+    const int side = BallSize * scale;
+    const int width = Extent.width() * scale;
+    std::vector<Cell> top(static_cast<size_t>(width * Extent.height() * scale));
+    for (int r = 1; r <= Rows; ++r)
+        for (int c = 1; c <= Columns; ++c)
+            for (int l = Layers; l >= 1; --l) {
+                const QImage art = ArtFile(QStringLiteral("pctBall_%1").arg(board(c, r, l)), scale);
+                const QPoint at = BallPlacement(c, r, l) * scale;
+                for (int y = 0; y < side; ++y)
+                    for (int x = 0; x < side; ++x)
+                        if ((art.pixel(side + x, y) & 0xFFFFFF) == 0)
+                            top[(at.y() + y) * width + at.x() + x] = {int16_t(r), int16_t(c),
+                                                                      int16_t(l)};
+            }
+    return top;
+}
+
+QPoint DevicePoint(int index, int scale) {
+    return {index % (Extent.width() * scale), index / (Extent.width() * scale)};
+}
+
+// A move of the pointer to a device pixel of the board, or a click there, as the window
+// system hands them out.
+void SystemMouse(PictureBox* board, QPoint device, bool click = false) {
+    static ulong stamp = 0;
+    const QPointF local(QPointF(device) / board->devicePixelRatioF());
+    using enum QEvent::Type;
+    for (QEvent::Type type :
+         click ? std::vector{MouseButtonPress, MouseButtonRelease} : std::vector{MouseMove})
+        QWindowSystemInterface::handleMouseEvent<Queued>(
+            board->window()->windowHandle(), stamp += 10000, board->mapTo(board->window(), local),
+            board->mapToGlobal(local), type == MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+            Qt::LeftButton, type);
+    DeliverQueued();
+}
+
+// The board a move on `cell` leaves.
+BoardGrid AfterMove(const frmMain& window, Cell cell) {
+    Game game = window.game();
+    game.RemoveGroup(cell, [] {});
+    return game.board();
+}
+
+// Counts the paints of a widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+}  // namespace
+
+class GuideTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<frmMain> window;
+    PictureBox* board() { return Control(*window, "pctBoard"); }
+    QImage shown() { return board()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+  private slots:
+    void init() {
+        Zoom::SetFactor(1);
+        window = OpenFreshWindow();
+        for (int r = 1; r <= TableRows; ++r) window->table().setRow(r, QString(), 100000);
+    }
+    void cleanup() { window.reset(); }
+
+    void scales_data() {
+        QTest::addColumn<int>("zoom");
+        for (int zoom : {1, 2, 3})
+            QTest::newRow(qPrintable(QStringLiteral("%1x").arg(zoom))) << zoom;
+    }
+
+    // Every visible device pixel of every ball, grey ones included, selects that ball.
+    void aimTakesTheBallDrawnOnTop_data() { scales_data(); }
+    void aimTakesTheBallDrawnOnTop() {
+        QFETCH(int, zoom);
+        QVERIFY(window->SetZoom(zoom, false));
+        QTest::keyClick(window.get(), Qt::Key_G);
+        for (uint32_t seed : {1u, 2u}) {
+            StartGameWith(*window, SeededBoard(seed));
+            const std::vector<Cell> top = TopCells(window->game().board(), zoom);
+            for (int i = 0; i < int(top.size()); ++i) {
+                Cell found;
+                const bool hit = window->guide().cellAt(DevicePoint(i, zoom), found);
+                if (hit != (top[i].row != 0) || (hit && !(found == top[i])))
+                    QFAIL(qPrintable(QStringLiteral("device pixel %1").arg(i)));
+            }
+        }
+    }
+
+    // Clicks on random visible pixels of removable balls, through the window system: with
+    // the guide on, each removes the group under the pointer.
+    void clicksRemoveTheGroupUnderThePointer_data() { scales_data(); }
+    void clicksRemoveTheGroupUnderThePointer() {
+        QFETCH(int, zoom);
+        QVERIFY(window->SetZoom(zoom, false));
+        QTest::keyClick(window.get(), Qt::Key_G);
+        std::mt19937 random(zoom);
+        int clicks = 0;
+        for (uint32_t seed = 10; clicks < 40; ++seed) {
+            StartGameWith(*window, SeededBoard(seed));
+            while (clicks < 40 && window->game().gameInProgress()) {
+                const BoardGrid before = window->game().board();
+                const std::vector<Cell> top = TopCells(before, zoom);
+                std::vector<int> removable;
+                for (int i = 0; i < int(top.size()); ++i)
+                    if (top[i].row != 0 && PreviewGroup(before, top[i]).isMove())
+                        removable.push_back(i);
+                const int pick = removable[random() % removable.size()];
+                const BoardGrid expected = AfterMove(*window, top[pick]);
+                SystemMouse(board(), DevicePoint(pick, zoom), true);
+                QCOMPARE(window->game().board(), expected);
+                ++clicks;
+            }
+        }
+    }
+
+    // With the guide off, moving the pointer over the board paints nothing. With it on,
+    // over a ball of a group through all three layers, exactly that group is marked, over
+    // the board and not into it; within one ball nothing is painted again; the marks go
+    // when the pointer leaves and on a screen change; the click removes that group.
+    void previewMarksTheGroupAClickRemoves_data() { scales_data(); }
+    void previewMarksTheGroupAClickRemoves() {
+        QFETCH(int, zoom);
+        QVERIFY(window->SetZoom(zoom, false));
+        StartGameWith(*window, ColumnBoard());  // 7 balls of colour 3, from (7,3,3) to (8,6,1)
+        QCoreApplication::processEvents();
+        const QImage before = shown(), stored = board()->backImage().copy();
+        PaintCounter counter;
+        board()->installEventFilter(&counter);
+        for (int c = 1; c <= Columns; ++c) SystemMouse(board(), BallPoint(c, 4, 2) * zoom);
+        QCOMPARE(counter.paints, 0);
+        QCOMPARE(shown(), before);
+        QTest::keyClick(window.get(), Qt::Key_G);
+        const std::vector<Cell> top = TopCells(window->game().board(), zoom);
+        const Cell aimed{3, 7, 3};  // row, column, layer: a back ball
+        const auto pixelOf = [&](int nth) {
+            for (int i = 0; i < int(top.size()); ++i)
+                if (top[i] == aimed && nth-- == 0) return DevicePoint(i, zoom);
+            return QPoint();
+        };
+        SystemMouse(board(), pixelOf(0));
+        QVERIFY(window->guide().preview() != nullptr);
+        const GroupPreview preview = *window->guide().preview();
+        QCOMPARE(preview.size, 7);
+        const QImage marked = shown();
+        QCOMPARE(board()->backImage(), stored);
+        const QRect label(window->guide().labelArea().topLeft() * zoom,
+                          window->guide().labelArea().size() * zoom);
+        QSet<int> seen;
+        for (int i = 0; i < int(top.size()); ++i) {
+            const QPoint at = DevicePoint(i, zoom);
+            if (label.contains(at) || marked.pixel(at) == before.pixel(at)) continue;
+            QVERIFY2(std::ranges::count(preview.cells, top[i]) == 1, "marked outside the group");
+            seen.insert((top[i].row * 16 + top[i].column) * 4 + top[i].layer);
+        }
+        QCOMPARE(seen.size(), 7);
+
+        counter.paints = 0;
+        SystemMouse(board(), pixelOf(5));
+        QCOMPARE(counter.paints, 0);
+        SystemMouse(board(), QPoint(600, 100) * zoom);  // off the board
+        QVERIFY(window->guide().preview() == nullptr);
+        QTest::keyClick(window.get(), Qt::Key_Right);  // the keyboard cursor's ball
+        QCOMPARE(window->guide().preview()->at, window->cursor().at);
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(window->guide().preview() == nullptr);
+
+        const BoardGrid expected = AfterMove(*window, aimed);
+        SystemMouse(board(), pixelOf(1));
+        QCOMPARE(window->guide().preview()->at, aimed);
+        SystemMouse(board(), pixelOf(1), true);
+        QCOMPARE(window->game().board(), expected);
+        QVERIFY(window->guide().preview() == nullptr);
+    }
+
+    // With the guide on, Help shows the rules page, drawn at every scale from its own art
+    // pixel for pixel; with it off, the game's help picture.
+    void rulesPageAtEveryScale_data() { scales_data(); }
+    void rulesPageAtEveryScale() {
+        QFETCH(int, zoom);
+        QVERIFY(window->SetZoom(zoom, false));
+        Click(Control(*window, "pctHelp"));
+        QVERIFY(Control(*window, "pctHelpText")->isVisible());
+        QVERIFY(window->findChild<PictureBox*>(QStringLiteral("pctRulesText")) == nullptr);
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QTest::keyClick(window.get(), Qt::Key_G);
+        Click(Control(*window, "pctHelp"));
+        PictureBox* page = Control(*window, "pctRulesText");
+        QVERIFY(page->isVisible() && !Control(*window, "pctHelpText")->isVisible());
+        QVERIFY(QRect(0, 0, 656, 364).contains(page->geometry()));
+        const QImage art = ArtFile(QStringLiteral("pctRulesText"), zoom);
+        const QImage shot = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(Mismatch(shot, page->pos() * zoom, art), QString());
+        Click(page);
+        QVERIFY(!page->isVisible() && Control(*window, "pctNew")->isVisible());
+    }
+};
+
+int main(int argc, char** argv) {
+    UseLargeOffscreenScreen(3000, 1400);
+    QApplication app(argc, argv);
+    GuideTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_guide.moc"

@@ -1,0 +1,317 @@
+#include "ui/BoardGuide.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "ui/Pictures.h"
+#include "ui/Zoom.h"
+
+namespace orbelix {
+namespace {
+
+// The mark on a ball of a group: a light veil over its visible part inside a ring of
+// black and then white, each one logical pixel wide, so that it shows on every colour
+// and on the thinnest crescent. A lone ball or an empty cell is darkened instead.
+const QRgb GroupVeil = qPremultiply(qRgba(255, 255, 255, 80));
+const QRgb OuterRing = qRgb(0, 0, 0);
+const QRgb InnerRing = qRgb(255, 255, 255);
+const QRgb NoMoveVeil = qPremultiply(qRgba(0, 0, 0, 130));
+// The label: the lettering's violet on black.
+const QColor LabelInk(215, 190, 255);
+const QColor LabelFrame(170, 110, 255);
+constexpr int LabelGap = 2;
+
+QFont LabelFont() {
+    QFont font;
+    font.setPixelSize(12);
+    font.setBold(true);
+    return font;
+}
+
+QRegion ToWindow(const QRegion& logical) {
+    QRegion window;
+    for (const QRect& rect : logical) window += Zoom::ToWindow(rect);
+    return window;
+}
+
+}  // namespace
+
+BoardGuide::BoardGuide(PictureBox* surface, const Game& game, const BoardCursor& cursor,
+                       std::function<BallSprites()> sprites, std::function<bool()> takesMoves)
+    : QObject(surface),
+      surface_(surface),
+      game_(game),
+      cursor_(cursor),
+      sprites_(std::move(sprites)),
+      takesMoves_(std::move(takesMoves)) {
+    surface_->installEventFilter(this);
+}
+
+void BoardGuide::setOn(bool on) {
+    if (on == on_) return;
+    on_ = on;
+    // Moves of a pointer with no button down reach the surface only while the guide is on.
+    surface_->setMouseTracking(on);
+    pointer_.reset();
+    pressed_.reset();
+    if (on && surface_->underMouse()) pointAt(surface_->mapFromGlobal(QCursor::pos()));
+    surface_->update();
+}
+
+const SpriteShapes& BoardGuide::shapes(int scale) const {
+    if (scale != shapesScale_) {
+        // The discs of the sprites the surface draws at this scale: where the mask is black.
+        const BallSprites sprites = sprites_();
+        const int side = BallSize * scale;
+        for (int code = 0; code <= MaxColors; ++code) {
+            const QImage sprite = PictureAtScale(sprites[code], scale)
+                                      .toImage()
+                                      .convertToFormat(QImage::Format_RGB32);
+            shapes_[code] = SpriteShape(side, [&sprite, side](int x, int y) {
+                return (sprite.pixel(side + x, y) & 0xFFFFFF) == 0;
+            });
+        }
+        shapesScale_ = scale;
+    }
+    return shapes_;
+}
+
+bool BoardGuide::cellAt(QPoint device, Cell& found) const {
+    const int scale = Zoom::EffectiveScale(surface_);
+    return CellOnTop(game_.board(), shapes(scale), device, found);
+}
+
+bool BoardGuide::aim(QPointF logical, Cell& found) {
+    const int scale = Zoom::EffectiveScale(surface_);
+    const QPoint device =
+        pressed_.value_or(QPoint(static_cast<int>(std::floor(logical.x() * scale)),
+                                 static_cast<int>(std::floor(logical.y() * scale))));
+    pressed_.reset();
+    return cellAt(device, found);
+}
+
+std::optional<Cell> BoardGuide::target() const {
+    if (!on_ || !takesMoves_() || !surface_->isVisible()) return std::nullopt;
+    if (cursor_.visible) return cursor_.at;
+    return pointer_;
+}
+
+const BoardGuide::Shown* BoardGuide::current() const {
+    const std::optional<Cell> cell = target();
+    if (!cell) return nullptr;
+    const int scale = Zoom::EffectiveScale(surface_);
+    if (!shown_.valid || !(shown_.target == *cell) || shown_.scale != scale ||
+        !(shown_.board == game_.board()))
+        make(shown_, *cell, scale);
+    return &shown_;
+}
+
+const GroupPreview* BoardGuide::preview() const {
+    const Shown* shown = current();
+    return shown != nullptr ? &shown->preview : nullptr;
+}
+
+QRect BoardGuide::labelArea() const {
+    const Shown* shown = current();
+    return shown != nullptr ? shown->label : QRect();
+}
+
+void BoardGuide::make(Shown& shown, Cell target, int scale) const {
+    const BoardGrid& board = game_.board();
+    shown.valid = true;
+    shown.target = target;
+    shown.board = board;
+    shown.scale = scale;
+    shown.preview = PreviewGroup(board, target);
+    shown.marks.clear();
+    shown.members = QByteArray(CellCount, 0);
+    shown.area = QRegion();
+
+    const bool move = shown.preview.isMove();
+    const std::vector<Cell> marked = move ? shown.preview.cells : std::vector<Cell>{target};
+    // Each ball's mark is made once for a board and scale, whatever group it is seen in.
+    if (!(marksBoard_ == board) || marksScale_ != scale) {
+        marksBoard_ = board;
+        marksScale_ = scale;
+        cellMarks_.assign(2 * CellCount, std::nullopt);
+    }
+    const SpriteShapes& discs = shapes(scale);
+    std::vector<Span> runs;
+    std::vector<QRect> boxes;
+    for (const Cell& cell : marked) {
+        const QPoint corner = BallPlacement(cell.column, cell.row, cell.layer);
+        const QPoint deviceCorner = corner * scale;
+        const int index = ((cell.column - 1) * Rows + cell.row - 1) * Layers + cell.layer - 1;
+        std::optional<Mark>& mark = cellMarks_[2 * index + (move ? 0 : 1)];
+        if (!mark) {
+            // The runs of the visible part, each row's after a {-1, row} marker, relative
+            // to the corner: the key of the ball's mark.
+            runs.clear();
+            VisibleRuns(board, discs, cell, [&runs, deviceCorner](int y, Span run) {
+                runs.push_back({-1, y - deviceCorner.y()});
+                runs.push_back({run.begin - deviceCorner.x(), run.end - deviceCorner.x()});
+            });
+            mark = markFor(runs, scale, move);
+        }
+        shown.marks.emplace_back(deviceCorner + mark->offset, mark->image);
+        shown.members[index] = move ? 1 : 2;
+        boxes.emplace_back(corner, QSize(BallSize, BallSize));
+    }
+    shown.area.setRects(boxes.data(), static_cast<int>(boxes.size()));
+
+    // The size and points beside the stack of the ball looked at: to its right, else to
+    // its left, above or below it, wherever they hide no marked ball and stay on the surface.
+    shown.text = move ? QCoreApplication::translate("Guide", "%1 balls, %2 points")
+                            .arg(shown.preview.size)
+                            .arg(shown.preview.points)
+                      : QCoreApplication::translate("Guide", "No move");
+    const QFontMetrics metrics(LabelFont());
+    const QSize size(metrics.horizontalAdvance(shown.text) + 10, metrics.height() + 4);
+    const QRect stack =
+        QRect(BallPlacement(target.column, target.row, 1), QSize(BallSize, BallSize))
+            .united(
+                QRect(BallPlacement(target.column, target.row, Layers), QSize(BallSize, BallSize)));
+    const int middle = BallPlacement(target.column, target.row, target.layer).y() + BallSize / 2;
+    const int top = middle - size.height() / 2;
+    const QRect places[] = {
+        QRect(QPoint(stack.right() + 1 + LabelGap, top), size),
+        QRect(QPoint(stack.left() - LabelGap - size.width(), top), size),
+        QRect(QPoint(stack.left(), stack.top() - LabelGap - size.height()), size),
+        QRect(QPoint(stack.left(), stack.bottom() + 1 + LabelGap), size)};
+    const QRect surface(QPoint(), surface_->size());
+    shown.label = places[0];
+    for (const QRect& place : places)
+        if (surface.contains(place) && !shown.area.intersects(place)) {
+            shown.label = place;
+            break;
+        }
+    shown.area += shown.label;
+}
+
+BoardGuide::Mark BoardGuide::markFor(const std::vector<Span>& runs, int scale, bool move) const {
+    QByteArray key(reinterpret_cast<const char*>(runs.data()),
+                   static_cast<qsizetype>(runs.size() * sizeof(Span)));
+    key += QByteArray::number(scale) + (move ? 'm' : 'n');
+    if (const auto found = marks_.constFind(key); found != marks_.constEnd()) return *found;
+
+    const int side = BallSize * scale;
+    std::vector<uint8_t> inside(static_cast<size_t>(side * side), 0);
+    QRect box;
+    int y = 0;
+    for (const Span& run : runs) {
+        if (run.begin < 0) {
+            y = run.end;
+            continue;
+        }
+        std::fill(inside.begin() + y * side + run.begin, inside.begin() + y * side + run.end, 1);
+        box |= QRect(run.begin, y, run.end - run.begin, 1);
+    }
+    const auto in = [&](int x, int yy) {
+        return x >= 0 && yy >= 0 && x < side && yy < side && inside[yy * side + x] != 0;
+    };
+
+    Mark mark{box.topLeft(), QImage(box.size(), QImage::Format_ARGB32_Premultiplied)};
+    mark.image.fill(Qt::transparent);
+    const int ring = scale;
+    for (int yy = box.top(); yy <= box.bottom(); ++yy) {
+        auto* line = reinterpret_cast<QRgb*>(mark.image.scanLine(yy - box.top())) - box.left();
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (!in(x, yy)) continue;
+            if (!move) {
+                line[x] = NoMoveVeil;
+                continue;
+            }
+            // How far the nearest pixel outside lies along the row or the column.
+            int distance = 1;
+            while (distance <= 2 * ring && in(x - distance, yy) && in(x + distance, yy) &&
+                   in(x, yy - distance) && in(x, yy + distance))
+                ++distance;
+            line[x] = distance <= ring ? OuterRing : distance <= 2 * ring ? InnerRing : GroupVeil;
+        }
+    }
+    mark.image.setDevicePixelRatio(scale);
+    marks_.insert(key, mark);
+    return mark;
+}
+
+void BoardGuide::paint(QPainter& painter) const {
+    const Shown* shown = current();
+    if (shown == nullptr) return;
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (const auto& [corner, mark] : shown->marks)
+        painter.drawImage(QPointF(corner) / shown->scale, mark);
+
+    // A frame one logical pixel wide, filled so that it stays within the label at every scale.
+    painter.fillRect(shown->label, LabelFrame);
+    painter.fillRect(shown->label.adjusted(1, 1, -1, -1), Qt::black);
+    painter.setFont(LabelFont());
+    painter.setPen(LabelInk);
+    painter.drawText(shown->label, Qt::AlignCenter, shown->text);
+    painter.restore();
+}
+
+QRegion BoardGuide::shownArea() const {
+    const Shown* shown = current();
+    return shown != nullptr ? shown->area : QRegion();
+}
+
+void BoardGuide::repaint(const QRegion& logical) {
+    if (!logical.isEmpty()) surface_->update(ToWindow(logical));
+}
+
+void BoardGuide::pointAt(QPointF position) {
+    std::optional<Cell> under;
+    if (takesMoves_()) {
+        Cell cell;
+        if (cellAt(Zoom::ToDevice(position, surface_), cell)) under = cell;
+    }
+    // Within one ball nothing is made again and nothing is painted.
+    if (under == pointer_) return;
+    const Shown* shown = current();
+    const QRegion before = shown != nullptr ? shown->area : QRegion();
+    const QByteArray members = shown != nullptr ? shown->members : QByteArray();
+    const QRect label = shown != nullptr ? shown->label : QRect();
+    pointer_ = under;
+    shown = current();
+    // Within one group only the label moves.
+    if (shown != nullptr && !members.isEmpty() && shown->members == members)
+        repaint(QRegion(label) + shown->label);
+    else
+        repaint(before + shownArea());
+}
+
+void BoardGuide::forgetPointer() {
+    if (!pointer_) return;
+    const QRegion before = shownArea();
+    pointer_.reset();
+    repaint(before);
+}
+
+bool BoardGuide::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != surface_ || !on_) return false;
+    switch (event->type()) {
+        case QEvent::MouseMove:
+            pointAt(static_cast<QMouseEvent*>(event)->position());
+            break;
+        case QEvent::MouseButtonPress:
+            // A click takes the preview away; the move it makes aims at the pixel pressed.
+            forgetPointer();
+            pressed_ = Zoom::ToDevice(static_cast<QMouseEvent*>(event)->position(), surface_);
+            break;
+        case QEvent::Leave:
+        case QEvent::Hide:
+        case QEvent::Resize:
+            forgetPointer();
+            break;
+        default:
+            break;
+    }
+    return false;
+}
+
+}  // namespace orbelix
