@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <cstdlib>
 
+#include "platform/Pause.h"
 #include "ui/frmHighScore.h"
 #include "ui/frmMain.h"
 
@@ -130,6 +131,8 @@ void frmMain::pctExit_Click() {
 }
 
 void frmMain::RequestClose() {
+    // The system ending the program does not wait for the end-of-game pause.
+    Pause::Interrupt();
     if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
     if (inMove_) {
         // The move finishes first (its pause, its table placement), then the window closes.
