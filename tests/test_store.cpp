@@ -194,7 +194,8 @@ class StoreTest : public QObject {
         {
             frmMain window;  // must not hang in open()
             QCOMPARE(window.game().colorCount(), int16_t(6));
-            QVERIFY(!SettingsFile::Update([](const auto&) { return SettingsFile::Entries{}; }));
+            QVERIFY(SettingsFile::Update([](const auto&) { return SettingsFile::Entries{}; }, {},
+                                         {}) == SettingsFile::Outcome::Failed);
         }
         struct stat info {};
         QCOMPARE(

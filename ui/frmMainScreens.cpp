@@ -2,13 +2,19 @@
 // leaving.
 #include <QApplication>
 #include <QCloseEvent>
-#include <cstdlib>
 
+#include "platform/ExitSave.h"
 #include "platform/Pause.h"
 #include "ui/frmHighScore.h"
 #include "ui/frmMain.h"
 
 namespace orbelix {
+namespace {
+
+// How long the last save waits for another copy that holds the lock.
+constexpr std::chrono::seconds LastWaitForTheLock{2};
+
+}  // namespace
 
 void frmMain::HideMainScreen() {
     HideCursor();
@@ -160,26 +166,28 @@ Options frmMain::CurrentOptions() const {
 }
 
 void frmMain::SaveSettings() {
-    store_.SaveSettings(CurrentOptions(), table_);
+    if (store_.SaveSettings(CurrentOptions(), table_) == SaveResult::Waiting)
+        saveRetry_->start();
+    else
+        saveRetry_->stop();
 }
 
-namespace {
-// The window whose settings a program ended by exit() still saves.
-frmMain* windowToSaveAtExit = nullptr;
-}  // namespace
+void frmMain::SaveOnTheWayOut(bool mayHide) {
+    saveRetry_->stop();
+    const Options options = CurrentOptions();
+    SaveResult saved = store_.SaveSettings(options, table_);
+    if (saved == SaveResult::Waiting) {
+        if (mayHide) hide();
+        saved = store_.SaveSettings(options, table_, LastWaitForTheLock);
+    }
+    if (saved != SaveResult::Saved) store_.KeepAside(options, table_);
+}
 
 void frmMain::SaveAtExit(bool live) {
-    static const bool registered = [] {
-        std::atexit([] {
-            if (windowToSaveAtExit != nullptr) windowToSaveAtExit->SaveSettings();
-        });
-        return true;
-    }();
-    Q_UNUSED(registered);
     if (live)
-        windowToSaveAtExit = this;
-    else if (windowToSaveAtExit == this)
-        windowToSaveAtExit = nullptr;
+        ExitSave::Register(this, [this] { SaveOnTheWayOut(false); });
+    else
+        ExitSave::Unregister(this);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -191,7 +199,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     if (!closed_) {
         closed_ = true;
-        SaveSettings();
+        SaveOnTheWayOut(true);
         SaveAtExit(false);
     }
     event->accept();
