@@ -172,6 +172,20 @@ Keys Load(const Fold& fold) {
     return ToKeys(entries);
 }
 
+std::optional<Keys> ReadCurrent(const Fold& fold) {
+    const QString path = Path();
+    if (path.isEmpty()) return std::nullopt;
+    QLockFile lock(LockPath(path));
+    QString problem;
+    if (QFileInfo(path).absoluteDir().exists())
+        TakeLock(lock, LockPath(path), std::chrono::milliseconds::zero(), problem);
+    const FileContents file = ReadBounded(path);
+    if (file.kind != Kind::Regular && file.kind != Kind::Missing) return std::nullopt;
+    Entries entries = ParseIni(file.bytes);
+    ApplySideFiles(entries, SideFiles(path), fold);
+    return ToKeys(entries);
+}
+
 Outcome Update(const Merge& merge, const Fold& fold, std::chrono::milliseconds patience) {
     const QString path = Path();
     if (path.isEmpty()) {

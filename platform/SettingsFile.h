@@ -6,6 +6,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <utility>
 
 // The per-user settings store: an INI file ($XDG_CONFIG_HOME/Orbelix/Orbelix.ini, or
@@ -55,6 +56,11 @@ Keys ReadAll();
 // MaxFileSize is set aside (renamed with the suffix ".too-large") and a file that cannot
 // be read is reported, each with one line on stderr.
 Keys Load(const Fold& fold);
+
+// The keys as the next save would find them, side files applied: read under the lock
+// when it is free at once, else without it (the file is only ever replaced whole).
+// Nothing when the file is there but cannot be read.
+std::optional<Keys> ReadCurrent(const Fold& fold);
 
 // ---- Saving. ----
 enum class Outcome {

@@ -104,4 +104,17 @@ bool SettingsStore::KeepAside(const Options& options, const HighScoreTable& tabl
     return true;
 }
 
+void SettingsStore::ReloadTable(HighScoreTable& table) {
+    const std::optional<SettingsFile::Keys> onDisk = SettingsFile::ReadCurrent(ApplyKeptChange);
+    if (!onDisk) return;
+    const ScoreTable disk = TableFromKeys(*onDisk);
+    const MergedTable merged = MergeTables(StoredTable, table.entries(), disk,
+                                           table.resets() != StoredResets, table.newEntryRow());
+    table.assign(merged.table);
+    if (table.newEntryRow() != 0) table.setNewEntryRow(merged.newEntryRow);
+    // What this copy has not saved yet is what its table holds beyond the file's.
+    StoredTable = disk;
+    StoredResets = table.resets();
+}
+
 }  // namespace orbelix

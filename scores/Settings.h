@@ -44,6 +44,9 @@ class SettingsStore {
                             std::chrono::milliseconds patience = {});
     // For a copy that ends without having saved: keeps what it changed in its side file.
     bool KeepAside(const Options& options, const HighScoreTable& table);
+    // Brings the table up to the file's (other copies' entries and resets), keeping what
+    // this copy changed and has not saved yet.
+    void ReloadTable(HighScoreTable& table);
 
     // How many saves were asked for, so that a caller can tell the store was written.
     int saveCount() const { return SaveCount; }

@@ -197,6 +197,7 @@ void frmHighScore::pctOk_Click() {
 }
 
 void frmHighScore::pctReset_Click() {
+    emit AboutToReset();
     ClearHighScores();
     accept();
 }

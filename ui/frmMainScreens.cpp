@@ -45,7 +45,11 @@ void frmMain::ShowMainScreen() {
 void frmMain::ShowHighScoreWindow() {
     screens_.show(Screen::HighScores);
     {
+        // The table on disk is the one to show: other copies may have saved meanwhile.
+        store_.ReloadTable(table_);
         frmHighScore window(this, table_);
+        // A reset empties the table as it is on disk now.
+        connect(&window, &frmHighScore::AboutToReset, this, [this] { store_.ReloadTable(table_); });
         // A finished name goes to disk at once, as the placed score did.
         connect(&window, &frmHighScore::NameEntered, this, &frmMain::SaveSettings);
         connect(&window, &frmHighScore::ZoomKey, this, &frmMain::ZoomBy);
