@@ -1,13 +1,16 @@
 // Real copies of the game sharing one settings folder: games finished and windows
 // closed at the same moment lose nothing, nor does a game while another copy is stopped
 // holding the lock; a display that dies during name entry leaves the placed score on
-// disk.
+// disk, and a close box pressed during the end-of-game pause ends the program.
+#include <xcb/xcb.h>
+
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 
 #include "platform/SettingsFile.h"
 #include "scores/Settings.h"
@@ -80,6 +83,29 @@ struct OwnDisplay {
         number = 0;
     }
 };
+
+// What a window manager sends when a window's close box is clicked.
+void SendCloseBox(int display, xcb_window_t window) {
+    xcb_connection_t* x = xcb_connect(qPrintable(QStringLiteral(":%1").arg(display)), nullptr);
+    const auto atom = [x](const char* name) {
+        auto* reply =
+            xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, std::strlen(name), name), nullptr);
+        const xcb_atom_t found = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return found;
+    };
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom("WM_PROTOCOLS");
+    message.data.data32[0] = atom("WM_DELETE_WINDOW");
+    // Checked: the server's answer tells it has taken the message before the connection
+    // goes (a request still in flight may be dropped with it).
+    std::free(xcb_request_check(
+        x, xcb_send_event_checked(x, 0, window, 0, reinterpret_cast<const char*>(&message))));
+    xcb_disconnect(x);
+}
 
 }  // namespace
 
@@ -239,6 +265,53 @@ class CopiesTest : public QObject {
         QVERIFY(QDir(config.filePath(QStringLiteral("Orbelix")))
                     .entryList({QStringLiteral("*unsaved*")})
                     .isEmpty());
+    }
+
+    // The close box pressed during the end-of-game pause of a game ended by a real click,
+    // through a real X server with and without a window manager: the program ends (a
+    // name window would keep it up) with the placed score saved.
+    void aCloseDuringThePauseIsHonoured_data() {
+        QTest::addColumn<bool>("windowManager");
+        QTest::newRow("no window manager") << false;
+        QTest::newRow("openbox") << true;
+    }
+    void aCloseDuringThePauseIsHonoured() {
+        QFETCH(bool, windowManager);
+        const int runs = std::max(10, qEnvironmentVariableIntValue("ORBELIX_ROUNDS"));
+        OwnDisplay display;
+        if (display.number == 0) QSKIP("no Xvfb, or no free display between :41 and :49");
+        QProcessEnvironment env = Environment(QString());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(display.number));
+        QProcess manager;
+        if (windowManager) {
+            manager.setProcessEnvironment(env);
+            manager.start(QStringLiteral("openbox"),
+                          {QStringLiteral("--startup"), QStringLiteral("echo started")});
+            for (int line = 0; line < 20 && NextLine(manager) != "started"; ++line) {
+            }
+        }
+        QRandomGenerator random(2107);
+        for (int run = 1; run <= runs; ++run) {
+            QTemporaryDir config;
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+            QProcess game;
+            QProcess click;
+            Play(game, env, QStringLiteral("516 ZED closebox"));
+            const QList<QByteArray> where = NextLine(game).split(' ');  // click X Y WINDOW
+            Start(click, env, "xdotool",
+                  QStringLiteral("mousemove %1 %2 click 1").arg(where.value(1), where.value(2)));
+            QVERIFY(click.waitForFinished());
+            QThread::msleep(100 + random.bounded(1400));  // the pause lasts two seconds
+            SendCloseBox(display.number, where.value(3).toUInt());
+            const bool ended = game.waitForFinished(10000);
+            game.kill();
+            game.waitForFinished();
+            QVERIFY2(ended, qPrintable(QStringLiteral("run %1: the game did not end").arg(run)));
+            QCOMPARE(StoredKeys(config.path()).value(QStringLiteral("HighScore1")),
+                     QStringLiteral(" 516"));
+        }
+        qInfo("%d closes during the pause honoured", runs);
     }
 };
 
