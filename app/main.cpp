@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/FirstFrameReport.h"
 #include "platform/Environment.h"
+#include "platform/SettingsFile.h"
 #include "platform/SignalBridge.h"
 #include "ui/frmMain.h"
 
@@ -47,8 +48,10 @@ int main(int argc, char* argv[]) {
     if (options.zoom != 0 && !window.SetZoom(options.zoom, false))
         std::fprintf(stderr, "orbelix: at zoom %d the window would not fit on the screen\n",
                      options.zoom);
-    // SIGTERM, SIGINT and SIGHUP close the window the normal way, so the settings are saved.
-    orbelix::SignalBridge sessionEnd([&window] { window.RequestClose(); });
+    // SIGTERM, SIGINT and SIGHUP close the window the normal way, so the settings are saved;
+    // should the window not get to it, the change of the save under way is kept aside.
+    orbelix::SignalBridge sessionEnd([&window] { window.RequestClose(); },
+                                     [] { orbelix::SettingsFile::KeepChangeInFlight(); });
     window.CentreOnScreen();
     orbelix::FirstFrameReport::Watch(&window);
     window.show();

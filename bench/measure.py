@@ -8,8 +8,10 @@ Start-up is the time from starting the program to its first painted frame under 
 (median of 15 runs); memory is the resident set 2 s after start; idle CPU is the CPU
 time all threads use over 10 s of doing nothing, also with the guide switched on; the
 pause is the CPU time of the five-second end-of-game wait; the move, the guide's preview
-at zoom 3 and the sound starts come from the micro-benchmarks; the save is one settings
-save with a stale lock file in the way.
+at zoom 3 and the sound starts come from the micro-benchmarks; the freeze is the longest
+time the game's window handles no events while another copy of the game holds the
+settings lock for the whole of a game that places a score, takes a name and closes the
+table (three saves), worst of three games.
 
 --zoom N starts the game zoomed N times (the reference window stays as it is); above 1
 the memory target is the zoomed game's: bare Qt + 25 MB. The screen must be large
@@ -118,19 +120,31 @@ def micro_benchmarks(build, plan):
     return results
 
 
-def stale_lock_save(build, env):
+def freeze_while_locked(build, env, plan):
+    """Milliseconds: the longest the game_player's window went without handling events
+    while settings_tool held the lock, worst of the games played."""
     tool = os.path.join(build, "tests", "settings_tool")
-    if not os.path.exists(tool):
+    player = os.path.join(build, "tests", "game_player")
+    if not (os.path.exists(tool) and os.path.exists(player)):
         return float("nan")
-    folder = os.path.join(env["XDG_CONFIG_HOME"], "Orbelix")
-    os.makedirs(folder, exist_ok=True)
-    worst = 0.0
-    for content in ("", "999999\norbelix\nsomehost\n"):
-        with open(os.path.join(folder, "Orbelix.ini.lock"), "w") as f:
-            f.write(content)
-        begin = time.monotonic()
-        subprocess.run([tool, "once", "1"], env=env, check=True)
-        worst = max(worst, time.monotonic() - begin)
+    worst = float("nan")
+    for _ in range(1 if plan.smoke else 3):
+        holder = subprocess.Popen([tool, "hold", "600000", "Held", "yes"], env=env,
+                                  stdout=subprocess.PIPE, text=True)
+        try:
+            if holder.stdout.readline().strip() != "locked":
+                raise RuntimeError("settings_tool did not take the lock")
+            game = subprocess.Popen([player, "516", "BENCH", "sound"], env=env,
+                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL, text=True)
+            said, _ = game.communicate("go\n", timeout=120)
+        finally:
+            holder.kill()
+            holder.wait()
+        for line in said.splitlines():
+            if line.startswith("longest-freeze "):
+                freeze = float(line.split()[1])
+                worst = freeze if worst != worst else max(worst, freeze)
     return worst
 
 
@@ -171,7 +185,7 @@ def main():
         pause = float(subprocess.run(pause_probe, env=env,
                                      capture_output=True, text=True, check=True).stdout)
         micro = micro_benchmarks(build, plan)
-        save = stale_lock_save(build, env)
+        freeze = freeze_while_locked(build, env, plan)
     finally:
         if xvfb:
             xvfb.terminate()
@@ -195,7 +209,8 @@ def main():
         ("guide preview at zoom 3, dealt board", "-", f"{preview:.3f} ms", "< 2 ms", preview < 2.0),
         ("guide preview at zoom 3, 298 balls", "-", f"{preview_298:.3f} ms", "< 2 ms", preview_298 < 2.0),
         ("300 sound starts", "-", f"{sounds:.3f} ms", "< 1 ms", sounds < 1.0),
-        ("save past a stale lock", "-", f"{save * 1000:.0f} ms", "< 1 s", save < 1.0),
+        ("longest freeze while another copy holds the lock", "-", f"{freeze:.0f} ms", "< 100 ms",
+         freeze < 100.0),
     ]
     width = max(len(r[0]) for r in rows)
     print(f"{'measure':<{width}}  {'reference':>12}  {'orbelix':>12}  target")

@@ -1,5 +1,7 @@
 #include "platform/Pause.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -12,6 +14,8 @@ struct State {
     Clock* clock = &steady;
     int millisecondsPerSecond = 1000;
     bool pausing = false;
+    bool interrupted = false;
+    QEventLoop* loop = nullptr;
 };
 
 State& Current() {
@@ -20,6 +24,45 @@ State& Current() {
 }
 
 }  // namespace
+
+HeldInput::HeldInput() {
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+HeldInput::~HeldInput() {
+    QCoreApplication::instance()->removeEventFilter(this);
+    for (auto& [receiver, event] : held_)
+        if (receiver) QCoreApplication::postEvent(receiver, event.release());
+}
+
+void HeldInput::TakeWaitingEvents() {
+    // What the window system has sent can take a pass to be read from its connection,
+    // one to become an event and one to reach its window.
+    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
+}
+
+void HeldInput::Drop() {
+    holding_ = false;
+    held_.clear();
+    QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool HeldInput::eventFilter(QObject* receiver, QEvent* event) {
+    if (!holding_) return false;
+    switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            // Taken here so that no shortcut acts now; the key press itself is held.
+            event->accept();
+            return true;
+        case QEvent::Shortcut:
+            return true;
+        default:
+            break;
+    }
+    if (!event->isInputEvent()) return false;  // paint, timers, a close box...
+    held_.emplace_back(receiver, event->clone());
+    return true;
+}
 
 bool Pausing() {
     return Current().pausing;
@@ -41,23 +84,38 @@ void SetClock(Clock* clock) {
     Current().clock = clock != nullptr ? clock : &Current().steady;
 }
 
-void Wait(int32_t seconds) {
+std::unique_ptr<HeldInput> Wait(int32_t seconds) {
+    // Input is held by an event filter rather than by leaving it in the window system's
+    // queue: that queue would also keep a close box back until after the pause.
+    auto held = std::make_unique<HeldInput>();
     State& state = Current();
     Clock& clock = *state.clock;
     const auto total =
         std::chrono::milliseconds(static_cast<int64_t>(seconds) * state.millisecondsPerSecond);
     const auto deadline = clock.now() + total;
     state.pausing = true;
-    // An event loop that takes no user input sleeps until its timer fires, so the pause
-    // costs no CPU; the deadline guards against waking early.
+    state.interrupted = false;
+    // The event loop sleeps until its timer fires, so the pause costs no CPU; the
+    // deadline guards against waking early.
     for (auto left = deadline - clock.now(); left > Clock::Steady::duration::zero();
          left = deadline - clock.now()) {
         QEventLoop loop;
         const auto ms = clock.sleepFor(left).count();
         QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        state.loop = &loop;
+        if (!state.interrupted) loop.exec();
+        state.loop = nullptr;
+        if (state.interrupted) break;
     }
     state.pausing = false;
+    return held;
+}
+
+void Interrupt() {
+    State& state = Current();
+    if (!state.pausing) return;
+    state.interrupted = true;
+    if (state.loop != nullptr) state.loop->quit();
 }
 
 }  // namespace orbelix::Pause

@@ -1,15 +1,49 @@
 #pragma once
 
+#include <QObject>
+#include <QPointer>
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class QEvent;
 
 // The pause at the end of a game: the program waits without taking input, while paint
 // events and the window system's messages (a close box, say) are handled.
 namespace orbelix::Pause {
 
-// Pauses for the given number of seconds: clicks and keys wait in order until the pause
-// is over (or are dropped by whoever asks for that).
-void Wait(int32_t seconds);
+// Clicks, keys and other input held back from the moment it is made: copies of the
+// events, kept in order with their receivers, while everything else goes through. When
+// it goes, the input is handed out again in order (posted to the event loop), unless
+// it was dropped.
+class HeldInput : public QObject {
+  public:
+    HeldInput();
+    ~HeldInput() override;
+    HeldInput(const HeldInput&) = delete;
+    HeldInput& operator=(const HeldInput&) = delete;
+
+    // Handles what has arrived by now, input still held.
+    void TakeWaitingEvents();
+    // Forgets the input held so far and holds no more.
+    void Drop();
+
+  protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override;
+
+  private:
+    bool holding_ = true;
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
+};
+
+// Pauses for the given number of seconds, holding input back meanwhile. The input stays
+// held until the returned object goes.
+std::unique_ptr<HeldInput> Wait(int32_t seconds);
+
+// Ends the pause under way at once (the program is being ended).
+void Interrupt();
 
 // True while Wait is pausing.
 bool Pausing();

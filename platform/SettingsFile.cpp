@@ -4,26 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSaveFile>
-#include <QSysInfo>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-namespace orbelix::SettingsFile {
-namespace {
+#include "platform/SettingsFileParts.h"
 
-// How long a save waits for another copy of the game that holds the lock. A save holds
-// it for a few milliseconds; one that holds it this long is stuck, and this save gives up.
-constexpr int LongestWaitMs = 10000;
-// A lock file whose holder cannot be checked (empty because its writer died while making
-// it, or made on another machine) counts as left over once it is this old.
-constexpr qint64 UncheckableLockAgeMs = 1000;
+namespace orbelix::SettingsFile {
 
 void Say(const QString& line) {
     std::fprintf(stderr, "orbelix: %s\n", qPrintable(line));
@@ -33,18 +23,6 @@ QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// ---- Reading the file, bounded in size and kind. ----
-
-enum class Kind { Missing, Regular, TooLarge, Special, Unreadable };
-
-struct FileContents {
-    Kind kind = Kind::Missing;
-    QByteArray bytes;
-    QString problem;
-};
-
-// Opens without blocking (a FIFO in the file's place must not hang the game) and reads
-// only a regular file of at most MaxFileSize bytes. Symbolic links are followed.
 FileContents ReadBounded(const QString& path) {
     FileContents result;
     const QByteArray name = QFile::encodeName(path);
@@ -87,6 +65,40 @@ FileContents ReadBounded(const QString& path) {
     return result;
 }
 
+bool WriteAtomically(const QString& path, const QByteArray& bytes, QString& problem) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        problem = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        problem = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+Keys ToKeys(const Entries& entries) {
+    Keys values;
+    for (const auto& [key, text] : entries) values.insert(key, text);
+    return values;
+}
+
+void Apply(Entries& entries, const Entries& changes) {
+    for (const auto& change : changes) {
+        const auto same = std::find_if(entries.begin(), entries.end(), [&change](const auto& e) {
+            return e.first == change.first;
+        });
+        if (same != entries.end())
+            same->second = change.second;
+        else
+            entries.append(change);
+    }
+}
+
+namespace {
+
 // Where the data really lives: a symbolic link (dotfile managers keep the file elsewhere)
 // is followed to its final target, which need not exist yet.
 QString FinalTarget(const QString& path) {
@@ -109,60 +121,13 @@ void SetAside(const QString& path, const QString& why) {
                 .arg(path, why));
 }
 
-QHash<QString, QString> ToHash(const Entries& entries) {
-    QHash<QString, QString> values;
-    for (const auto& [key, text] : entries) values.insert(key, text);
-    return values;
+QString LockPath(const QString& path) {
+    return path + QStringLiteral(".lock");
 }
 
-// ---- The lock shared by every copy of the game. ----
-
-// Takes the lock next to the settings file. QLockFile breaks a lock whose holder, a
-// process on this machine, has ended (it knows the holder's PID and host); a live
-// holder is waited for, never broken by age. A lock file that names no holder it can
-// check is broken once it is older than any save takes.
-bool Acquire(QLockFile& lock, const QString& lockPath, QString& problem) {
-    lock.setStaleLockTime(0);
-    QElapsedTimer waited;
-    waited.start();
-    while (!lock.tryLock(20)) {
-        if (lock.error() != QLockFile::LockFailedError) {
-            problem = QStringLiteral("cannot make the lock file %1").arg(lockPath);
-            return false;
-        }
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        const bool known = lock.getLockInfo(&pid, &host, &application);
-        const bool checkable = known && (host.isEmpty() || host == QSysInfo::machineHostName());
-        if (!checkable) {
-            const QDateTime made = QFileInfo(lockPath).lastModified();
-            const qint64 age = made.isValid() ? made.msecsTo(QDateTime::currentDateTime())
-                                              : UncheckableLockAgeMs + 1;
-            if (age > UncheckableLockAgeMs || age < -UncheckableLockAgeMs)
-                lock.removeStaleLockFile();
-        }
-        if (waited.elapsed() > LongestWaitMs) {
-            problem = QStringLiteral("another copy of the game holds %1").arg(lockPath);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool Write(const QString& path, const QByteArray& bytes, QString& problem) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        problem = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        problem = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
-}
+// Whether the last save found the lock busy and said so; said again only after a save
+// has gone through.
+bool busySaid = false;
 
 }  // namespace
 
@@ -176,20 +141,22 @@ QString Path() {
     return QDir::cleanPath(base + QStringLiteral("/Orbelix/Orbelix.ini"));
 }
 
-QHash<QString, QString> ReadAll() {
+Keys ReadAll() {
     const QString path = Path();
     if (path.isEmpty()) return {};
     const FileContents file = ReadBounded(path);
-    return file.kind == Kind::Regular ? ToHash(ParseIni(file.bytes)) : QHash<QString, QString>();
+    return file.kind == Kind::Regular ? ToKeys(ParseIni(file.bytes)) : Keys();
 }
 
-QHash<QString, QString> Load() {
+Keys Load(const Fold& fold) {
     const QString path = Path();
     if (path.isEmpty()) return {};
     const FileContents file = ReadBounded(path);
+    Entries entries;
     switch (file.kind) {
         case Kind::Regular:
-            return ToHash(ParseIni(file.bytes));
+            entries = ParseIni(file.bytes);
+            break;
         case Kind::Missing:
             break;
         case Kind::TooLarge:
@@ -201,19 +168,34 @@ QHash<QString, QString> Load() {
                     .arg(path, file.problem));
             break;
     }
-    return {};
+    ApplySideFiles(entries, SideFiles(path), fold);
+    return ToKeys(entries);
 }
 
-bool Update(const Merge& merge) {
+std::optional<Keys> ReadCurrent(const Fold& fold) {
+    const QString path = Path();
+    if (path.isEmpty()) return std::nullopt;
+    QLockFile lock(LockPath(path));
+    QString problem;
+    if (QFileInfo(path).absoluteDir().exists())
+        TakeLock(lock, LockPath(path), std::chrono::milliseconds::zero(), problem);
+    const FileContents file = ReadBounded(path);
+    if (file.kind != Kind::Regular && file.kind != Kind::Missing) return std::nullopt;
+    Entries entries = ParseIni(file.bytes);
+    ApplySideFiles(entries, SideFiles(path), fold);
+    return ToKeys(entries);
+}
+
+Outcome Update(const Merge& merge, const Fold& fold, std::chrono::milliseconds patience) {
     const QString path = Path();
     if (path.isEmpty()) {
         Say(QStringLiteral(
             "settings not saved: HOME is not set, so there is no folder to keep them in"));
-        return false;
+        return Outcome::Failed;
     }
     const auto fail = [&path](const QString& problem) {
         Say(QStringLiteral("settings not saved to %1: %2").arg(path, problem));
-        return false;
+        return Outcome::Failed;
     };
 
     // The folder of the path holds the lock; the folder of a link's target gets the data.
@@ -222,10 +204,20 @@ bool Update(const Merge& merge) {
         if (!QDir().mkpath(folder))
             return fail(QStringLiteral("cannot make the folder %1").arg(folder));
 
-    const QString lockPath = path + QStringLiteral(".lock");
-    QLockFile lock(lockPath);
+    QLockFile lock(LockPath(path));
     QString problem;
-    if (!Acquire(lock, lockPath, problem)) return fail(problem);
+    switch (TakeLock(lock, LockPath(path), patience, problem)) {
+        case LockState::Taken:
+            break;
+        case LockState::Busy:
+            if (!busySaid)
+                Say(QStringLiteral("settings not saved yet: %1; they will be saved when it lets go")
+                        .arg(problem));
+            busySaid = true;
+            return Outcome::Busy;
+        case LockState::Failed:
+            return fail(problem);
+    }
 
     FileContents file = ReadBounded(target);
     switch (file.kind) {
@@ -245,22 +237,20 @@ bool Update(const Merge& merge) {
         return fail(QStringLiteral("%1 is not a regular file").arg(target));
 
     Entries entries = ParseIni(file.bytes);
-    const Entries changes = merge(ToHash(entries));
-    for (const auto& change : changes) {
-        const auto same = std::find_if(entries.begin(), entries.end(), [&change](const auto& e) {
-            return e.first == change.first;
-        });
-        if (same != entries.end())
-            same->second = change.second;
-        else
-            entries.append(change);
-    }
-    if (!Write(target, FormatIni(entries), problem)) return fail(problem);
-    return true;
+    const QList<SideFile> sideFiles = fold ? SideFiles(path) : QList<SideFile>();
+    ApplySideFiles(entries, sideFiles, fold);
+    Apply(entries, merge(ToKeys(entries)));
+    if (!WriteAtomically(target, FormatIni(entries), problem)) return fail(problem);
+    // The side files' changes are in the file now. (A crash right here would apply them
+    // once more at the next save: an entry twice rather than none.)
+    for (const SideFile& side : sideFiles) QFile::remove(side.path);
+    busySaid = false;
+    return Outcome::Saved;
 }
 
 bool WriteAll(const Entries& entries) {
-    return Update([&entries](const QHash<QString, QString>&) { return entries; });
+    return Update([&entries](const Keys&) { return entries; }, Fold(), std::chrono::seconds(10)) ==
+           Outcome::Saved;
 }
 
 }  // namespace orbelix::SettingsFile

@@ -1,6 +1,7 @@
 #include "scores/Settings.h"
 
 #include "platform/SettingsFile.h"
+#include "scores/SettingsChange.h"
 #include "scores/StoredText.h"
 #include "scores/TableMerge.h"
 
@@ -36,7 +37,7 @@ SettingsFile::Entries ChosenOptions(const Options& options) {
 }  // namespace
 
 Options SettingsStore::LoadSettings(HighScoreTable& table) {
-    const QHash<QString, QString> stored = SettingsFile::Load();
+    const QHash<QString, QString> stored = SettingsFile::Load(ApplyKeptChange);
     const auto read = [&stored](const QString& key, const QString& missing) {
         return stored.value(key, missing);
     };
@@ -62,36 +63,61 @@ Options SettingsStore::LoadSettings(HighScoreTable& table) {
     return options;
 }
 
-bool SettingsStore::SaveSettings(const Options& options, HighScoreTable& table) {
+SettingsChange SettingsStore::ChangeFrom(const Options& options,
+                                         const HighScoreTable& table) const {
+    SettingsChange change;
+    for (const auto& [key, text] : GameOptions(options))
+        change.options.append({key, text, text == StoredOptions.value(key)});
+    for (const auto& [key, text] : ChosenOptions(options))
+        if (text != StoredOptions.value(key)) change.options.append({key, text});
+    change.base = StoredTable;
+    change.ours = table.entries();
+    change.reset = table.resets() != StoredResets;
+    change.newEntryRow = table.newEntryRow();
+    return change;
+}
+
+SaveResult SettingsStore::SaveSettings(const Options& options, HighScoreTable& table,
+                                       std::chrono::milliseconds patience) {
     ++SaveCount;
-    const SettingsFile::Entries own = GameOptions(options);
-    const SettingsFile::Entries chosen = ChosenOptions(options);
-    const ScoreTable ours = table.entries();
-    const bool reset = table.resets() != StoredResets;
+    const SettingsChange change = ChangeFrom(options, table);
+    // Should the program have to end in the middle of this save, the change is kept aside.
+    SettingsFile::SetChangeInFlight(change.ToKeys());
     MergedTable merged;
-    const bool saved = SettingsFile::Update([&](const QHash<QString, QString>& onDisk) {
-        SettingsFile::Entries entries;
-        for (const auto& [key, text] : own)
-            if (text != StoredOptions.value(key) || !onDisk.contains(key))
-                entries.append({key, text});
-        for (const auto& [key, text] : chosen)
-            if (text != StoredOptions.value(key)) entries.append({key, text});
-        merged = MergeTables(StoredTable, ours, TableFromKeys(onDisk), reset, table.newEntryRow());
-        for (int n = 1; n <= TableRows; ++n) {
-            entries.append({NameKey(n), merged.table[n - 1].name});
-            entries.append({ScoreKey(n), WriteStoredScore(merged.table[n - 1].score)});
-        }
-        return entries;
-    });
-    if (!saved) return false;
+    const SettingsFile::Outcome outcome = SettingsFile::Update(
+        [&](const SettingsFile::Keys& onDisk) { return change.ApplyTo(onDisk, &merged); },
+        ApplyKeptChange, patience);
+    if (outcome == SettingsFile::Outcome::Busy) return SaveResult::Waiting;
+    if (outcome == SettingsFile::Outcome::Failed) return SaveResult::Failed;
+    SettingsFile::ClearChangeInFlight();
 
     // This copy now holds what the file holds: its own changes and the other copies'.
-    for (const auto& [key, text] : own + chosen) StoredOptions.insert(key, text);
+    for (const auto& [key, text] : GameOptions(options) + ChosenOptions(options))
+        StoredOptions.insert(key, text);
     table.assign(merged.table);
     if (table.newEntryRow() != 0) table.setNewEntryRow(merged.newEntryRow);
     StoredTable = merged.table;
     StoredResets = table.resets();
+    return SaveResult::Saved;
+}
+
+bool SettingsStore::KeepAside(const Options& options, const HighScoreTable& table) {
+    if (!SettingsFile::KeepAside(ChangeFrom(options, table).ToKeys())) return false;
+    SettingsFile::ClearChangeInFlight();
     return true;
+}
+
+void SettingsStore::ReloadTable(HighScoreTable& table) {
+    const std::optional<SettingsFile::Keys> onDisk = SettingsFile::ReadCurrent(ApplyKeptChange);
+    if (!onDisk) return;
+    const ScoreTable disk = TableFromKeys(*onDisk);
+    const MergedTable merged = MergeTables(StoredTable, table.entries(), disk,
+                                           table.resets() != StoredResets, table.newEntryRow());
+    table.assign(merged.table);
+    if (table.newEntryRow() != 0) table.setNewEntryRow(merged.newEntryRow);
+    // What this copy has not saved yet is what its table holds beyond the file's.
+    StoredTable = disk;
+    StoredResets = table.resets();
 }
 
 }  // namespace orbelix

@@ -41,13 +41,23 @@ struct Row {
 
 }  // namespace
 
-ScoreTable TableFromKeys(const QHash<QString, QString>& keys) {
+ScoreTable TableFromKeys(const QHash<QString, QString>& keys, const QString& prefix) {
     ScoreTable table;
     for (int n = 1; n <= TableRows; ++n)
-        table.append({keys.value(QStringLiteral("HighScoreName%1").arg(n)),
-                      ReadStoredScore(
-                          keys.value(QStringLiteral("HighScore%1").arg(n), QStringLiteral("0")))});
+        table.append({keys.value(prefix + QStringLiteral("HighScoreName%1").arg(n)),
+                      ReadStoredScore(keys.value(prefix + QStringLiteral("HighScore%1").arg(n),
+                                                 QStringLiteral("0")))});
     return table;
+}
+
+QList<std::pair<QString, QString>> TableKeys(const ScoreTable& table, const QString& prefix) {
+    QList<std::pair<QString, QString>> keys;
+    for (int n = 1; n <= TableRows; ++n) {
+        const TableEntry entry = table.value(n - 1);
+        keys.append({prefix + QStringLiteral("HighScoreName%1").arg(n), entry.name});
+        keys.append({prefix + QStringLiteral("HighScore%1").arg(n), WriteStoredScore(entry.score)});
+    }
+    return keys;
 }
 
 MergedTable MergeTables(const ScoreTable& base, const ScoreTable& ours, const ScoreTable& disk,

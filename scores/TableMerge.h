@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <utility>
 
 #include "scores/HighScoreTable.h"
 
@@ -10,8 +11,11 @@
 // saved meanwhile, by the table's own insertion rule.
 namespace orbelix {
 
-// The table held in a settings file's keys (HighScoreName1.., HighScore1..).
-ScoreTable TableFromKeys(const QHash<QString, QString>& keys);
+// The table held in a settings file's keys (HighScoreName1.., HighScore1..; with a
+// prefix, PrefixHighScoreName1..), and the keys that hold a table.
+ScoreTable TableFromKeys(const QHash<QString, QString>& keys, const QString& prefix = QString());
+QList<std::pair<QString, QString>> TableKeys(const ScoreTable& table,
+                                             const QString& prefix = QString());
 
 struct MergedTable {
     ScoreTable table;

@@ -3,11 +3,14 @@
 //   settings_tool once N    write every key for generation N; exit 0, or 3 if not written
 //   settings_tool loop      write generations 1, 2, 3... until killed
 //   settings_tool hold MS KEY VALUE   take the lock, say "locked", wait MS ms, write KEY
+//   settings_tool stuck KEY=VALUE     a save of KEY that never ends: says "stuck", waits
+//                                     until a signal ends it
 #include <QCoreApplication>
 #include <QThread>
 #include <cstdio>
 
 #include "platform/SettingsFile.h"
+#include "platform/SignalBridge.h"
 #include "scores/StoredText.h"
 
 using namespace orbelix;
@@ -35,14 +38,24 @@ int main(int argc, char** argv) {
         for (int n = 1;; ++n) SettingsFile::WriteAll(Generation(n));
     }
     if (args.size() >= 5 && args[1] == QLatin1String("hold")) {
-        const bool saved = SettingsFile::Update([&args](const QHash<QString, QString>&) {
-            std::puts("locked");
-            std::fflush(stdout);
-            QThread::msleep(args[2].toULong());
-            return SettingsFile::Entries{{args[3], args[4]}};
-        });
-        return saved ? 0 : 3;
+        const auto outcome = SettingsFile::Update(
+            [&args](const SettingsFile::Keys&) {
+                std::puts("locked");
+                std::fflush(stdout);
+                QThread::msleep(args[2].toULong());
+                return SettingsFile::Entries{{args[3], args[4]}};
+            },
+            nullptr, std::chrono::seconds(10));
+        return outcome == SettingsFile::Outcome::Saved ? 0 : 3;
     }
-    std::fputs("usage: settings_tool once N | loop\n", stderr);
+    if (args.size() >= 3 && args[1] == QLatin1String("stuck")) {
+        SignalBridge bridge([] {}, [] { SettingsFile::KeepChangeInFlight(); });
+        SettingsFile::SetChangeInFlight({{args[2].section('=', 0, 0), args[2].section('=', 1)}});
+        std::puts("stuck");
+        std::fflush(stdout);
+        for (;;) QThread::sleep(60);  // as a save stuck under the lock would
+    }
+    std::fputs("usage: settings_tool once N | loop | hold MS KEY VALUE | stuck KEY=VALUE\n",
+               stderr);
     return 2;
 }

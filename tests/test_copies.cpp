@@ -1,14 +1,19 @@
 // Real copies of the game sharing one settings folder: games finished and windows
-// closed at the same moment lose nothing, and a display that dies during name entry
-// leaves the placed score on disk.
+// closed at the same moment lose nothing, nor does a game while another copy is stopped
+// holding the lock; a display that dies during name entry leaves the placed score on
+// disk, and a close box pressed during the end-of-game pause ends the program.
+#include <xcb/xcb.h>
+
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 
 #include "platform/SettingsFile.h"
+#include "scores/Settings.h"
 #include "scores/StoredText.h"
 
 namespace {
@@ -22,11 +27,84 @@ QHash<QString, QString> StoredKeys(const QString& config) {
     return keys;
 }
 
-QProcessEnvironment Environment(const QString& config) {
+QProcessEnvironment Environment(const QString& folder, const char* variable = "XDG_CONFIG_HOME") {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+    env.insert(QString::fromLatin1(variable), folder);
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
     return env;
+}
+
+QByteArray NextLine(QProcess& process) {
+    while (!process.canReadLine() && process.waitForReadyRead(20000)) {
+    }
+    return process.readLine().trimmed();
+}
+
+// Starts a helper process with the arguments given in one string.
+void Start(QProcess& process, const QProcessEnvironment& env, const char* program,
+           const QString& arguments) {
+    process.setProcessEnvironment(env);
+    process.start(QString::fromLocal8Bit(program), arguments.split(QLatin1Char(' ')));
+}
+
+// Starts a game_player and lets it play once it is ready.
+void Play(QProcess& game, const QProcessEnvironment& env, const QString& arguments) {
+    Start(game, env, GAME_PLAYER, arguments);
+    QCOMPARE(NextLine(game), QByteArray("ready"));
+    game.write("go\n");
+}
+
+// An Xvfb of its own on a free display from :41 to :49 (0 when there is none), gone with
+// it. A killed server cannot remove its lock and socket; left, they would use up the
+// displays.
+struct OwnDisplay {
+    QProcess server;
+    int number = 0;
+
+    explicit OwnDisplay(bool wanted = true) {
+        for (int n = 41; n <= 49 && wanted && number == 0; ++n) {
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) continue;
+            server.start(
+                QStringLiteral("Xvfb"),
+                QStringLiteral(":%1 -nolisten tcp -screen 0 800x600x24").arg(n).split(' '));
+            bool ended = !server.waitForStarted();
+            while (!ended && !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+                ended = server.waitForFinished(20);
+            if (!ended) number = n;
+        }
+    }
+    ~OwnDisplay() { Kill(); }
+    void Kill() {
+        if (number == 0) return;
+        ::kill(static_cast<pid_t>(server.processId()), SIGKILL);
+        server.waitForFinished();
+        QFile::remove(QStringLiteral("/tmp/.X%1-lock").arg(number));
+        QFile::remove(QStringLiteral("/tmp/.X11-unix/X%1").arg(number));
+        number = 0;
+    }
+};
+
+// What a window manager sends when a window's close box is clicked.
+void SendCloseBox(int display, xcb_window_t window) {
+    xcb_connection_t* x = xcb_connect(qPrintable(QStringLiteral(":%1").arg(display)), nullptr);
+    const auto atom = [x](const char* name) {
+        auto* reply =
+            xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, std::strlen(name), name), nullptr);
+        const xcb_atom_t found = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return found;
+    };
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom("WM_PROTOCOLS");
+    message.data.data32[0] = atom("WM_DELETE_WINDOW");
+    // Checked: the server's answer tells it has taken the message before the connection
+    // goes (a request still in flight may be dropped with it).
+    std::free(xcb_request_check(
+        x, xcb_send_event_checked(x, 0, window, 0, reinterpret_cast<const char*>(&message))));
+    xcb_disconnect(x);
 }
 
 }  // namespace
@@ -96,42 +174,40 @@ class CopiesTest : public QObject {
         qInfo("%d rounds of two copies leaving together, nothing lost", rounds);
     }
 
+    // The display or the compositor dying during name entry: the placed score and the
+    // letters typed by then are saved on the way out.
+    void aDyingDisplayKeepsThePlacedScore_data() {
+        QTest::addColumn<bool>("wayland");
+        QTest::newRow("X11 server") << false;
+        QTest::newRow("Wayland compositor") << true;
+    }
     void aDyingDisplayKeepsThePlacedScore() {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty()) QSKIP("Xvfb is not installed");
-        QProcess server;
-        int display = 0;
-        for (int n = 41; n <= 49 && display == 0; ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) continue;
-            server.start(xvfb, {QStringLiteral(":%1").arg(n), QStringLiteral("-nolisten"),
-                                QStringLiteral("tcp"), QStringLiteral("-screen"),
-                                QStringLiteral("0"), QStringLiteral("800x600x24")});
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
-                                         server.state() == QProcess::NotRunning,
-                                     10000);
-            if (server.state() == QProcess::Running) display = n;
-        }
-        if (display == 0) QSKIP("no free display between :41 and :49");
-
+        QFETCH(bool, wayland);
         QTemporaryDir config;
+        QTemporaryDir runtime;  // private (0700), as the compositor wants it
         QProcessEnvironment env = Environment(config.path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(display));
+        QProcess compositor;
+        OwnDisplay display(!wayland);
+        if (wayland) {
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+            Start(compositor, env, "weston",
+                  QStringLiteral("--backend=headless-backend.so --use-pixman "
+                                 "--socket=wl-copies --idle-time=0 --no-config"));
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime.filePath(QStringLiteral("wl-copies"))),
+                                     20000);
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+            env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wl-copies"));
+        } else {
+            if (display.number == 0) QSKIP("no Xvfb, or no free display between :41 and :49");
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(display.number));
+        }
         QProcess game;
-        game.setProcessEnvironment(env);
-        game.start(QStringLiteral(GAME_PLAYER),
-                   {QStringLiteral("516"), QStringLiteral("ZED"), QStringLiteral("stay")});
-        QVERIFY(game.waitForReadyRead(20000));
-        QCOMPARE(game.readLine().trimmed(), QByteArray("ready"));
-        game.write("go\n");
-        QTRY_VERIFY_WITH_TIMEOUT(game.canReadLine() || game.waitForReadyRead(100), 20000);
-        QCOMPARE(game.readLine().trimmed(), QByteArray("naming"));
+        Play(game, env, QStringLiteral("516 ZED stay"));
+        QCOMPARE(NextLine(game), QByteArray("naming"));
 
-        ::kill(static_cast<pid_t>(server.processId()), SIGKILL);
-        server.waitForFinished(10000);
-        // A killed server cannot remove its lock and socket; left, they would use up the displays.
-        QFile::remove(QStringLiteral("/tmp/.X%1-lock").arg(display));
-        QFile::remove(QStringLiteral("/tmp/.X11-unix/X%1").arg(display));
+        if (wayland) compositor.kill();
+        display.Kill();
         QVERIFY(game.waitForFinished(20000));
         qInfo("the game ended with status %d: %s", game.exitCode(),
               game.readAllStandardError().trimmed().constData());
@@ -139,6 +215,103 @@ class CopiesTest : public QObject {
         QCOMPARE(keys.value(QStringLiteral("HighScore1")), QStringLiteral(" 516"));
         // The letters typed before the display died were saved on the way out.
         QCOMPARE(keys.value(QStringLiteral("HighScoreName1")), QStringLiteral("ZE"));
+    }
+
+    // Another copy stopped while it holds the lock (Ctrl+Z, a debugger) during a game:
+    // nothing of the game is lost, whether the holder goes on later or is killed.
+    void aStoppedHolderLosesNothing_data() {
+        QTest::addColumn<bool>("resumed");
+        QTest::newRow("resumed while the game runs") << true;
+        QTest::newRow("killed after a signal ended the game") << false;
+    }
+    void aStoppedHolderLosesNothing() {
+        QFETCH(bool, resumed);
+        QTemporaryDir config;
+        QProcessEnvironment env = Environment(config.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess holder;
+        Start(holder, env, SETTINGS_TOOL, QStringLiteral("hold 3000 Held yes"));
+        QCOMPARE(NextLine(holder), QByteArray("locked"));
+        ::kill(static_cast<pid_t>(holder.processId()), SIGSTOP);
+
+        QProcess game;
+        Play(game, env, QStringLiteral("516 ZED sound ") + (resumed ? "linger" : "stay"));
+        QCOMPARE(NextLine(game), QByteArray(resumed ? "played" : "naming"));
+        if (resumed) {
+            ::kill(static_cast<pid_t>(holder.processId()), SIGCONT);
+            QVERIFY(holder.waitForFinished(20000));
+            // The game saves in the background once the holder has let go.
+            QTRY_COMPARE_WITH_TIMEOUT(StoredKeys(config.path()).value(QStringLiteral("HighScore1")),
+                                      QStringLiteral(" 516"), 10000);
+            game.write("close\n");
+        } else {
+            ::kill(static_cast<pid_t>(game.processId()), SIGTERM);
+        }
+        QVERIFY(game.waitForFinished(20000));
+        if (!resumed) {
+            holder.kill();
+            QVERIFY(holder.waitForFinished(20000));
+            // The next copy to save takes in what the game kept aside.
+            qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+            orbelix::SettingsStore next;
+            orbelix::HighScoreTable table;
+            next.SaveSettings(next.LoadSettings(table), table);
+        }
+        const auto keys = StoredKeys(config.path());
+        QCOMPARE(keys.value(QStringLiteral("HighScore1")) + keys.value("HighScoreName1"),
+                 QLatin1String(resumed ? " 516ZED" : " 516ZE"));
+        QCOMPARE(keys.value(QStringLiteral("Sound")) + keys.value("Held"),
+                 QLatin1String(resumed ? "1yes" : "1"));
+        QVERIFY(QDir(config.filePath(QStringLiteral("Orbelix")))
+                    .entryList({QStringLiteral("*unsaved*")})
+                    .isEmpty());
+    }
+
+    // The close box pressed during the end-of-game pause of a game ended by a real click,
+    // through a real X server with and without a window manager: the program ends (a
+    // name window would keep it up) with the placed score saved.
+    void aCloseDuringThePauseIsHonoured_data() {
+        QTest::addColumn<bool>("windowManager");
+        QTest::newRow("no window manager") << false;
+        QTest::newRow("openbox") << true;
+    }
+    void aCloseDuringThePauseIsHonoured() {
+        QFETCH(bool, windowManager);
+        const int runs = std::max(10, qEnvironmentVariableIntValue("ORBELIX_ROUNDS"));
+        OwnDisplay display;
+        if (display.number == 0) QSKIP("no Xvfb, or no free display between :41 and :49");
+        QProcessEnvironment env = Environment(QString());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(display.number));
+        QProcess manager;
+        if (windowManager) {
+            manager.setProcessEnvironment(env);
+            manager.start(QStringLiteral("openbox"),
+                          {QStringLiteral("--startup"), QStringLiteral("echo started")});
+            for (int line = 0; line < 20 && NextLine(manager) != "started"; ++line) {
+            }
+        }
+        QRandomGenerator random(2107);
+        for (int run = 1; run <= runs; ++run) {
+            QTemporaryDir config;
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+            QProcess game;
+            QProcess click;
+            Play(game, env, QStringLiteral("516 ZED closebox"));
+            const QList<QByteArray> where = NextLine(game).split(' ');  // click X Y WINDOW
+            Start(click, env, "xdotool",
+                  QStringLiteral("mousemove %1 %2 click 1").arg(where.value(1), where.value(2)));
+            QVERIFY(click.waitForFinished());
+            QThread::msleep(100 + random.bounded(1400));  // the pause lasts two seconds
+            SendCloseBox(display.number, where.value(3).toUInt());
+            const bool ended = game.waitForFinished(10000);
+            game.kill();
+            game.waitForFinished();
+            QVERIFY2(ended, qPrintable(QStringLiteral("run %1: the game did not end").arg(run)));
+            QCOMPARE(StoredKeys(config.path()).value(QStringLiteral("HighScore1")),
+                     QStringLiteral(" 516"));
+        }
+        qInfo("%d closes during the pause honoured", runs);
     }
 };
 

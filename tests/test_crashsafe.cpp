@@ -1,6 +1,9 @@
 // Saving survives being killed: a process that saves in a loop is killed with SIGKILL
 // at random moments; the settings file must always be the old or the new one, whole,
 // and the next save must not stall on a lock the killed process left behind.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
@@ -104,6 +107,65 @@ class CrashSafeTest : public QObject {
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY2(text.contains("Held=yes") && text.contains("Waited=yes"), text.constData());
+    }
+
+    // Something other than a lock file in the lock's place neither hangs nor blocks saving:
+    // it is named for what it is and moved aside.
+    void aLockPathThatIsNoLockIsMovedAside_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("FIFO") << "FIFO" << QByteArray("a FIFO, not a lock");
+        QTest::newRow("folder") << "folder" << QByteArray("a folder, not a lock");
+        QTest::newRow("dangling link") << "link" << QByteArray("a symbolic link to nothing");
+        QTest::newRow("unreadable file") << "file" << QByteArray("cannot be read");
+    }
+    void aLockPathThatIsNoLockIsMovedAside() {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, said);
+        QTemporaryDir dir;
+        const QString lock = dir.filePath(QStringLiteral("Orbelix/Orbelix.ini.lock"));
+        QDir().mkpath(QFileInfo(lock).path());
+        if (kind == "FIFO") QCOMPARE(::mkfifo(QFile::encodeName(lock).constData(), 0600), 0);
+        if (kind == "folder") QVERIFY(QDir().mkdir(lock));
+        if (kind == "link") QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), lock));
+        QStringList command = QStringLiteral(SETTINGS_TOOL " once 1").split(QLatin1Char(' '));
+        if (kind == "file" && QFile(lock).open(QIODevice::WriteOnly) &&
+            QFile::setPermissions(lock, {}) && geteuid() == 0) {
+            // Root may read any file: the tool runs as nobody, in nobody's folders.
+            for (const QString& folder : {dir.path(), QFileInfo(lock).path()})
+                QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+            command = QStringLiteral("setpriv --reuid=65534 --regid=65534 --clear-groups")
+                          .split(QLatin1Char(' ')) +
+                      command;
+        }
+        QProcess tool;
+        tool.setProcessEnvironment(Environment(dir.path()));
+        tool.start(command.takeFirst(), command);
+        const bool ended = tool.waitForFinished(20000);  // far longer than a save takes
+        tool.kill();
+        tool.waitForFinished();
+        const QByteArray told = tool.readAllStandardError();
+        QVERIFY2(ended && tool.exitCode() == 0 && told.contains(said), told.constData());
+        QVERIFY(!told.contains("another copy"));
+    }
+
+    // A save whose main thread is stuck under the lock still ends on a signal within
+    // seconds, its change kept aside for the next save.
+    void aStuckSaveEndsOnASignal() {
+        QTemporaryDir dir;
+        QProcess tool;
+        tool.setProcessEnvironment(Environment(dir.path()));
+        tool.start(QStringLiteral(SETTINGS_TOOL),
+                   {QStringLiteral("stuck"), QStringLiteral("Kept=yes")});
+        QVERIFY(tool.waitForReadyRead(10000));
+        ::kill(static_cast<pid_t>(tool.processId()), SIGTERM);
+        QVERIFY(tool.waitForFinished(20000));
+        QCOMPARE(tool.exitCode(), 128 + SIGTERM);
+        const QDir folder(dir.filePath(QStringLiteral("Orbelix")));
+        const QStringList kept = folder.entryList({QStringLiteral("Orbelix.ini.unsaved-*")});
+        QFile side(folder.filePath(kept.value(0)));
+        QVERIFY(kept.size() == 1 && side.open(QIODevice::ReadOnly));
+        QVERIFY(side.readAll().contains("Kept=yes"));
     }
 
     // A holder killed while it holds the lock leaves it behind; the next save breaks it.

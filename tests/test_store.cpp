@@ -204,6 +204,37 @@ class StoreTest : public QObject {
         QCOMPARE(table.score(3), 0);
     }
 
+    // ---- The table shown is the table on disk. ----
+    // Another copy saves a new entry while this one runs: opening the high-score window
+    // shows it, and a Reset clicked there empties it, even one saved while the window was up.
+    void theTableShownIsTheTableOnDisk_data() {
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("opening the window") << false;
+        QTest::newRow("reset") << true;
+    }
+    void theTableShownIsTheTableOnDisk() {
+        QFETCH(bool, reset);
+        frmMain window;
+        const auto otherCopySaves = [](int32_t score) {
+            SettingsStore other;
+            HighScoreTable table;
+            const Options options = other.LoadSettings(table);
+            table.PlaceScore(score);
+            table.AppendToName(QLatin1Char('X'));
+            other.SaveSettings(options, table);
+        };
+        otherCopySaves(500);
+        QString shown;
+        WhenModal([&](QWidget* modal) {
+            shown = window.table().name(1) + QString::number(window.table().score(1));
+            if (reset) otherCopySaves(600);
+            Click(Control(*modal, reset ? "pctReset" : "pctOk"));
+        });
+        Click(Control(window, "pctHighScores"));
+        QCOMPARE(shown, QStringLiteral("X500"));
+        QCOMPARE(TableFromKeys(SettingsFile::ReadAll()).first().score, reset ? 0 : 500);
+    }
+
     // ---- Files that are not what they should be. ----
     void specialFilesAreNeitherReadNorReplaced_data() {
         QTest::addColumn<QString>("kind");
@@ -229,7 +260,8 @@ class StoreTest : public QObject {
         {
             frmMain window;  // must not hang in open()
             QCOMPARE(window.game().colorCount(), int16_t(6));
-            QVERIFY(!SettingsFile::Update([](const auto&) { return SettingsFile::Entries{}; }));
+            QVERIFY(SettingsFile::Update([](const auto&) { return SettingsFile::Entries{}; }, {},
+                                         {}) == SettingsFile::Outcome::Failed);
         }
         struct stat info {};
         QCOMPARE(

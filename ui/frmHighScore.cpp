@@ -213,6 +213,7 @@ void frmHighScore::pctOk_Click() {
 }
 
 void frmHighScore::pctReset_Click() {
+    emit AboutToReset();
     ClearHighScores();
     accept();
 }

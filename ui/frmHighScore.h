@@ -42,6 +42,8 @@ class frmHighScore : public QDialog {
   signals:
     // A name is complete (Enter, or the last cell filled): the table holds it now.
     void NameEntered();
+    // Reset was clicked: the table is emptied right after.
+    void AboutToReset();
     // A zoom key was pressed on this window: +1, -1, or 0 for the game's own size.
     void ZoomKey(int step);
 

@@ -39,6 +39,13 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     SetUpKeyboard();
     SetUpGuide();
     ConnectControls();
+    saveRetry_ = new QTimer(this);
+    saveRetry_->setInterval(250);
+    // Not while the high-score window is up: a save can move rows, and the window shows
+    // the rows as they were when it opened. Its closing saves anyway.
+    connect(saveRetry_, &QTimer::timeout, this, [this] {
+        if (screens_.current() != Screen::HighScores) SaveSettings();
+    });
     Form_Load();
     SaveAtExit(true);
 }

@@ -2,6 +2,7 @@
 
 #include <QKeySequence>
 #include <QMargins>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -39,6 +40,8 @@ class frmMain : public QWidget {
     void ShowScore();
     void HideMainScreen();
     void ShowMainScreen();
+    // Saves at once when the lock is free; when another copy holds it, the game goes on
+    // and the save is made again in the background until it goes through.
     void SaveSettings();
     bool SoundIsOn() const;
 
@@ -128,8 +131,11 @@ class frmMain : public QWidget {
     // Keeps the option buttons' accessible names in step with what they show.
     void DescribeOptions();
     // While `live`, a program ended by exit() (as Qt does when the X connection breaks)
-    // still saves this window's settings on its way out.
+    // or by a broken Wayland connection still saves this window's settings on its way out.
     void SaveAtExit(bool live);
+    // The last save: waits a little for another copy that holds the lock (out of sight
+    // when `mayHide`), then keeps the change aside for the next copy that saves.
+    void SaveOnTheWayOut(bool mayHide);
     BallSprites Sprites() const;
     // When the frame turns out other than the one the places were computed with: centres
     // the title, help and about pictures again, and the window too until it was first framed.
@@ -209,6 +215,8 @@ class frmMain : public QWidget {
     mutable SymbolSprites SymbolPictures;
     BoardGuide* Guide = nullptr;
 
+    // Saves again while another copy holds the lock.
+    QTimer* saveRetry_ = nullptr;
     bool inMove_ = false;
     bool closePending_ = false;
     bool closed_ = false;

@@ -1,7 +1,6 @@
 // The board on the main window: new game, drawing, hit testing, undo, the score, and
 // what a click on a ball does: the move, its sound and the end of the game.
 #include <QCoreApplication>
-#include <QEvent>
 
 #include "platform/Environment.h"
 #include "platform/Pause.h"
@@ -10,29 +9,6 @@
 
 namespace orbelix {
 namespace {
-
-// Drops every click, key and other input event while it exists.
-class InputDropper : public QObject {
-  public:
-    InputDropper() { QCoreApplication::instance()->installEventFilter(this); }
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        return event->isInputEvent() || event->type() == QEvent::Shortcut;
-    }
-};
-
-// Lets what waited through the pause arrive before name entry opens. The window's close
-// box is held back with the input; once the high-score window is up it would block the
-// main window and Qt would drop that close, so it is taken now: the close marks the
-// program as quitting. Clicks and keys are dropped, as the high-score window would
-// block them too.
-void TakeCloseHeldBackByThePause() {
-    InputDropper dropper;
-    // A held close can take a pass to be read from the display connection, one to become
-    // a window-system event and one to reach the window.
-    for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
-}
 
 // Beside the program first, as the game ships; else where an installation put it.
 std::pair<std::string, std::string> SoundPaths(const QString& fileName) {
@@ -156,7 +132,8 @@ void frmMain::EndGame() {
     pctBoard->Refresh();
     pctGameOver->setVisible(true);
     pctGameOver->Refresh();
-    Pause::Wait(5);
+    // Clicks and keys of the pause are held back and handed out after the move.
+    const std::unique_ptr<Pause::HeldInput> held = Pause::Wait(5);
     Pointer.set(MousePointer::Default);
 
     table_.PlaceScore(game_.score());
@@ -164,7 +141,10 @@ void frmMain::EndGame() {
     // dies while the name is typed does not lose the game.
     if (table_.newEntryRow() != 0) {
         SaveSettings();
-        TakeCloseHeldBackByThePause();
+        // A close that has just come in is taken before the high-score window opens, which
+        // would block it. The input held back is dropped: that window would block it too.
+        held->TakeWaitingEvents();
+        held->Drop();
     }
     // A close asked for during the pause skips name entry; the placed score is saved.
     if (table_.newEntryRow() != 0 && !closePending_) {

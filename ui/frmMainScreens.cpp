@@ -2,12 +2,19 @@
 // leaving.
 #include <QApplication>
 #include <QCloseEvent>
-#include <cstdlib>
 
+#include "platform/ExitSave.h"
+#include "platform/Pause.h"
 #include "ui/frmHighScore.h"
 #include "ui/frmMain.h"
 
 namespace orbelix {
+namespace {
+
+// How long the last save waits for another copy that holds the lock.
+constexpr std::chrono::seconds LastWaitForTheLock{2};
+
+}  // namespace
 
 void frmMain::HideMainScreen() {
     // Hiding the control that has the keyboard would hand it to the next one.
@@ -41,7 +48,11 @@ void frmMain::ShowMainScreen() {
 void frmMain::ShowHighScoreWindow() {
     screens_.show(Screen::HighScores);
     {
+        // The table on disk is the one to show: other copies may have saved meanwhile.
+        store_.ReloadTable(table_);
         frmHighScore window(this, table_);
+        // A reset empties the table as it is on disk now.
+        connect(&window, &frmHighScore::AboutToReset, this, [this] { store_.ReloadTable(table_); });
         // A finished name goes to disk at once, as the placed score did.
         connect(&window, &frmHighScore::NameEntered, this, &frmMain::SaveSettings);
         connect(&window, &frmHighScore::ZoomKey, this, &frmMain::ZoomBy);
@@ -140,6 +151,8 @@ void frmMain::pctExit_Click() {
 }
 
 void frmMain::RequestClose() {
+    // The system ending the program does not wait for the end-of-game pause.
+    Pause::Interrupt();
     if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
     if (inMove_) {
         // The move finishes first (its pause, its table placement), then the window closes.
@@ -169,26 +182,28 @@ Options frmMain::CurrentOptions() const {
 }
 
 void frmMain::SaveSettings() {
-    store_.SaveSettings(CurrentOptions(), table_);
+    if (store_.SaveSettings(CurrentOptions(), table_) == SaveResult::Waiting)
+        saveRetry_->start();
+    else
+        saveRetry_->stop();
 }
 
-namespace {
-// The window whose settings a program ended by exit() still saves.
-frmMain* windowToSaveAtExit = nullptr;
-}  // namespace
+void frmMain::SaveOnTheWayOut(bool mayHide) {
+    saveRetry_->stop();
+    const Options options = CurrentOptions();
+    SaveResult saved = store_.SaveSettings(options, table_);
+    if (saved == SaveResult::Waiting) {
+        if (mayHide) hide();
+        saved = store_.SaveSettings(options, table_, LastWaitForTheLock);
+    }
+    if (saved != SaveResult::Saved) store_.KeepAside(options, table_);
+}
 
 void frmMain::SaveAtExit(bool live) {
-    static const bool registered = [] {
-        std::atexit([] {
-            if (windowToSaveAtExit != nullptr) windowToSaveAtExit->SaveSettings();
-        });
-        return true;
-    }();
-    Q_UNUSED(registered);
     if (live)
-        windowToSaveAtExit = this;
-    else if (windowToSaveAtExit == this)
-        windowToSaveAtExit = nullptr;
+        ExitSave::Register(this, [this] { SaveOnTheWayOut(false); });
+    else
+        ExitSave::Unregister(this);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -200,7 +215,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     if (!closed_) {
         closed_ = true;
-        SaveSettings();
+        SaveOnTheWayOut(true);
         SaveAtExit(false);
     }
     event->accept();
