@@ -191,14 +191,14 @@ class StoreTest : public QObject {
         table.ClearHighScores();
         ForgetSettings();
         QVERIFY(QDir().mkpath(SettingsFile::Path()));  // a folder in its place: the save fails
-        QVERIFY(!store.SaveSettings({}, table));
+        QVERIFY(store.SaveSettings({}, table) == SaveResult::Failed);
         QVERIFY(QDir(SettingsFile::Path()).removeRecursively());
         QVERIFY(SettingsFile::WriteAll(
             row("X", " 9") +
             SettingsFile::Entries{{QStringLiteral("HighScoreName2"), QStringLiteral("A")},
                                   {QStringLiteral("HighScore2"), QStringLiteral(" 9")}}));
         table.PlaceScore(9);
-        QVERIFY(store.SaveSettings({}, table));
+        QVERIFY(store.SaveSettings({}, table) == SaveResult::Saved);
         QCOMPARE(table.newEntryRow(), int16_t(1));
         QCOMPARE(table.name(2), QStringLiteral("X"));
         QCOMPARE(table.score(3), 0);
