@@ -440,9 +440,8 @@ MUTATIONS = [
 # Tests left out of each run, and why: the soak and measuring runs repeat what the game
 # tests check at a far higher cost, and the Wayland runs repeat the window tests on
 # another platform (they also need their compositor started first); the desktop files,
-# the install layout, the palette and the crash-safety of the settings file are not
-# touched by any row of the table.
-DEFAULT_EXCLUDE = ("^(soak_short|measure_smoke|desktop_entry_valid|metainfo_valid|test_crashsafe"
+# the install layout and the palette are not touched by any row of the table.
+DEFAULT_EXCLUDE = ("^(soak_short|measure_smoke|desktop_entry_valid|metainfo_valid"
                    "|install_layout|colour_check|wayland_start|wayland_stop|.*_wayland)$")
 
 
@@ -519,17 +518,30 @@ FIRST_TESTS = {
     "game/Moves.cpp": ["test_rules", "test_play"],
     "ui/BoardDrawing.cpp": ["test_drawing"],
     "scores/StoredText.cpp": ["test_settings"],
-    "scores/Settings.cpp": ["test_settings"],
+    "scores/Settings.cpp": ["test_settings", "test_store"],
     "scores/HighScoreTable.cpp": ["test_endgame"],
     "platform/Pause.cpp": ["test_endgame"],
-    "ui/frmHighScore.cpp": ["test_endgame"],
+    "ui/frmHighScore.cpp": ["test_endgame", "test_access"],
     "ui/frmMainScreens.cpp": ["test_endgame", "test_settings"],
-    "ui/frmMainKeyboard.cpp": ["test_keyboard"],
+    "ui/frmMainKeyboard.cpp": ["test_keyboard", "test_access"],
     "ui/Screens.h": ["test_keyboard", "test_settings"],
     "ui/frmMainWindow.cpp": ["test_settings", "test_zoom"],
     "ui/PictureBox.cpp": ["test_settings", "test_zoom", "test_drawing"],
     "platform/Sound.cpp": ["test_sound", "test_play"],
     "app/CommandLine.cpp": ["test_commandline"],
+    "ui/Accessibility.cpp": ["test_access", "test_keyboard"],
+    "ui/frmMainBoard.cpp": ["test_play", "test_endgame", "test_keyboard", "test_guide"],
+    "platform/SettingsLock.cpp": ["test_store", "test_copies", "test_crashsafe"],
+    "platform/SettingsAside.cpp": ["test_store", "test_copies", "test_crashsafe"],
+    "platform/SettingsFile.cpp": ["test_store", "test_crashsafe", "test_copies"],
+    "platform/ExitSave.cpp": ["test_store", "test_copies", "test_program"],
+    "platform/SignalBridge.cpp": ["test_store", "test_program", "test_copies"],
+    "scores/SettingsChange.cpp": ["test_store", "test_copies"],
+    "game/Guide.cpp": ["test_guide"],
+    "game/Guide.h": ["test_guide"],
+    "ui/BoardGuide.cpp": ["test_guide"],
+    "ui/frmMainGuide.cpp": ["test_guide", "test_keyboard"],
+    "ui/Zoom.cpp": ["test_zoom", "test_guide"],
 }
 
 
