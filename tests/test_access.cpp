@@ -255,6 +255,29 @@ class AccessTest : public QObject {
         PressOnBall(*window, 1, 10, 1);
         QVERIFY(checked);
     }
+
+    // The row a screen reader finds focused in the table: at first the one awaiting the
+    // name (row 2 here), then as the arrows and the letters typed take it.
+    void theTableIsReadRowByRow_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("row");
+        QTest::newRow("the row awaiting the name") << "" << 2;
+        QTest::newRow("a letter reads its row") << "Up B Down" << 3;
+        QTest::newRow("down to row 10, no further") << QString("Down ").repeated(11) << 10;
+    }
+    void theTableIsReadRowByRow() {
+        QFETCH(QString, keys);
+        QFETCH(int, row);
+        window->table().setRow(1, QStringLiteral("ANN"), 560);
+        WhenModal([&](QWidget* modal) {
+            QAccessibleInterface* list = Of(Control(*modal, "pctHighScore"));
+            for (const QString& key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                QTest::keyClick(modal, QKeySequence::fromString(key)[0].key());
+            QTRY_COMPARE(list->indexOfChild(list->focusChild()), row - 1);
+            modal->close();
+        });
+        FinishGameWith(*window, 520);
+    }
 };
 
 QTEST_MAIN(AccessTest)

@@ -270,6 +270,21 @@ class KeyboardTest : public QObject {
         QVERIFY(Control(*window, "pctNew")->isVisible());
     }
 
+    // A game ended by keys whose score takes no row: the hidden board hands the keyboard
+    // to no button (Space would start a new game there).
+    void aGameEndedByKeysLeavesTheKeysWithTheWindow() {
+        for (int r = 1; r <= TableRows; ++r) window->table().setRow(r, QString(), 1000);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        BoardGrid pair;
+        pair(1, 10, 1) = pair(1, 9, 1) = 1;
+        StartGameWith(*window, pair);
+        QVERIFY(WalkTo(*window, {10, 1, 1}));
+        Key(window.get(), Qt::Key_Return);
+        QVERIFY(!window->game().gameInProgress());
+        QCOMPARE(window->focusWidget(), window.get());
+    }
+
     void nameEntryKeepsEscapeAndEnter() {
         bool checked = false;
         WhenModal([&](QWidget* modal) {
