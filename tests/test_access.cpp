@@ -1,5 +1,6 @@
 // What a screen reader finds: the interfaces of the picture controls, and the changes
 // the windows announce.
+#include <algorithm>
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 // To switch the platform's accessibility on without a screen reader, as Qt's own tests do.
@@ -189,6 +190,15 @@ class AccessTest : public QObject {
         QVERIFY(WasAnnounced(Control(*window, "pctBoard"), QAccessible::Focus));
         QCOMPARE(board->focusChild()->text(QAccessible::Name),
                  QStringLiteral("Row 2, column 1, front: yellow, group of 1, 0 points"));
+        // Tab to a button and back: the cell under the cursor is said again.
+        QTest::keyClick(window.get(), Qt::Key_Tab);
+        QVERIFY(!Control(*window, "pctBoard")->hasFocus());
+        heard.clear();
+        QTest::keyClick(window.get(), Qt::Key_Backtab);
+        QTRY_VERIFY(std::any_of(heard.cbegin(), heard.cend(), [&](const Heard& h) {
+            return h.object == Control(*window, "pctBoard") && h.type == QAccessible::Focus &&
+                   h.child >= 0;
+        }));
         QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(600, 345));
         QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Board"));
     }

@@ -118,6 +118,7 @@ class CrashSafeTest : public QObject {
         QTest::newRow("folder") << "folder" << QByteArray("a folder, not a lock");
         QTest::newRow("dangling link") << "link" << QByteArray("a symbolic link to nothing");
         QTest::newRow("unreadable file") << "file" << QByteArray("cannot be read");
+        QTest::newRow("read-only file") << "read-only" << QByteArray("cannot be read or written");
     }
     void aLockPathThatIsNoLockIsMovedAside() {
         QFETCH(QString, kind);
@@ -129,8 +130,9 @@ class CrashSafeTest : public QObject {
         if (kind == "folder") QVERIFY(QDir().mkdir(lock));
         if (kind == "link") QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), lock));
         QStringList command = QStringLiteral(SETTINGS_TOOL " once 1").split(QLatin1Char(' '));
-        if (kind == "file" && QFile(lock).open(QIODevice::WriteOnly) &&
-            QFile::setPermissions(lock, {}) && geteuid() == 0) {
+        const auto mode = kind == "read-only" ? QFileDevice::ReadOwner : QFileDevice::Permissions();
+        if ((kind == "file" || kind == "read-only") && QFile(lock).open(QIODevice::WriteOnly) &&
+            QFile::setPermissions(lock, mode) && geteuid() == 0) {
             // Root may read any file: the tool runs as nobody, in nobody's folders.
             for (const QString& folder : {dir.path(), QFileInfo(lock).path()})
                 QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
