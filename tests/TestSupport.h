@@ -40,12 +40,15 @@ inline PictureBox* Control(const QWidget& window, const char* array, int index) 
     return Control(window, QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index));
 }
 
+inline void GuardAgainstStrayModals();
+
 // A main window on a clean store and table, shown and ready for clicks, with an
 // instant end-of-game pause.
 inline std::unique_ptr<frmMain> OpenFreshWindow() {
     UsePrivateSettings();
     ForgetSettings();
     Pause::SetMillisecondsPerSecond(0);
+    GuardAgainstStrayModals();
     auto window = std::make_unique<frmMain>();
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) qFatal("the window was not shown");
@@ -138,20 +141,59 @@ inline QByteArray CurrentTest() {
     return QByteArray(QTest::currentTestFunction()) + '/' + QTest::currentDataTag();
 }
 
+// How many WhenModal calls are still waiting for their window.
+inline int& ModalsAwaited() {
+    static int awaited = 0;
+    return awaited;
+}
+
+namespace detail {
+inline void LookForModal(std::function<void(QWidget*)> inside, int looksLeft, QByteArray asker) {
+    QTimer::singleShot(0, [inside, looksLeft, asker] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (CurrentTest() == asker && modal == nullptr && looksLeft > 0)
+            return LookForModal(inside, looksLeft - 1, asker);
+        if (CurrentTest() != asker || modal == nullptr) {
+            --ModalsAwaited();
+            QVERIFY2(CurrentTest() != asker, "no modal window opened");
+            return;
+        }
+        inside(modal);
+        --ModalsAwaited();
+        if (QTest::currentTestFailed()) CloseModalWindows();
+    });
+}
+}  // namespace detail
+
 // Runs `inside` as soon as the next modal window is up (the high-score window). The end
 // of a game handles waiting events before its window opens, so a look that comes too
 // early looks again, a bounded number of times, and never once its test is over. A check
 // that fails inside returns from `inside` with the window still open: it is closed then,
 // so the test fails at once instead of waiting for a player.
 inline void WhenModal(std::function<void(QWidget*)> inside, int looksLeft = 1000) {
-    QTimer::singleShot(0, [inside, looksLeft, asker = CurrentTest()] {
-        if (CurrentTest() != asker) return;
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr && looksLeft > 0) return WhenModal(inside, looksLeft - 1);
-        QVERIFY2(modal != nullptr, "no modal window opened");
-        inside(modal);
-        if (QTest::currentTestFailed()) CloseModalWindows();
+    ++ModalsAwaited();
+    detail::LookForModal(std::move(inside), looksLeft, CurrentTest());
+}
+
+// A modal window that no test awaits (a key that ended the game by mistake, say) would
+// wait for a player for ever: after two seconds it is closed and the test fails.
+inline void GuardAgainstStrayModals() {
+    static QTimer* guard = nullptr;
+    if (guard != nullptr) return;
+    guard = new QTimer(qApp);
+    guard->setInterval(100);
+    QObject::connect(guard, &QTimer::timeout, [] {
+        static int looks = 0;
+        if (QApplication::activeModalWidget() == nullptr || ModalsAwaited() > 0) {
+            looks = 0;
+            return;
+        }
+        if (++looks < 20) return;
+        looks = 0;
+        CloseModalWindows();
+        QTest::qFail("a modal window opened that the test did not await", __FILE__, __LINE__);
     });
+    guard->start();
 }
 
 }  // namespace orbelix::testing
