@@ -1,6 +1,5 @@
 // What a screen reader finds: the interfaces of the picture controls, and the changes
 // the windows announce.
-#include <algorithm>
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 // To switch the platform's accessibility on without a screen reader, as Qt's own tests do.
@@ -190,15 +189,15 @@ class AccessTest : public QObject {
         QVERIFY(WasAnnounced(Control(*window, "pctBoard"), QAccessible::Focus));
         QCOMPARE(board->focusChild()->text(QAccessible::Name),
                  QStringLiteral("Row 2, column 1, front: yellow, group of 1, 0 points"));
-        // Tab to a button and back: the cell under the cursor is said again.
+        // Tab to a button and back: the cell under the cursor is said again, as a new part
+        // (a screen reader says nothing when the part it left takes the focus back).
+        QAccessibleInterface* said = board->focusChild();
         QTest::keyClick(window.get(), Qt::Key_Tab);
         QVERIFY(!Control(*window, "pctBoard")->hasFocus());
-        heard.clear();
+        QTest::qWait(20);  // a player's pause between the keys
         QTest::keyClick(window.get(), Qt::Key_Backtab);
-        QTRY_VERIFY(std::any_of(heard.cbegin(), heard.cend(), [&](const Heard& h) {
-            return h.object == Control(*window, "pctBoard") && h.type == QAccessible::Focus &&
-                   h.child >= 0;
-        }));
+        QTRY_VERIFY(board->focusChild() != said);
+        QCOMPARE(board->focusChild()->text(QAccessible::Name), said->text(QAccessible::Name));
         QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(600, 345));
         QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Board"));
     }
