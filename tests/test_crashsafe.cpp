@@ -133,9 +133,9 @@ class CrashSafeTest : public QObject {
         const auto mode = kind == "read-only" ? QFileDevice::ReadOwner : QFileDevice::Permissions();
         if ((kind == "file" || kind == "read-only") && QFile(lock).open(QIODevice::WriteOnly) &&
             QFile::setPermissions(lock, mode) && geteuid() == 0) {
-            // Root may read any file: the tool runs as nobody, in nobody's folders.
-            for (const QString& folder : {dir.path(), QFileInfo(lock).path()})
-                QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+            // Root may read and write any file: the tool runs as nobody, on nobody's files.
+            for (const QString& path : {dir.path(), QFileInfo(lock).path(), lock})
+                QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
             command = QStringLiteral("setpriv --reuid=65534 --regid=65534 --clear-groups")
                           .split(QLatin1Char(' ')) +
                       command;
