@@ -204,6 +204,26 @@ class StoreTest : public QObject {
         QCOMPARE(table.score(3), 0);
     }
 
+    // Two copies that could not save kept their changes aside: the next copy takes in
+    // both, the later one last (whatever order their names sort in), and removes them.
+    void theLaterChangeKeptAsideWins() {
+        const QString path = SettingsFile::Path();
+        QDir().mkpath(QFileInfo(path).path());
+        const std::pair<const char*, const char*> kept[] = {{"900-1000", "7"}, {"1000-2000", "9"}};
+        for (const auto& [pidAndTime, colours] : kept) {
+            QFile side(path + QStringLiteral(".unsaved-") + QLatin1String(pidAndTime));
+            QVERIFY(side.open(QIODevice::WriteOnly));
+            side.write(QByteArray("[Settings]\nColorCount=") + colours + "\n");
+        }
+        SettingsStore store;
+        HighScoreTable table;
+        const Options options = store.LoadSettings(table);
+        QCOMPARE(options.ColorCount, int16_t(9));
+        QVERIFY(store.SaveSettings(options, table) == SaveResult::Saved);
+        QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("ColorCount")), QStringLiteral("9"));
+        QVERIFY(QFileInfo(path).dir().entryList({QStringLiteral("*.unsaved-*")}).isEmpty());
+    }
+
     // ---- The table shown is the table on disk. ----
     // Another copy saves a new entry while this one runs: opening the high-score window
     // shows it, and a Reset clicked there empties it, even one saved while the window was up.
