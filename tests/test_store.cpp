@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <utility>
+
 #include <QSettings>
 
 #include "TestSupport.h"
