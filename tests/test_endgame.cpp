@@ -1,5 +1,6 @@
 // The end of a game, the high-score table and window, name entry, and the main screen's
 // hide and show, through the real windows.
+#include <QElapsedTimer>
 #include <csignal>
 
 #include "SystemInput.h"
@@ -247,6 +248,22 @@ class EndGameTest : public QObject {
                  reachesTable ? QStringLiteral(" 4") : QStringLiteral(" 900"));
         QCOMPARE(stored.value(QStringLiteral("HighScoreName1")),
                  reachesTable ? QString() : QStringLiteral("P1"));
+    }
+
+    // The same on the real clock, with a pause of ten seconds: the session's end wakes the
+    // sleeping pause at once instead of waiting for it to run out (or for the watchdog that
+    // ends a program five seconds after a signal, which fails this test with status 143).
+    void theSessionEndingWakesASleepingPause() {
+        SignalBridge bridge([this] { window->RequestClose(); });
+        StartGameWith(*window, LastMoveBoard());
+        Pause::SetMillisecondsPerSecond(2 * realSecond);
+        QTimer::singleShot(100, [] { std::raise(SIGTERM); });
+        ModalWatch watch;
+        QElapsedTimer took;
+        took.start();
+        PressOnBall(*window, 1, 10, 1);
+        QVERIFY2(took.elapsed() < 5 * realSecond, qPrintable(QString::number(took.elapsed())));
+        QVERIFY(!window->isVisible());
     }
 
     // The session ending while the high-score window is up closes both windows and
