@@ -23,7 +23,11 @@ inline QTemporaryDir& UsePrivateSettings() {
 }
 
 inline void ForgetSettings() {
-    QFile::remove(SettingsFile::Path());
+    const QFileInfo file(SettingsFile::Path());
+    QFile::remove(file.filePath());
+    // Changes kept aside by a save that could not be made.
+    for (const QString& side : file.dir().entryList({file.fileName() + QStringLiteral(".unsaved-*")}))
+        QFile::remove(file.dir().filePath(side));
 }
 
 // A control of a window by its name ("pctNew"), or by the name of its array and its

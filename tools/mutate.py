@@ -390,12 +390,12 @@ MUTATIONS = [
       "if (outcome == SettingsFile::Outcome::Busy) return SaveResult::Failed;",
       "a save that finds another copy saving is not retried"),
     M("scores/Settings.cpp", "table.resets() != StoredResets, table.newEntryRow());", "false, table.newEntryRow());",
-      "a Reset not saved yet is undone when the table is shown again"),
+      "after a Reset not saved yet, the re-read table takes a new equal score for the old one renamed"),
     M("ui/frmMainScreens.cpp", "if (saved != SaveResult::Saved) store_.KeepAside(options, table_);",
       "if (saved == SaveResult::Failed) store_.KeepAside(options, table_);",
       "quitting while another copy holds the lock loses the settings"),
     M("scores/SettingsChange.cpp", "reset ? QStringLiteral(\"1\") : QStringLiteral(\"0\")", "QStringLiteral(\"0\")",
-      "a Reset kept aside by a copy that could not save is undone"),
+      "a Reset kept aside is lost: the next copy takes a new equal score for the old one renamed"),
 
     # ---- the guide: the previewed group, the ball on top, its marks, the switch ----
     M("game/Guide.cpp", "preview.isMove() ? 2 * preview.size : 0", "preview.isMove() ? preview.size : 0",
