@@ -205,6 +205,11 @@ class GuideTest : public QObject {
         SystemMouse(board(), pixelOf(1), true);
         QCOMPARE(window->game().board(), expected);
         QVERIFY(window->guide().preview() == nullptr);
+        // Moved on within the same ball, the pointer is told of the board as it is now.
+        SystemMouse(board(), pixelOf(2));
+        QVERIFY(window->guide().preview() != nullptr);
+        const GroupPreview now = *window->guide().preview();
+        QCOMPARE(now.size, PreviewGroup(expected, now.at).size);
     }
 
     // With the guide on, Help shows the rules page, drawn at every scale from its own art

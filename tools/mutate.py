@@ -410,7 +410,7 @@ MUTATIONS = [
       "with the guide on, a click takes the ball behind the one seen"),
     M("game/Guide.cpp", "run.begin <= x && x < run.end", "run.begin < x && x < run.end",
       "with the guide on, the left edge pixel of a ball takes the ball behind it"),
-    M("game/Guide.cpp", "r <= std::min(Rows, cell.row + 1)", "r <= std::min(Rows, cell.row)",
+    M("game/Guide.cpp", "r <= std::min(Rows, cell.row + 1)", "r <= std::min(Rows, cell.row + 0)",
       "a group's marks are painted over the row of balls in front of it"),
     M("ui/BoardGuide.cpp", "    if (cursor_.visible) return cursor_.at;\n", "",
       "the guide follows the pointer, not the keyboard cursor"),
