@@ -187,7 +187,28 @@ class GuideTest : public QObject {
             seen.insert((top[i].row * 16 + top[i].column) * 4 + top[i].layer);
         }
         QCOMPARE(seen.size(), 7);
+        // The rings are a logical pixel wide at every zoom: across the middle of a front ball
+        // of the group, its first pixels from the left are black, the next ones white.
+        const Cell front = *std::ranges::find(preview.cells, 1, &Cell::layer);
+        const int middle = (BallPlacement(front.column, front.row, 1).y() + BallSize / 2) * zoom;
+        const int width = Extent.width() * zoom;
+        int left = 0;
+        while (left < width && !(top[middle * width + left] == front)) ++left;
+        for (int x = left; x < left + 2 * zoom; ++x)
+            QCOMPARE(marked.pixel(x, middle), x < left + zoom ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
 
+        // Wherever in the group the pointer rests, the label hides none of its balls.
+        for (const Cell& cell : preview.cells) {
+            const auto seenAt = std::ranges::find(top, cell);
+            if (seenAt == top.end()) continue;  // a ball hidden whole
+            SystemMouse(board(), DevicePoint(int(seenAt - top.begin()), zoom));
+            const QRect area = window->guide().labelArea().intersected(QRect(QPoint(), Extent));
+            for (int y = area.top() * zoom; y < (area.bottom() + 1) * zoom; ++y)
+                for (int x = area.left() * zoom; x < (area.right() + 1) * zoom; ++x)
+                    QVERIFY2(std::ranges::count(preview.cells, top[y * width + x]) == 0,
+                             "the label hides a ball of the group");
+        }
+        SystemMouse(board(), pixelOf(0));
         counter.paints = 0;
         SystemMouse(board(), pixelOf(5));
         QCOMPARE(counter.paints, 0);
