@@ -385,7 +385,7 @@ MUTATIONS = [
     M("platform/Pause.cpp", "if (receiver) QCoreApplication::postEvent(receiver, event.release());",
       "if (receiver) event.reset();", "a click or key made during the Game Over pause is lost"),
     M("platform/Pause.cpp", "    if (state.loop != nullptr) state.loop->quit();\n", "",
-      "the close box during Game Over waits out the pause"),
+      "a signal during Game Over waits out the pause (the watchdog ends the program first)"),
     M("scores/Settings.cpp", "if (outcome == SettingsFile::Outcome::Busy) return SaveResult::Waiting;",
       "if (outcome == SettingsFile::Outcome::Busy) return SaveResult::Failed;",
       "a save that finds another copy saving is not retried"),
