@@ -40,6 +40,17 @@ QString Show(const ScoreTable& table) {
     return items.join(QLatin1Char(' '));
 }
 
+// Another copy of the game places `score`, names it and saves; the table it then holds.
+HighScoreTable OtherCopySaves(int32_t score, QChar name) {
+    SettingsStore other;
+    HighScoreTable table;
+    const Options options = other.LoadSettings(table);
+    table.PlaceScore(score);
+    table.AppendToName(name);
+    other.SaveSettings(options, table);
+    return table;
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(ScoreTable)
@@ -223,12 +234,7 @@ class StoreTest : public QObject {
         SettingsStore store;
         HighScoreTable table;
         const Options options = store.LoadSettings(table);
-        SettingsStore other;
-        HighScoreTable othersTable;
-        other.LoadSettings(othersTable);
-        othersTable.PlaceScore(9);
-        othersTable.AppendToName(QLatin1Char('C'));
-        QVERIFY(other.SaveSettings(options, othersTable) == SaveResult::Saved);
+        const HighScoreTable othersTable = OtherCopySaves(9, QLatin1Char('C'));
         QCOMPARE(othersTable.name(1) + othersTable.name(2), QStringLiteral("CA"));
         table.ClearHighScores();
         table.PlaceScore(9);
@@ -274,19 +280,11 @@ class StoreTest : public QObject {
     void theTableShownIsTheTableOnDisk() {
         QFETCH(bool, reset);
         frmMain window;
-        const auto otherCopySaves = [](int32_t score) {
-            SettingsStore other;
-            HighScoreTable table;
-            const Options options = other.LoadSettings(table);
-            table.PlaceScore(score);
-            table.AppendToName(QLatin1Char('X'));
-            other.SaveSettings(options, table);
-        };
-        otherCopySaves(500);
+        OtherCopySaves(500, QLatin1Char('X'));
         QString shown;
         WhenModal([&](QWidget* modal) {
             shown = window.table().name(1) + QString::number(window.table().score(1));
-            if (reset) otherCopySaves(600);
+            if (reset) OtherCopySaves(600, QLatin1Char('X'));
             Click(Control(*modal, reset ? "pctReset" : "pctOk"));
         });
         Click(Control(window, "pctHighScores"));
