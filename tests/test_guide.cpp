@@ -24,20 +24,32 @@ BoardGrid SeededBoard(uint32_t seed) {
     return board;
 }
 
-// The cell drawn on top at each device pixel (row 0 where none): the art's masks blitted
-// in the game's order, rows, then columns, then back to front.
+// The ball sprites' shapes at a scale, from the masks of the art.
+SpriteShapes Shapes(int scale) {
+    SpriteShapes shapes;
+    const int side = BallSize * scale;
+    for (int code = 0; code <= MaxColors; ++code) {
+        const QImage art = ArtFile(QStringLiteral("pctBall_%1").arg(code), scale);
+        shapes[code] = SpriteShape(
+            side, [&](int x, int y) { return (art.pixel(side + x, y) & 0xFFFFFF) == 0; });
+    }
+    return shapes;
+}
+
+// The cell drawn on top at each device pixel (row 0 where none): the masks blitted in the
+// game's order, rows, then columns, then back to front.
 std::vector<Cell> TopCells(const BoardGrid& board, int scale) {
+    const SpriteShapes shapes = Shapes(scale);
     const int side = BallSize * scale;
     const int width = Extent.width() * scale;
     std::vector<Cell> top(static_cast<size_t>(width * Extent.height() * scale));
     for (int r = 1; r <= Rows; ++r)
         for (int c = 1; c <= Columns; ++c)
             for (int l = Layers; l >= 1; --l) {
-                const QImage art = ArtFile(QStringLiteral("pctBall_%1").arg(board(c, r, l)), scale);
                 const QPoint at = BallPlacement(c, r, l) * scale;
                 for (int y = 0; y < side; ++y)
                     for (int x = 0; x < side; ++x)
-                        if ((art.pixel(side + x, y) & 0xFFFFFF) == 0)
+                        if (shapes[board(c, r, l)].draws(x, y))
                             top[(at.y() + y) * width + at.x() + x] = {int16_t(r), int16_t(c),
                                                                       int16_t(l)};
             }
@@ -117,6 +129,24 @@ class GuideTest : public QObject {
                 if (hit != (top[i].row != 0) || (hit && !(found == top[i])))
                     QFAIL(qPrintable(QStringLiteral("device pixel %1").arg(i)));
             }
+            // And the part of each ball that the guide marks is the part drawn on top.
+            std::vector<Cell> marked(top.size());
+            int twice = 0;  // pixels that two balls claim
+            const SpriteShapes shapes = Shapes(zoom);
+            for (int r = 1; r <= Rows; ++r)
+                for (int c = 1; c <= Columns; ++c)
+                    for (int l = 1; l <= Layers; ++l) {
+                        const Cell cell{int16_t(r), int16_t(c), int16_t(l)};
+                        VisibleRuns(window->game().board(), shapes, cell, [&](int y, Span run) {
+                            for (int x = run.begin; x < run.end; ++x) {
+                                Cell& at = marked[y * Extent.width() * zoom + x];
+                                twice += at.row != 0;
+                                at = cell;
+                            }
+                        });
+                    }
+            QCOMPARE(twice, 0);
+            QVERIFY(marked == top);
         }
     }
 

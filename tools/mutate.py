@@ -411,7 +411,9 @@ MUTATIONS = [
     M("game/Guide.cpp", "run.begin <= x && x < run.end", "run.begin < x && x < run.end",
       "with the guide on, the left edge pixel of a ball takes the ball behind it"),
     M("game/Guide.cpp", "r <= std::min(Rows, cell.row + 1)", "r <= std::min(Rows, cell.row + 0)",
-      "a group's marks are painted over the row of balls in front of it"),
+      "a group's marks are painted over the row of balls in front of it",
+      "the next row's discs never reach into a ball's disc (only the corners of their squares "
+      "meet); test_guide's aim test checks every visible pixel's mark on two full boards at 1x, 2x and 3x"),
     M("ui/BoardGuide.cpp", "    if (cursor_.visible) return cursor_.at;\n", "",
       "the guide follows the pointer, not the keyboard cursor"),
     M("ui/BoardGuide.cpp", "if (!shown_.valid || !(shown_.target == *cell) || shown_.scale != scale ||\n        !(shown_.board == game_.board()))",
