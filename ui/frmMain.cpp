@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QShortcut>
 #include <chrono>
+#include <utility>
 
 #include "ui/Pictures.h"
 #include "ui/Zoom.h"
@@ -52,6 +53,10 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
 
 frmMain::~frmMain() {
     SaveAtExit(false);
+    // The guide watches the board, which outlives this object's own members: it goes
+    // first, so that the board's last events (hidden, left by the pointer) reach nothing
+    // of a window that is already gone.
+    delete std::exchange(Guide, nullptr);
 }
 
 void frmMain::CreateControls() {
