@@ -248,14 +248,8 @@ class AccessTest : public QObject {
             QCOMPARE(list->child(2)->text(QAccessible::Name), QStringLiteral("3. (no name) 500"));
             QCOMPARE(list->indexOfChild(list->child(9)), 9);
             QCOMPARE(list->child(1)->parent(), list);
-            heard.clear();
             QTest::keyClicks(table, QStringLiteral("bo"));
             QCOMPARE(list->child(1)->text(QAccessible::Name), QStringLiteral("2. BO 520"));
-            bool rowAnnounced = false;
-            for (const Heard& h : heard)
-                rowAnnounced |= h.object == Control(*table, "pctHighScore") &&
-                                h.type == QAccessible::Focus && h.child == 1;
-            QVERIFY(rowAnnounced);
             QCOMPARE(Of(Control(*table, "pctOk"))->role(), QAccessible::Button);
             QTest::keyClick(table, Qt::Key_Return);
             QTest::keyClick(table, Qt::Key_Escape);
@@ -271,7 +265,8 @@ class AccessTest : public QObject {
         QTest::addColumn<QString>("keys");
         QTest::addColumn<int>("row");
         QTest::newRow("the row awaiting the name") << "" << 2;
-        QTest::newRow("a letter reads its row") << "Up B Down" << 3;
+        QTest::newRow("a letter reads its row") << "Up Up B" << 2;
+        QTest::newRow("then Down reads on from it") << "Up B Down" << 3;
         QTest::newRow("down to row 10, no further") << QString("Down ").repeated(11) << 10;
     }
     void theTableIsReadRowByRow() {
