@@ -60,19 +60,34 @@ QPoint DevicePoint(int index, int scale) {
     return {index % (Extent.width() * scale), index / (Extent.width() * scale)};
 }
 
-// A move of the pointer to a device pixel of the board, or a click there, as the window
+QPointF Logical(QPoint device, int scale) {
+    return QPointF(device.x() / scale, device.y() / scale);
+}
+
+// A move of the pointer to a device pixel of a widget, or a click there, as the window
 // system hands them out.
-void SystemMouse(PictureBox* board, QPoint device, bool click = false) {
+void SystemMouse(QWidget* widget, QPoint device, bool click = false) {
     static ulong stamp = 0;
-    const QPointF local(QPointF(device) / board->devicePixelRatioF());
+    const QPointF local(QPointF(device) / widget->devicePixelRatioF());
     using enum QEvent::Type;
     for (QEvent::Type type :
          click ? std::vector{MouseButtonPress, MouseButtonRelease} : std::vector{MouseMove})
         QWindowSystemInterface::handleMouseEvent<Queued>(
-            board->window()->windowHandle(), stamp += 10000, board->mapTo(board->window(), local),
-            board->mapToGlobal(local), type == MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-            Qt::LeftButton, type);
+            widget->window()->windowHandle(), stamp += 10000,
+            widget->mapTo(widget->window(), local), widget->mapToGlobal(local),
+            type == MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, type);
     DeliverQueued();
+}
+
+// What the window system holds of the board: the window's backing store keeps whatever
+// was painted last, where a grab of the widget paints it afresh.
+QImage OnShow(PictureBox* board) {
+    QWidget* top = board->window();
+    QCoreApplication::processEvents();
+    const QImage whole = top->screen()->grabWindow(top->winId()).toImage();
+    const double ratio = whole.devicePixelRatio();
+    return whole.convertToFormat(QImage::Format_RGB32)
+        .copy(QRect(board->mapTo(top, QPoint()) * ratio, board->QWidget::size() * ratio));
 }
 
 // The board a move on `cell` leaves.
@@ -150,30 +165,150 @@ class GuideTest : public QObject {
         }
     }
 
-    // Clicks on random visible pixels of removable balls, through the window system: with
-    // the guide on, each removes the group under the pointer.
-    void clicksRemoveTheGroupUnderThePointer_data() { scales_data(); }
+    // Clicks through the window system, the guide on or off: on random visible pixels of
+    // removable balls, each removes the group under the pointer; in the gaps between the
+    // balls, the group of the game's bands.
+    void clicksRemoveTheGroupUnderThePointer_data() {
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<bool>("guide");
+        for (int zoom : {1, 2, 3})
+            for (bool guide : {false, true})
+                QTest::newRow(qPrintable(QStringLiteral("%1x, guide %2").arg(zoom).arg(guide)))
+                    << zoom << guide;
+    }
     void clicksRemoveTheGroupUnderThePointer() {
         QFETCH(int, zoom);
+        QFETCH(bool, guide);
         QVERIFY(window->SetZoom(zoom, false));
-        QTest::keyClick(window.get(), Qt::Key_G);
+        if (guide) QTest::keyClick(window.get(), Qt::Key_G);
         std::mt19937 random(zoom);
         int clicks = 0;
-        for (uint32_t seed = 10; clicks < 40; ++seed) {
+        for (uint32_t seed = 10; clicks < 80; ++seed) {
             StartGameWith(*window, SeededBoard(seed));
-            while (clicks < 40 && window->game().gameInProgress()) {
+            while (clicks < 80 && window->game().gameInProgress()) {
                 const BoardGrid before = window->game().board();
                 const std::vector<Cell> top = TopCells(before, zoom);
                 std::vector<int> removable;
-                for (int i = 0; i < int(top.size()); ++i)
-                    if (top[i].row != 0 && PreviewGroup(before, top[i]).isMove())
-                        removable.push_back(i);
+                for (int i = 0; i < int(top.size()); ++i) {
+                    Cell cell = top[i];
+                    const bool gap = cell.row == 0;
+                    if (gap != (clicks % 2 == 1) ||
+                        (gap && !HitTest(window->game().tables(),
+                                         Logical(DevicePoint(i, zoom), zoom), cell)))
+                        continue;
+                    if (PreviewGroup(before, cell).isMove()) removable.push_back(i);
+                }
                 const int pick = removable[random() % removable.size()];
-                const BoardGrid expected = AfterMove(*window, top[pick]);
+                Cell aimed = top[pick];
+                if (aimed.row == 0)
+                    HitTest(window->game().tables(), Logical(DevicePoint(pick, zoom), zoom), aimed);
+                const BoardGrid expected = AfterMove(*window, aimed);
                 SystemMouse(board(), DevicePoint(pick, zoom), true);
-                QCOMPARE(window->game().board(), expected);
+                QVERIFY2(window->game().board() == expected, qPrintable(QString::number(clicks)));
                 ++clicks;
             }
+        }
+    }
+
+    // Random pointer paths over the board with the guide on, ending on the grey surface
+    // between the balls, beside the board or off the window, or with a click: what is on
+    // show then is what a fresh window shows with the pointer resting at the same place.
+    void pathsLeaveNothingBehind_data() {
+        QTest::addColumn<int>("end");
+        QTest::newRow("rest on the surface") << 0;
+        QTest::newRow("leave the board") << 1;
+        QTest::newRow("click") << 2;
+    }
+    void pathsLeaveNothingBehind() {
+        QFETCH(int, end);
+        QTest::keyClick(window.get(), Qt::Key_G);
+        const QSize device = board()->QWidget::size() * board()->devicePixelRatioF();
+        const QRect onWindow(QPoint(), window->QWidget::size() * window->devicePixelRatioF());
+        std::mt19937 random(end);
+        const auto anywhere = [&] {
+            return QPoint(int(random() % device.width()), int(random() % device.height()));
+        };
+        for (int path = 0; path < 150; ++path) {
+            UniformRandom deal;
+            deal.seed(uint32_t(path));
+            BoardGrid dealt;
+            FillRandom(dealt, int16_t(3 + path % 4), deal);
+            StartGameWith(*window, dealt);
+            for (int step = int(random() % 5); step >= 0; --step) SystemMouse(board(), anywhere());
+            // Where the path ends; a click ends it over a ball of a group.
+            QPoint at;
+            Cell cell;
+            const auto ends = [&] {
+                const bool ball = window->guide().cellAt(at, cell);
+                if (end == 1) return !QRect(QPoint(), device).contains(at);
+                return end == 0 ? !ball : ball && PreviewGroup(dealt, cell).isMove();
+            };
+            do {
+                at = end == 1 ? QPoint(int(random() % onWindow.width()),
+                                       int(random() % onWindow.height())) -
+                                    board()->QWidget::pos() * window->devicePixelRatioF()
+                              : anywhere();
+            } while (!ends());
+            const bool offWindow = end == 1 && random() % 3 == 0;
+            const auto finish = [&](frmMain& on, bool click) {
+                if (offWindow)
+                    QWindowSystemInterface::handleLeaveEvent<Queued>(on.windowHandle());
+                else
+                    SystemMouse(Control(on, "pctBoard"), at, click);
+                DeliverQueued();
+            };
+            finish(*window, end == 2);
+            const QImage seen = OnShow(board());
+            const std::unique_ptr<frmMain> fresh = OpenFreshWindow();
+            // A pixel aside: the window system drops a move to where the pointer already is.
+            fresh->QWidget::move(window->QWidget::pos() + QPoint(1, 1));
+            QTest::keyClick(fresh.get(), Qt::Key_G);
+            StartGameWith(*fresh, window->game().board());
+            finish(*fresh, false);
+            QVERIFY2(seen == OnShow(Control(*fresh, "pctBoard")),
+                     qPrintable(QStringLiteral("path %1").arg(path)));
+        }
+    }
+
+    // Wherever the guide looks, on every cell by the keyboard cursor, its label stands whole
+    // on the board, beside a group or over a board that is one group.
+    void labelWholeOnTheBoard_data() {
+        QTest::addColumn<int>("zoom");
+        for (int zoom : {1, 2, 3, 4})
+            QTest::newRow(qPrintable(QStringLiteral("%1x").arg(zoom))) << zoom;
+    }
+    void labelWholeOnTheBoard() {
+        QFETCH(int, zoom);
+        QVERIFY(window->SetZoom(zoom, false));
+        QTest::keyClick(window.get(), Qt::Key_G);
+        BoardGrid oneGroup;
+        for (int c = 1; c <= Columns; ++c)
+            for (int r = 1; r <= Rows; ++r)
+                for (int l = 1; l <= Layers; ++l) oneGroup(c, r, l) = 5;
+        for (const BoardGrid& dealt : {SeededBoard(4), oneGroup}) {
+            StartGameWith(*window, dealt);
+            for (int i = 0; i < Rows; ++i) {  // shows the cursor, at the first cell
+                QTest::keyClick(window.get(), Qt::Key_Up);
+                QTest::keyClick(window.get(), Qt::Key_Left);
+            }
+            QSet<int> seen;
+            for (int l = 0; l < Layers; ++l, QTest::keyClick(window.get(), Qt::Key_L))
+                for (int r = 0; r < Rows; ++r) {
+                    for (int c = 0; c < Columns; ++c) {
+                        const Cell at = window->cursor().at;
+                        seen.insert((at.row * 16 + at.column) * 4 + at.layer);
+                        QVERIFY2(board()->rect().contains(window->guide().labelArea()),
+                                 qPrintable(QStringLiteral("%1,%2,%3")
+                                                .arg(at.row)
+                                                .arg(at.column)
+                                                .arg(at.layer)));
+                        if (c < Columns - 1)
+                            QTest::keyClick(window.get(), r % 2 ? Qt::Key_Left : Qt::Key_Right);
+                    }
+                    if (r < Rows - 1)
+                        QTest::keyClick(window.get(), l % 2 ? Qt::Key_Up : Qt::Key_Down);
+                }
+            QCOMPARE(seen.size(), CellCount);
         }
     }
 
@@ -225,7 +360,8 @@ class GuideTest : public QObject {
         int left = 0;
         while (left < width && !(top[middle * width + left] == front)) ++left;
         for (int x = left; x < left + 2 * zoom; ++x)
-            QCOMPARE(marked.pixel(x, middle), x < left + zoom ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+            QCOMPARE(marked.pixel(x, middle),
+                     x < left + zoom ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
 
         // Wherever in the group the pointer rests, the label hides none of its balls.
         for (const Cell& cell : preview.cells) {
@@ -255,12 +391,11 @@ class GuideTest : public QObject {
         QCOMPARE(window->guide().preview()->at, aimed);
         SystemMouse(board(), pixelOf(1), true);
         QCOMPARE(window->game().board(), expected);
-        QVERIFY(window->guide().preview() == nullptr);
-        // Moved on within the same ball, the pointer is told of the board as it is now.
-        SystemMouse(board(), pixelOf(2));
-        QVERIFY(window->guide().preview() != nullptr);
-        const GroupPreview now = *window->guide().preview();
-        QCOMPARE(now.size, PreviewGroup(expected, now.at).size);
+        // Without a move, the group now under the resting pointer is shown.
+        Cell under;
+        QVERIFY(window->guide().cellAt(pixelOf(1), under) && window->guide().preview());
+        QCOMPARE(window->guide().preview()->at, under);
+        QCOMPARE(window->guide().preview()->size, PreviewGroup(expected, under).size);
     }
 
     // With the guide on, Help shows the rules page, drawn at every scale from its own art
@@ -287,7 +422,10 @@ class GuideTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    UseLargeOffscreenScreen(3000, 1400);
+    // Run at the desktop scale that the test run sets.
+    UseLargeOffscreenScreen(3000, 1600);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
     GuideTest test;
     return QTest::qExec(&test, argc, argv);
