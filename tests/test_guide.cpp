@@ -64,32 +64,6 @@ QPointF Logical(QPoint device, int scale) {
     return QPointF(device.x() / scale, device.y() / scale);
 }
 
-// A move of the pointer to a device pixel of a widget, or a click there, as the window
-// system hands them out.
-void SystemMouse(QWidget* widget, QPoint device, bool click = false) {
-    static ulong stamp = 0;
-    const QPointF local(QPointF(device) / widget->devicePixelRatioF());
-    using enum QEvent::Type;
-    for (QEvent::Type type :
-         click ? std::vector{MouseButtonPress, MouseButtonRelease} : std::vector{MouseMove})
-        QWindowSystemInterface::handleMouseEvent<Queued>(
-            widget->window()->windowHandle(), stamp += 10000,
-            widget->mapTo(widget->window(), local), widget->mapToGlobal(local),
-            type == MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, type);
-    DeliverQueued();
-}
-
-// What the window system holds of the board: the window's backing store keeps whatever
-// was painted last, where a grab of the widget paints it afresh.
-QImage OnShow(PictureBox* board) {
-    QWidget* top = board->window();
-    QCoreApplication::processEvents();
-    const QImage whole = top->screen()->grabWindow(top->winId()).toImage();
-    const double ratio = whole.devicePixelRatio();
-    return whole.convertToFormat(QImage::Format_RGB32)
-        .copy(QRect(board->mapTo(top, QPoint()) * ratio, board->QWidget::size() * ratio));
-}
-
 // The board a move on `cell` leaves.
 BoardGrid AfterMove(const frmMain& window, Cell cell) {
     Game game = window.game();
@@ -186,22 +160,18 @@ class GuideTest : public QObject {
         for (uint32_t seed = 10; clicks < 80; ++seed) {
             StartGameWith(*window, SeededBoard(seed));
             while (clicks < 80 && window->game().gameInProgress()) {
-                const BoardGrid before = window->game().board();
-                const std::vector<Cell> top = TopCells(before, zoom);
-                std::vector<int> removable;
+                const std::vector<Cell> top = TopCells(window->game().board(), zoom);
+                std::vector<std::pair<int, Cell>> removable;  // every other click in a gap
                 for (int i = 0; i < int(top.size()); ++i) {
                     Cell cell = top[i];
-                    const bool gap = cell.row == 0;
-                    if (gap != (clicks % 2 == 1) ||
-                        (gap && !HitTest(window->game().tables(),
-                                         Logical(DevicePoint(i, zoom), zoom), cell)))
+                    if ((cell.row == 0) != (clicks % 2 == 1) ||
+                        (cell.row == 0 && !HitTest(window->game().tables(),
+                                                   Logical(DevicePoint(i, zoom), zoom), cell)))
                         continue;
-                    if (PreviewGroup(before, cell).isMove()) removable.push_back(i);
+                    if (PreviewGroup(window->game().board(), cell).isMove())
+                        removable.emplace_back(i, cell);
                 }
-                const int pick = removable[random() % removable.size()];
-                Cell aimed = top[pick];
-                if (aimed.row == 0)
-                    HitTest(window->game().tables(), Logical(DevicePoint(pick, zoom), zoom), aimed);
+                const auto [pick, aimed] = removable[random() % removable.size()];
                 const BoardGrid expected = AfterMove(*window, aimed);
                 SystemMouse(board(), DevicePoint(pick, zoom), true);
                 QVERIFY2(window->game().board() == expected, qPrintable(QString::number(clicks)));
@@ -222,11 +192,13 @@ class GuideTest : public QObject {
     void pathsLeaveNothingBehind() {
         QFETCH(int, end);
         QTest::keyClick(window.get(), Qt::Key_G);
-        const QSize device = board()->QWidget::size() * board()->devicePixelRatioF();
-        const QRect onWindow(QPoint(), window->QWidget::size() * window->devicePixelRatioF());
+        const double ratio = window->devicePixelRatioF();
+        const QRect device(QPoint(), board()->QWidget::size() * ratio);
+        const QRect onWindow(-board()->QWidget::pos() * ratio, window->QWidget::size() * ratio);
         std::mt19937 random(end);
-        const auto anywhere = [&] {
-            return QPoint(int(random() % device.width()), int(random() % device.height()));
+        const auto within = [&random](QRect area) {
+            return area.topLeft() +
+                   QPoint(int(random() % area.width()), int(random() % area.height()));
         };
         for (int path = 0; path < 150; ++path) {
             UniformRandom deal;
@@ -234,21 +206,15 @@ class GuideTest : public QObject {
             BoardGrid dealt;
             FillRandom(dealt, int16_t(3 + path % 4), deal);
             StartGameWith(*window, dealt);
-            for (int step = int(random() % 5); step >= 0; --step) SystemMouse(board(), anywhere());
-            // Where the path ends; a click ends it over a ball of a group.
+            for (int step = int(random() % 5); step >= 0; --step)
+                SystemMouse(board(), within(device));
+            // A click ends a path over a ball of a group.
             QPoint at;
             Cell cell;
-            const auto ends = [&] {
-                const bool ball = window->guide().cellAt(at, cell);
-                if (end == 1) return !QRect(QPoint(), device).contains(at);
-                return end == 0 ? !ball : ball && PreviewGroup(dealt, cell).isMove();
-            };
-            do {
-                at = end == 1 ? QPoint(int(random() % onWindow.width()),
-                                       int(random() % onWindow.height())) -
-                                    board()->QWidget::pos() * window->devicePixelRatioF()
-                              : anywhere();
-            } while (!ends());
+            do at = within(end == 1 ? onWindow : device);
+            while (end == 1 ? device.contains(at)
+                            : window->guide().cellAt(at, cell) != (end == 2) ||
+                                  (end == 2 && !PreviewGroup(dealt, cell).isMove()));
             const bool offWindow = end == 1 && random() % 3 == 0;
             const auto finish = [&](frmMain& on, bool click) {
                 if (offWindow)
@@ -266,7 +232,7 @@ class GuideTest : public QObject {
             StartGameWith(*fresh, window->game().board());
             finish(*fresh, false);
             QVERIFY2(seen == OnShow(Control(*fresh, "pctBoard")),
-                     qPrintable(QStringLiteral("path %1").arg(path)));
+                     qPrintable(QString::number(path)));
         }
     }
 
@@ -274,42 +240,37 @@ class GuideTest : public QObject {
     // on the board, beside a group or over a board that is one group.
     void labelWholeOnTheBoard_data() {
         QTest::addColumn<int>("zoom");
+        QTest::addColumn<int>("colours");
         for (int zoom : {1, 2, 3, 4})
-            QTest::newRow(qPrintable(QStringLiteral("%1x").arg(zoom))) << zoom;
+            for (int colours : {1, 6})
+                QTest::newRow(qPrintable(QStringLiteral("%1x, %2 colours").arg(zoom).arg(colours)))
+                    << zoom << colours;
     }
     void labelWholeOnTheBoard() {
         QFETCH(int, zoom);
+        QFETCH(int, colours);
         QVERIFY(window->SetZoom(zoom, false));
         QTest::keyClick(window.get(), Qt::Key_G);
-        BoardGrid oneGroup;
-        for (int c = 1; c <= Columns; ++c)
-            for (int r = 1; r <= Rows; ++r)
-                for (int l = 1; l <= Layers; ++l) oneGroup(c, r, l) = 5;
-        for (const BoardGrid& dealt : {SeededBoard(4), oneGroup}) {
-            StartGameWith(*window, dealt);
-            for (int i = 0; i < Rows; ++i) {  // shows the cursor, at the first cell
-                QTest::keyClick(window.get(), Qt::Key_Up);
-                QTest::keyClick(window.get(), Qt::Key_Left);
-            }
-            QSet<int> seen;
-            for (int l = 0; l < Layers; ++l, QTest::keyClick(window.get(), Qt::Key_L))
-                for (int r = 0; r < Rows; ++r) {
-                    for (int c = 0; c < Columns; ++c) {
-                        const Cell at = window->cursor().at;
-                        seen.insert((at.row * 16 + at.column) * 4 + at.layer);
-                        QVERIFY2(board()->rect().contains(window->guide().labelArea()),
-                                 qPrintable(QStringLiteral("%1,%2,%3")
-                                                .arg(at.row)
-                                                .arg(at.column)
-                                                .arg(at.layer)));
-                        if (c < Columns - 1)
-                            QTest::keyClick(window.get(), r % 2 ? Qt::Key_Left : Qt::Key_Right);
-                    }
-                    if (r < Rows - 1)
-                        QTest::keyClick(window.get(), l % 2 ? Qt::Key_Up : Qt::Key_Down);
-                }
-            QCOMPARE(seen.size(), CellCount);
+        UniformRandom deal;
+        deal.seed(4);
+        BoardGrid dealt;
+        FillRandom(dealt, int16_t(colours), deal);
+        StartGameWith(*window, dealt);
+        QTest::keyClick(window.get(), Qt::Key_Right);  // shows the cursor on the first cell
+        QSet<int> seen;
+        for (int step = 0; step < CellCount; ++step) {  // along the rows, to and fro
+            const Cell at = window->cursor().at;
+            seen.insert((at.row * 16 + at.column) * 4 + at.layer);
+            QVERIFY2(board()->rect().contains(window->guide().labelArea()),
+                     qPrintable(QString::number(step)));
+            const bool back = step / Columns % 2, up = step / (Columns * Rows) % 2;
+            QTest::keyClick(window.get(), step % (Columns * Rows) == Columns * Rows - 1 ? Qt::Key_L
+                                          : step % Columns == Columns - 1
+                                              ? (up ? Qt::Key_Up : Qt::Key_Down)
+                                          : back ? Qt::Key_Left
+                                                 : Qt::Key_Right);
         }
+        QCOMPARE(seen.size(), CellCount);
     }
 
     // With the guide off, moving the pointer over the board paints nothing. With it on,
