@@ -96,10 +96,11 @@ void frmMain::Tell(const QString& news, bool withCell) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    // Qt tells of the board's own focus after this; the cell comes once that is done.
+    // Qt tells of the board's own focus after this; the cell comes once that is done,
+    // unless the key that brought the focus back has said something newer (Undo, New).
     if (watched == pctBoard && event->type() == QEvent::FocusIn && Cursor.visible)
-        QTimer::singleShot(0, this, [this] {
-            if (pctBoard->hasFocus() && Cursor.visible)
+        QTimer::singleShot(0, this, [this, said = Accessibility::Said(pctBoard)] {
+            if (pctBoard->hasFocus() && Cursor.visible && Accessibility::Said(pctBoard) == said)
                 Accessibility::SpeakCell(pctBoard, DescribeCell(game_.board(), Cursor.at),
                                          CellPlace(Cursor.at));
         });
