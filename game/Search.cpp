@@ -8,7 +8,7 @@ namespace orbelix {
 
 SearchBudget SearchBudget::Hint() {
     SearchBudget budget;
-    budget.moves = 12000;
+    budget.moves = 5000;
     return budget;
 }
 
