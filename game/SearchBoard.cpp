@@ -70,16 +70,6 @@ BoardGrid SearchBoard::ToGrid() const {
     return grid;
 }
 
-bool SearchBoard::AnyMovesLeft() const {
-    for (int i = 0; i < Size; ++i) {
-        const uint8_t v = cells_[i];
-        if (v == 0) continue;
-        if (i % Rows < Rows - 1 && cells_[i + 1] == v) return true;
-        if (i < Size - ColumnStride && cells_[i + ColumnStride] == v) return true;
-    }
-    return false;
-}
-
 int SearchBoard::Play(int index) {
     if (cells_[index] == 0) return 0;
     std::array<int16_t, Size> seen{};

@@ -34,10 +34,6 @@ class SearchBoard {
     int columnsInUse() const { return columnsInUse_; }
     BoardGrid ToGrid() const;
 
-    // Whether some ball has a neighbour of its colour within its layer; the game ends
-    // when none has.
-    bool AnyMovesLeft() const;
-
     // The move a click on `index` makes: a group of two or more is removed, the balls
     // above drop and empty columns close up. Returns the group's size (1 for a lone
     // ball, which removes nothing; 0 for an empty cell).
