@@ -5,6 +5,7 @@
 
 #include "platform/ExitSave.h"
 #include "platform/Pause.h"
+#include "platform/SignalBridge.h"
 #include "ui/frmHighScore.h"
 #include "ui/frmMain.h"
 
@@ -215,6 +216,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     if (!closed_) {
         closed_ = true;
+        SignalBridge::EndWithinGrace();
         SaveOnTheWayOut(true);
         SaveAtExit(false);
     }
