@@ -39,10 +39,11 @@ class LineReader {
     std::optional<int64_t> number(const char* key, int64_t min, int64_t max) {
         const std::optional<QByteArray> text = value(key);
         if (!text) return std::nullopt;
+        // Plain digits as WriteKeptGame writes them: no sign, blank or leading zero.
         bool digitsOnly = !text->isEmpty() && text->size() <= 10;
         for (char ch : *text) digitsOnly = digitsOnly && ch >= '0' && ch <= '9';
         const int64_t n = digitsOnly ? text->toLongLong() : -1;
-        if (n < min || n > max)
+        if (QByteArray::number(n) != *text || n < min || n > max)
             return fail(QStringLiteral("has a '%1' that is not a number from %2 to %3")
                             .arg(key)
                             .arg(min)
@@ -149,7 +150,7 @@ std::optional<KeptGame> ReadKeptGame(const QByteArray& bytes, QString* problem) 
         const QByteArray& text = place[i];
         bool digits = text.size() == 1 || text.size() == 2;
         for (char ch : text) digits = digits && ch >= '0' && ch <= '9';
-        const int n = digits ? text.toInt() : 0;
+        const int n = digits && text[0] != '0' ? text.toInt() : 0;
         return static_cast<int16_t>(n >= 1 && n <= max ? n : 0);
     };
     if (place.size() != 4 || part(0, Columns) == 0 || part(1, Rows) == 0 ||

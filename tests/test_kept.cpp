@@ -90,6 +90,7 @@ class KeptTest : public QObject {
         row("no heading", "Orbelix", "Orbelyx kept game 1", "not a kept game");
         row("number past the last", "number", "number 1000000000", "'number'");
         row("signed number", "number", "number +424242", "'number'");
+        row("leading zero", "score", "score 08", "'score'");
         row("5 colours", "colours", "colours 5", "'colours'");
         row("14 colours", "colours", "colours 14", "'colours'");
         row("score 602", "score", "score 602", "'score'");
