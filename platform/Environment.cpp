@@ -6,7 +6,6 @@
 #include <xcb/xcb.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
@@ -83,16 +82,6 @@ void ReturnFreedMemorySoon() {
         sinceTrim.start();
     }
     timer->start();
-}
-
-QString StateFolder() {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (home.isEmpty() || !QDir::isAbsolutePath(home)) return QString();
-        base = home + QStringLiteral("/.local/state");
-    }
-    return QDir::cleanPath(base + QStringLiteral("/Orbelix"));
 }
 
 }  // namespace orbelix

@@ -18,10 +18,6 @@ void OpenStandardDescriptors();
 QString DisplayProblem(int argc, char* argv[]);
 void ReleaseDisplayProbe();
 
-// The program's folder for state kept between runs: $XDG_STATE_HOME/Orbelix, or
-// ~/.local/state/Orbelix; empty when there is no home folder to keep it in.
-QString StateFolder();
-
 // Hands memory the program has freed back to the system a moment after a burst of
 // input: a flood of clicks queues thousands of events whose memory the allocator would
 // otherwise keep for good. Cheap to call on every click.
