@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include "scores/KeptGame.h"
 
@@ -25,10 +29,40 @@ struct Loaded {
 // "kept-game.rejected", replacing an older one, and never read again.
 Loaded Load();
 
-// Replaces the kept game. Returns false with the reason in `problem`.
+// Replaces the kept game. Anything in its place that is not a file of this user's own
+// is set aside first. Returns false with the reason in `problem`.
 bool Keep(const KeptGame& game, QString* problem);
 // Removes the kept game: there is none to resume. Returns false with the reason when a
 // file stays behind.
 bool Forget(QString* problem);
+
+// Keeps the game on a thread of its own, so that no move ever waits for the disk. Only
+// the latest request counts: requests made while a write is under way replace each other,
+// and the last one is carried out when that write is done. A failure is said once on
+// stderr until a write succeeds again.
+class Writer {
+  public:
+    Writer();
+    ~Writer();  // carries out the last request first
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    void keep(const KeptGame& game);
+    void forget();
+    // Returns once every request made so far has been carried out.
+    void flush();
+
+  private:
+    void run();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::optional<QByteArray> pending_;  // the bytes to keep; empty bytes: forget
+    bool busy_ = false;
+    bool stopping_ = false;
+    bool failing_ = false;
+    std::thread thread_;
+};
 
 }  // namespace orbelix::KeptGameFile

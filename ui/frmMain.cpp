@@ -154,6 +154,7 @@ void frmMain::ConnectControls() {
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), &frmMain::pctUndo_Click);
     shortcut(QKeySequence(Qt::Key_F1), &frmMain::pctHelp_Click);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), &frmMain::pctExit_Click);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_C), &frmMain::CopyBoard);
     Zoom::AddShortcuts(this, [this](int step) { ZoomBy(step); });
 
     // Names and descriptions for screen readers: every clickable picture says what it does.

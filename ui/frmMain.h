@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "game/Game.h"
 #include "platform/Sound.h"
 #include "scores/HighScoreTable.h"
+#include "scores/KeptGameFile.h"
 #include "scores/Settings.h"
 #include "ui/BoardDrawing.h"
 #include "ui/BoardGuide.h"
@@ -92,6 +94,21 @@ class frmMain : public QWidget {
     // dealt board.
     void NewGameOn(const BoardGrid& board, int32_t score = 0);
 
+    // ---- Numbered boards and the kept game. ----
+    // Deals board `number` at the colour count in effect, as New does.
+    void NewNumberedGame(uint32_t number);
+    // Goes on with a kept game, exactly as it was (Undo, the cursor included).
+    void ResumeGame(const KeptGame& kept);
+    // Resumes the kept game on disk, if there is a good one; a bad one is set aside with a
+    // message on stderr. With `sayWhenNone`, says on stderr that there was none.
+    bool ResumeKeptGame(bool sayWhenNone);
+    // Whether a plain start goes on with the kept game (switched by R, kept in the settings).
+    bool alwaysResume() const { return AlwaysResume; }
+    // Carries out the kept game's writes asked for so far (tests).
+    void FlushKeptGame() {
+        if (keeper_) keeper_->flush();
+    }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
@@ -166,6 +183,18 @@ class frmMain : public QWidget {
     const SymbolSprites* Symbols() const;
     void PaintCursor(QPainter& painter) const;
 
+    // ---- The kept game. ----
+    // "board 424242, 6 colours": the board in play as the player hears and copies it.
+    QString BoardName() const;
+    // Asks for the game to be kept as it stands now (after a move, Undo, New), or for the
+    // kept game to go when this one is over. Written on a thread of its own.
+    void KeepGame();
+    // At close: keeps the game with the cursor where it stands, and waits for the write.
+    void KeepGameAtClose();
+    // Ctrl+C: "Orbelix board 424242, 6 colours" to the clipboard.
+    void CopyBoard();
+    void ToggleAlwaysResume();
+
     // ---- The guide (switched by G, kept in the settings). ----
     void SetUpGuide();
     void ToggleGuide();
@@ -214,6 +243,9 @@ class frmMain : public QWidget {
     bool ShowSymbols = false;
     mutable SymbolSprites SymbolPictures;
     BoardGuide* Guide = nullptr;
+    bool AlwaysResume = false;
+    // Made on the first game kept, so that a start without a game never touches the file.
+    std::unique_ptr<KeptGameFile::Writer> keeper_;
 
     // Saves again while another copy holds the lock.
     QTimer* saveRetry_ = nullptr;

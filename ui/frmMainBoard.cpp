@@ -63,7 +63,10 @@ void frmMain::ShowNewBoard() {
     DrawBallsOnBoard();
     ShowScore();
     pctBoard->Refresh();
-    Tell(tr("New game, %1 colours").arg(game_.colorCount()));
+    Tell(game_.boardNumber() != 0
+             ? tr("New game, board %1, %2 colours").arg(game_.boardNumber()).arg(game_.dealtColors())
+             : tr("New game, %1 colours").arg(game_.dealtColors()));
+    KeepGame();
 }
 
 void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
@@ -81,6 +84,7 @@ void frmMain::pctUndo_Click() {
     DrawBoard();
     ShowScore();
     Tell(tr("Undone, score %1").arg(game_.score()));
+    KeepGame();
 }
 
 void frmMain::ShowScore() {
@@ -111,6 +115,8 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
     QString news = n >= 2 ? tr("%1 balls removed, score %2").arg(n).arg(game_.score()) : QString();
     if (!movesLeft) news += (news.isEmpty() ? QString() : QStringLiteral(". ")) + tr("Game over");
     if (!news.isEmpty()) Tell(news, movesLeft);
+    // Kept at once; a move that ends the game takes the kept game away.
+    if (n >= 2) KeepGame();
     if (!movesLeft) EndGame();
 
     inMove_ = false;

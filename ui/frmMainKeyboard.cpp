@@ -208,6 +208,9 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_G:
             ToggleGuide();
             break;
+        case Qt::Key_R:
+            ToggleAlwaysResume();
+            break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Space:

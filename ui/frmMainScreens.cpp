@@ -169,6 +169,7 @@ void frmMain::LoadSettings() {
     StoredZoom = options.Zoom;
     ShowSymbols = options.Symbols;
     Guide->setOn(options.Guide);
+    AlwaysResume = options.AlwaysResume;
 }
 
 Options frmMain::CurrentOptions() const {
@@ -178,6 +179,7 @@ Options frmMain::CurrentOptions() const {
     options.Zoom = StoredZoom;
     options.Symbols = ShowSymbols;
     options.Guide = Guide->on();
+    options.AlwaysResume = AlwaysResume;
     return options;
 }
 
@@ -215,6 +217,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     if (!closed_) {
         closed_ = true;
+        KeepGameAtClose();
         SaveOnTheWayOut(true);
         SaveAtExit(false);
     }
