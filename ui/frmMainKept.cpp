@@ -4,14 +4,13 @@
 #include <QGuiApplication>
 #include <cstdio>
 
-#include "scores/KeptGameFile.h"
 #include "ui/frmMain.h"
 
 namespace orbelix {
 
 void frmMain::NewNumberedGame(uint32_t number) {
     game_.NewNumbered(number);
-    ShowNewBoard();
+    showNewBoard();
 }
 
 void frmMain::ResumeGame(const KeptGame& kept) {
@@ -21,12 +20,13 @@ void frmMain::ResumeGame(const KeptGame& kept) {
     pctBoard->setVisible(true);
     DrawBoard();
     ShowScore();
-    Cursor.at = kept.cursor.at;
-    const QString news = tr("Game resumed, %1, score %2").arg(BoardName()).arg(game_.score());
+    overlay_->placeCursor(kept.cursor.at);
+    const QString news = tr("Game resumed, %1, score %2").arg(boardName()).arg(game_.score());
+    // A game played by keys goes on with its cursor where it stood.
     if (kept.cursor.visible)
-        CursorChanged(news);
+        overlay_->showCursor(news);
     else
-        Tell(news);
+        overlay_->tell(news);
 }
 
 bool frmMain::ResumeKeptGame(bool sayWhenNone) {
@@ -41,39 +41,39 @@ bool frmMain::ResumeKeptGame(bool sayWhenNone) {
     return false;
 }
 
-QString frmMain::BoardName() const {
+QString frmMain::boardName() const {
     if (game_.boardNumber() == 0) return tr("a board of %1 colours").arg(game_.dealtColors());
     return tr("board %1, %2 colours").arg(game_.boardNumber()).arg(game_.dealtColors());
 }
 
-void frmMain::KeepGame() {
+void frmMain::keepGame() {
     if (!keeper_) keeper_ = std::make_unique<KeptGameFile::Writer>();
     // A finished game leaves nothing to resume.
     if (game_.gameInProgress() && game_.AnyMovesLeft())
-        keeper_->keep({game_.state(), Cursor});
+        keeper_->keep({game_.state(), overlay_->cursor()});
     else
         keeper_->forget();
 }
 
-void frmMain::KeepGameAtClose() {
+void frmMain::keepGameAtClose() {
     if (!keeper_) return;
-    if (game_.gameInProgress()) KeepGame();
+    if (game_.gameInProgress()) keepGame();
     keeper_->flush();
 }
 
-void frmMain::CopyBoard() {
+void frmMain::copyBoard() {
     if (!game_.dealt() || game_.boardNumber() == 0) return;
     const QString text =
         tr("Orbelix board %1, %2 colours").arg(game_.boardNumber()).arg(game_.dealtColors());
     QGuiApplication::clipboard()->setText(text);
-    Tell(tr("Copied: %1").arg(text), false);
+    overlay_->tell(tr("Copied: %1").arg(text), false);
 }
 
-void frmMain::ToggleAlwaysResume() {
-    AlwaysResume = !AlwaysResume;
-    Tell(AlwaysResume ? tr("The next start goes on with the last game")
-                      : tr("The next start shows the title"),
-         false);
+void frmMain::toggleAlwaysResume() {
+    alwaysResume_ = !alwaysResume_;
+    overlay_->tell(alwaysResume_ ? tr("Always resume on: the next start goes on with this game")
+                                 : tr("Always resume off: the next start shows the title"),
+                   false);
 }
 
 }  // namespace orbelix
