@@ -1,17 +1,23 @@
-// The kept game: Game's state and Resume, the file's format read back and refused, and
-// hostile files in the kept game's place at start-up.
+// The kept game: Game's state and Resume, the file's format read back and refused,
+// hostile files in the kept game's place at start-up, and the window's side of it: a game
+// by keys resumed with its cursor, always-resume at a plain start, Ctrl+C.
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "TestSupport.h"
+#include "app/StartOptions.h"
 
 #include "game/Moves.h"
 #include "scores/KeptGame.h"
 #include "scores/KeptGameFile.h"
 
 using namespace orbelix;
+using namespace orbelix::testing;
 
 namespace {
 
@@ -193,9 +199,57 @@ class KeptTest : public QObject {
         QVERIFY(KeptGameFile::Forget(nullptr));  // nothing to forget is no failure
     }
 
+    // Played by keys, closed, started again with --resume: the same game, Undo step and
+    // cursor, shown where it stood.
+    void keyboardGameResumesWithItsCursor() {
+        auto window = OpenFreshWindow();
+        window->NewNumberedGame(424242);
+        const Cell move = FirstMove(window->game().board());
+        QVERIFY(move.layer == 1);
+        QTest::keyClick(window.get(), Qt::Key_Down);  // shows the cursor at (1, 1, 1)
+        for (int r = 1; r < move.row; ++r) QTest::keyClick(window.get(), Qt::Key_Down);
+        for (int c = 1; c < move.column; ++c) QTest::keyClick(window.get(), Qt::Key_Right);
+        QTest::keyClick(window.get(), Qt::Key_Return);
+        QVERIFY(window->game().score() > 0 && window->game().undoAvailable());
+        const GameState played = window->game().state();
+        window->close();
+
+        frmMain next;
+        QVERIFY(!next.game().gameInProgress());  // a plain start shows the title
+        StartAsAsked(next, GameOptions{0, 0, true});
+        QVERIFY(next.game().state() == played);
+        QVERIFY(next.cursor().visible);
+        QCOMPARE(next.cursor().at, move);
+    }
+
+    // With always-resume on, a plain start goes on with the kept game; without a kept
+    // game, it shows the title.
+    void alwaysResumeAtAPlainStart() {
+        auto window = OpenFreshWindow();
+        window->NewNumberedGame(77);
+        QTest::keyClick(window.get(), Qt::Key_R);
+        QVERIFY(window->alwaysResume());
+        window->close();
+        {
+            frmMain next;
+            StartAsAsked(next, {});
+            QCOMPARE(next.game().boardNumber(), 77u);
+            QVERIFY(next.game().gameInProgress());
+            // Ctrl+C copies the board in play.
+            next.show();
+            QTest::keyClick(&next, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QGuiApplication::clipboard()->text(),
+                     QStringLiteral("Orbelix board 77, 6 colours"));
+        }
+        QVERIFY(KeptGameFile::Forget(nullptr));
+        frmMain last;
+        StartAsAsked(last, {});
+        QVERIFY(last.alwaysResume() && !last.game().gameInProgress());
+    }
+
   private:
     QTemporaryDir State;
 };
 
-QTEST_GUILESS_MAIN(KeptTest)
+QTEST_MAIN(KeptTest)
 #include "test_kept.moc"
