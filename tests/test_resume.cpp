@@ -59,9 +59,10 @@ class ResumeTest : public QObject {
             QCOMPARE(started, QByteArray("start board"));
             const QByteArray resumed = Line(*player);
             if (!last.isEmpty()) {
-                QCOMPARE(resumed, last);
+                QVERIFY2(resumed == last, qPrintable(QStringLiteral("round %1").arg(round)));
                 if (!before.isEmpty()) {
-                    QCOMPARE(ScoreAndBoard(Ask(*player, "undo")), ScoreAndBoard(before));
+                    QVERIFY2(ScoreAndBoard(Ask(*player, "undo")) == ScoreAndBoard(before),
+                             qPrintable(QStringLiteral("Undo in round %1").arg(round)));
                     last = before;
                     before.clear();
                 }
@@ -78,7 +79,9 @@ class ResumeTest : public QObject {
                 QVERIFY(after.startsWith("state "));
                 before = std::exchange(last, after);
             }
-            QTest::qWait(random.bounded(200, 600));
+            // The game is kept within a second of the move: the kill comes at a random
+            // moment past that.
+            QTest::qWait(random.bounded(1000, 1100));
             player->kill();
             QVERIFY(player->waitForFinished(5000));
         }
