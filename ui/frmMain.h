@@ -134,6 +134,9 @@ class frmMain : public QWidget {
     void keepGameAtClose();
     void copyBoard();
     void toggleAlwaysResume();
+    // What a screen reader says of the main screen's keys, and of how to begin.
+    QString mainScreenKeys() const;
+    void sayHowToBegin();
 
     // ---- The controls (their game names). Arrays are addressed by the game's index. ----
     PictureBox* pctBoard = nullptr;
@@ -166,6 +169,7 @@ class frmMain : public QWidget {
     bool inMove_ = false;
     bool closePending_ = false;
     bool painted_ = false;
+    bool activated_ = false;
 };
 
 }  // namespace orbelix

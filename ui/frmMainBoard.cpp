@@ -71,10 +71,8 @@ void frmMain::showNewBoard() {
 void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
     if (!game_.gameInProgress()) return;
     Cell cell;
-    // The game's bands, or with the guide on the ball drawn at the pixel pressed.
-    const bool found =
-        overlay_->guide().on() ? overlay_->guide().aim(position, cell) : HitTest(game_.tables(), position, cell);
-    if (!found) return;
+    // The ball drawn at the pixel pressed; in the gaps between balls, the game's bands.
+    if (!overlay_->guide().aim(position, cell)) return;
     RemoveGroup(cell.row, cell.column, cell.layer);
 }
 
@@ -112,7 +110,10 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
     const bool movesLeft = AnyMovesLeft();
     // One utterance for the move, the end of the game included.
     QString news = n >= 2 ? tr("%1 balls removed, score %2").arg(n).arg(game_.score()) : QString();
-    if (!movesLeft) news += (news.isEmpty() ? QString() : QStringLiteral(". ")) + tr("Game over");
+    if (!movesLeft)
+        news += (news.isEmpty() ? QString() : QStringLiteral(". ")) +
+                tr("Game over: no two balls of one colour touch within a layer. %n balls left",
+                   nullptr, game_.board().ballCount());
     if (!news.isEmpty()) overlay_->tell(news, movesLeft);
     // Kept at once; a move that ends the game takes the kept game away.
     if (n >= 2) keepGame();
