@@ -309,11 +309,13 @@ class KeyboardTest : public QObject {
         QTest::addColumn<QString>("name");
         QTest::newRow("symbols") << int(Qt::Key_S) << QStringLiteral("Symbols");
         QTest::newRow("guide") << int(Qt::Key_G) << QStringLiteral("Guide");
+        QTest::newRow("always resume") << int(Qt::Key_R) << QStringLiteral("AlwaysResume");
     }
     void switchIsStoredOnlyOnceUsed() {
         QFETCH(int, key);
         QFETCH(QString, name);
         const auto on = [&] {
+            if (name == QLatin1String("AlwaysResume")) return window->alwaysResume();
             return name == QLatin1String("Guide") ? window->guide().on() : window->showSymbols();
         };
         window->close();

@@ -52,6 +52,8 @@ const Row Rows[] = {
     {AtMain, None, Qt::Key_Space, Mods::Exactly, KeyAction::PlayAtCursor},
     {AtMain, None, Qt::Key_S, Mods::Exactly, KeyAction::ToggleSymbols},
     {AtMain, None, Qt::Key_G, Mods::Exactly, KeyAction::ToggleGuide},
+    {AtMain, None, Qt::Key_R, Mods::Exactly, KeyAction::ToggleAlwaysResume},
+    {AtMain, Ctrl, Qt::Key_C, Mods::Exactly, KeyAction::CopyBoard},
     // Help and About close as a click on them does.
     {AtPage, None, Qt::Key_Return, Mods::Exactly, KeyAction::ClosePage},
     {AtPage, None, Qt::Key_Space, Mods::Exactly, KeyAction::ClosePage},

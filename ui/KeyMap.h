@@ -35,6 +35,8 @@ enum class KeyAction {
     PlayAtCursor,
     ToggleSymbols,
     ToggleGuide,
+    ToggleAlwaysResume,
+    CopyBoard,
     ClosePage,
     PressButton,
     ReadRowUp,

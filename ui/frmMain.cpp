@@ -239,6 +239,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     // A save stuck on a file system that does not answer must not keep the program up.
     SignalBridge::EndWithinGrace();
+    keepGameAtClose();
     settings_.saveOnTheWayOut([this] { hide(); });
     event->accept();
 }

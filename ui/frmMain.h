@@ -9,6 +9,7 @@
 #include "platform/CloseRequests.h"
 #include "platform/Sound.h"
 #include "scores/HighScoreTable.h"
+#include "scores/KeptGameFile.h"
 #include "scores/SettingsKeeper.h"
 #include "ui/BoardOverlay.h"
 #include "ui/KeyMap.h"
@@ -63,6 +64,21 @@ class frmMain : public QWidget {
     // Starts a game on the board given, with the score given, as New does on a dealt one.
     void NewGameOn(const BoardGrid& board, int32_t score = 0);
 
+    // ---- Numbered boards and the kept game. ----
+    // Deals board `number` at the colour count in effect, as New does.
+    void NewNumberedGame(uint32_t number);
+    // Goes on with a kept game, exactly as it was (Undo, the cursor included).
+    void ResumeGame(const KeptGame& kept);
+    // Resumes the kept game on disk, if there is a good one; a bad one is set aside with a
+    // message on stderr. With `sayWhenNone`, says on stderr that there was none.
+    bool ResumeKeptGame(bool sayWhenNone);
+    // Whether a plain start goes on with the kept game (switched by R, kept in the settings).
+    bool alwaysResume() const { return alwaysResume_; }
+    // Waits for the kept game's writes asked for so far (tests).
+    void FlushKeptGame() {
+        if (keeper_) keeper_->flush();
+    }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
@@ -110,6 +126,15 @@ class frmMain : public QWidget {
     void placeAboutScreen();
     void showRulesPage();
     void mouseUsed();
+    // The kept game (frmMainKept.cpp).
+    QString boardName() const;
+    // Asks for the game to be kept as it stands now (after a move, Undo, New), or for the
+    // kept game to go when this one is over; written on a thread of its own.
+    void keepGame();
+    // At close: keeps the game with the cursor where it stands, and waits for the write.
+    void keepGameAtClose();
+    void copyBoard();
+    void toggleAlwaysResume();
     // What a screen reader says of the main screen's keys, and of how to begin.
     QString mainScreenKeys() const;
     void sayHowToBegin();
@@ -141,6 +166,9 @@ class frmMain : public QWidget {
     std::unique_ptr<BoardOverlay> overlay_;
     // The close box pressed while the high-score window blocks this one is still a close.
     std::unique_ptr<CloseRequests> closeRequests_;
+    bool alwaysResume_ = false;
+    // Made on the first game kept, so that a start without a game never touches the file.
+    std::unique_ptr<KeptGameFile::Writer> keeper_;
     bool inMove_ = false;
     bool closePending_ = false;
     bool painted_ = false;

@@ -63,7 +63,9 @@ void frmMain::showNewBoard() {
     DrawBallsOnBoard();
     ShowScore();
     pctBoard->Refresh();
-    overlay_->tell(tr("New game, %1 colours").arg(game_.colorCount()));
+    overlay_->tell(game_.boardNumber() != 0 ? tr("New game, %1").arg(boardName())
+                                            : tr("New game, %1 colours").arg(game_.colorCount()));
+    keepGame();
 }
 
 void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
@@ -79,6 +81,7 @@ void frmMain::pctUndo_Click() {
     DrawBoard();
     ShowScore();
     overlay_->tell(tr("Undone, score %1").arg(game_.score()));
+    keepGame();
 }
 
 void frmMain::ShowScore() {
@@ -112,6 +115,8 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
                 tr("Game over: no two balls of one colour touch within a layer. %n balls left",
                    nullptr, game_.board().ballCount());
     if (!news.isEmpty()) overlay_->tell(news, movesLeft);
+    // Kept at once; a move that ends the game takes the kept game away.
+    if (n >= 2) keepGame();
     if (!movesLeft) EndGame();
 
     inMove_ = false;

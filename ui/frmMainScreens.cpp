@@ -166,6 +166,7 @@ void frmMain::LoadSettings() {
     placement_.setStoredZoom(options.Zoom);
     overlay_->setSymbols(options.Symbols);
     overlay_->guide().setOn(options.Guide);
+    alwaysResume_ = options.AlwaysResume;
 }
 
 Options frmMain::currentOptions() const {
@@ -175,6 +176,7 @@ Options frmMain::currentOptions() const {
     options.Zoom = placement_.storedZoom();
     options.Symbols = overlay_->symbolsOn();
     options.Guide = overlay_->guide().on();
+    options.AlwaysResume = alwaysResume_;
     return options;
 }
 
