@@ -1,0 +1,274 @@
+// The statistics: figures against a scripted series of games, a game recorded twice,
+// two copies recording at once, and files that cannot be used.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QLockFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "scores/StatisticsStore.h"
+
+using namespace orbelix;
+
+namespace {
+
+GameRecord Game(const QString& id, int32_t score, bool finished = true, int16_t colors = 6) {
+    return {id, colors, score, finished, 0, -1};
+}
+
+// What the program writes to stderr while `run` runs.
+QString StderrOf(const std::function<void()>& run) {
+    QTemporaryFile file;
+    file.open();
+    fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(file.handle(), 2);
+    run();
+    fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    file.seek(0);
+    return QString::fromLocal8Bit(file.readAll());
+}
+
+}  // namespace
+
+class TestStatistics : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        qputenv("XDG_STATE_HOME", state_.path().toLocal8Bit());
+        QDir(state_.path() + QStringLiteral("/Orbelix")).removeRecursively();
+    }
+
+    void meanAndMedian_data() {
+        QTest::addColumn<QList<int>>("scores");
+        QTest::addColumn<QString>("mean");
+        QTest::addColumn<QString>("median");
+        QTest::newRow("one game") << QList<int>{120} << "120"
+                                  << "120";
+        QTest::newRow("equal scores") << QList<int>{300, 140, 600, 300} << "335"
+                                      << "300";
+        QTest::newRow("two middles") << QList<int>{10, 2, 6, 4} << "5.5"
+                                     << "5";
+        QTest::newRow("odd count") << QList<int>{2, 4, 4} << "3.3"
+                                   << "4";
+        QTest::newRow("rounds half up") << QList<int>{0, 0, 0, 0, 0, 2, 2, 2} << "0.8"
+                                        << "0";
+    }
+    void meanAndMedian() {
+        QFETCH(QList<int>, scores);
+        QFETCH(QString, mean);
+        QFETCH(QString, median);
+        Statistics statistics;
+        for (int i = 0; i < scores.size(); ++i)
+            statistics.Record(Game(QString::number(i), scores[i]));
+        const ColourFigures f = statistics.figures(6);
+        QCOMPARE(TenthsText(f.meanTenths()), mean);
+        QCOMPARE(TenthsText(f.medianTenths()), median);
+        QCOMPARE(f.best(), *std::max_element(scores.begin(), scores.end()));
+    }
+
+    // A series as the game records it: games abandoned, finished, cleared, a game recorded
+    // again when it ends after its abandonment, a verdict that comes after the end.
+    void scriptedSeries() {
+        StatisticsStore store;
+        store.Record(Game("a", 140, false));
+        store.Record({"a", 6, 300, true, 2, -1});  // the same game, played on to its end
+        store.Record(Game("b", 300));
+        store.Record({"b", 6, 300, true, 0, 9});  // its verdict: the search left 9 balls
+        store.Record({"c", 6, 600, true, 1, -1});
+        store.Record(Game("d", 40, false));
+        store.Record(Game("e", 580, true, 13));
+        store.Record({"d", 6, 40, false, 0, -1});  // recorded again at exit
+        const Statistics s = StatisticsStore().Load();
+        const ColourFigures six = s.figures(6);
+        QCOMPARE(six.played, 4);
+        QCOMPARE(six.finished, 3);
+        QCOMPARE(six.cleared(), 1);
+        QCOMPARE(six.best(), 600);
+        QCOMPARE(TenthsText(six.meanTenths()), QStringLiteral("310"));
+        QCOMPARE(TenthsText(six.medianTenths()), QStringLiteral("300"));
+        QCOMPARE(six.hints, 3);
+        QCOMPARE(six.judged, 1);
+        QCOMPARE(six.searchLeft, 9);
+        QCOMPARE(six.playerLeft, 150);
+        QCOMPARE(s.figures(13).played, 1);
+        QCOMPARE(s.figures(7).played, 0);
+        QCOMPARE(TenthsText(s.figures(7).meanTenths()), QStringLiteral("-"));
+    }
+
+    // The newest games are kept one by one; the oldest are only counted. A verdict stays
+    // when a later record lacks it. Everything survives the text.
+    void keptAndCounted() {
+        Statistics s;
+        for (int i = 0; i <= Statistics::KeptGames; ++i)
+            s.Record({QString::number(i), 7, 2 * (i % 300), i % 2 == 0, 1, -1});
+        s.Record({QStringLiteral("1"), 7, 2, false, 1, 12});  // the oldest still kept
+        s.Record({QStringLiteral("1"), 7, 2, false, 1, -1});
+        const ColourFigures f = s.figures(7);
+        QCOMPARE(f.played, Statistics::KeptGames + 1);
+        QCOMPARE(f.judged, 1);
+        QCOMPARE(f.searchLeft, 12);
+        QCOMPARE(f.playerLeft, 299);
+        QString problem;
+        const std::optional<Statistics> read = Statistics::FromText(s.ToText(), &problem);
+        QVERIFY2(read.has_value(), qPrintable(problem));
+        QVERIFY(*read == s);
+    }
+
+    void refusedTexts_data() {
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray head = "Orbelix statistics 1\n";
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("old version") << QByteArray("Orbelix statistics 0\n");
+        QTest::newRow("no end of line") << head + "game a 6 20 1 0 -";
+        QTest::newRow("odd score") << head + "game a 6 21 1 0 -\n";
+        QTest::newRow("score past 600") << head + "game a 6 602 1 0 -\n";
+        QTest::newRow("cleared, not finished") << head + "game a 6 600 0 0 -\n";
+        QTest::newRow("same game twice") << head + "game a 6 20 1 0 -\ngame a 6 20 1 0 -\n";
+        QTest::newRow("14 colours") << head + "game a 14 20 1 0 -\n";
+        QTest::newRow("counts do not add up") << head + "counted 6 3 1 0 0 0 0 20:2\n";
+        QTest::newRow("more finished than played") << head + "counted 6 1 2 0 0 0 0 20:1\n";
+        QTest::newRow("scores out of order") << head + "counted 6 2 0 0 0 0 0 40:1 20:1\n";
+        QTest::newRow("a number too long") << head + "counted 6 10000000000000 0 0 0 0 0\n";
+        QTest::newRow("carriage return") << head + "game a 6 20 1 0 -\r\n";
+        QByteArray tooMany = head;
+        for (int i = 0; i <= Statistics::KeptGames; ++i)
+            tooMany += "game g" + QByteArray::number(i) + " 6 20 1 0 -\n";
+        QTest::newRow("more games than kept") << tooMany;
+    }
+    void refusedTexts() {
+        QFETCH(QByteArray, text);
+        QString problem;
+        QVERIFY(!Statistics::FromText(text, &problem).has_value());
+        QVERIFY(!problem.isEmpty());
+    }
+
+    // Two copies of the game, two processes, recording at the same moments: every game
+    // counts once.
+    void twoCopiesAtOnce() {
+        QList<QProcess*> copies;
+        for (const char* copy : {"x", "y"}) {
+            auto* process = new QProcess(this);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("ORBELIX_RECORD_AS"), QString::fromLatin1(copy));
+            process->setProcessEnvironment(env);
+            process->start(QCoreApplication::applicationFilePath(), {});
+            copies << process;
+        }
+        for (QProcess* process : copies) {
+            QVERIFY(process->waitForFinished(60000));
+            QCOMPARE(process->exitCode(), 0);
+        }
+        const ColourFigures f = StatisticsStore().Load().figures(8);
+        QCOMPARE(f.played, 2 * CopyGames);
+        QCOMPARE(f.finished, CopyGames);
+    }
+
+    // While another copy holds the lock, a game waits and is written by the next call.
+    void busyLockKeepsTheGame() {
+        StatisticsStore store;
+        QVERIFY(store.Record(Game("first", 20)));
+        QLockFile other(StatisticsStore::Path() + QStringLiteral(".lock"));
+        QVERIFY(other.tryLock(0));
+        QVERIFY(!store.Record(Game("second", 40)));
+        QVERIFY(store.waiting());
+        QCOMPARE(store.Load().figures(6).played, 2);  // this copy's game is shown
+        QCOMPARE(StatisticsStore().Load().figures(6).played, 1);
+        other.unlock();
+        QVERIFY(store.Flush());
+        QCOMPARE(StatisticsStore().Load().figures(6).played, 2);
+    }
+
+    void unusableFiles_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("suffix");
+        for (const char* kind : {"empty", "garbage", "old version", "damaged"})
+            QTest::newRow(kind) << kind << ".damaged";
+        QTest::newRow("huge") << "huge"
+                              << ".unreadable";
+        QTest::newRow("hard link") << "hard link"
+                                   << ".unreadable";
+        for (const char* kind : {"FIFO", "link", "folder"})
+            QTest::newRow(kind) << kind << ".not-a-file";
+    }
+    // A file that cannot be used is moved aside with a line on stderr, never followed or
+    // blocked on; counting starts afresh beside it.
+    void unusableFiles() {
+        QFETCH(QString, kind);
+        QFETCH(QString, suffix);
+        const QString path = StatisticsStore::Path();
+        QDir().mkpath(QFileInfo(path).path());
+        const QString other = state_.path() + QStringLiteral("/other.txt");
+        QFile otherFile(other);
+        QVERIFY(otherFile.open(QIODevice::WriteOnly));
+        otherFile.write(Statistics().ToText());
+        otherFile.close();
+        const QByteArray name = QFile::encodeName(path);
+        QFile file(path);
+        if (kind == "FIFO") {
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        } else if (kind == "link") {
+            QVERIFY(QFile::link(other, path));
+        } else if (kind == "hard link") {
+            QCOMPARE(::link(QFile::encodeName(other).constData(), name.constData()), 0);
+        } else if (kind == "folder") {
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (kind == "garbage")
+                file.write(
+                    "\x7f"
+                    "ELF\0\1\2 not statistics\n",
+                    24);
+            if (kind == "old version") file.write("Orbelix statistics 0\ngame a 6 20 1 0 -\n");
+            if (kind == "damaged") file.write("Orbelix statistics 1\ngame a 6 20 1 0 -\ngame b\n");
+            if (kind == "huge") file.write(QByteArray(StatisticsStore::MaxFileSize + 1, '\n'));
+            file.close();
+        }
+        StatisticsStore store;
+        const QString said = StderrOf([&store] { QCOMPARE(store.Load().figures(6).played, 0); });
+        QVERIFY2(said.contains(path) && said.contains(path + suffix), qPrintable(said));
+        QVERIFY(QFileInfo::exists(path + suffix) || QFileInfo(path + suffix).isSymLink());
+        QVERIFY(store.Record(Game("new", 20)));
+        QCOMPARE(StatisticsStore().Load().figures(6).played, 1);
+        // Nothing was written through a link.
+        QVERIFY(otherFile.open(QIODevice::ReadOnly));
+        QCOMPARE(otherFile.readAll(), Statistics().ToText());
+    }
+
+  public:
+    static constexpr int CopyGames = 40;
+
+  private:
+    QTemporaryDir state_;
+};
+
+int main(int argc, char** argv) {
+    // A copy of the game for twoCopiesAtOnce: records its games, half of them twice.
+    const QByteArray copy = qgetenv("ORBELIX_RECORD_AS");
+    if (!copy.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        StatisticsStore store;
+        for (int i = 0; i < TestStatistics::CopyGames; ++i) {
+            const GameRecord game{QStringLiteral("%1-%2").arg(QLatin1String(copy)).arg(i),
+                                  8,
+                                  2 * i,
+                                  i % 2 == 0,
+                                  0,
+                                  -1};
+            if (!store.Record(game, std::chrono::seconds(10))) return 1;
+            if (i % 2 == 0 && !store.Record(game, std::chrono::seconds(10))) return 1;
+        }
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestStatistics test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_statistics.moc"
