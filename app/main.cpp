@@ -52,7 +52,7 @@ int main(int argc, char* argv[]) {
     // should the window not get to it, the change of the save under way is kept aside.
     orbelix::SignalBridge sessionEnd([&window] { window.RequestClose(); },
                                      [] { orbelix::SettingsFile::KeepChangeInFlight(); });
-    window.CentreOnScreen();
+    window.placement().centreOnScreen();
     orbelix::FirstFrameReport::Watch(&window);
     window.show();
     return QApplication::exec();

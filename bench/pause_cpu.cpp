@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc > 1) orbelix::Pause::SetMillisecondsPerSecond(std::atoi(argv[1]));
     orbelix::frmMain window;
-    window.CentreOnScreen();
+    window.placement().centreOnScreen();
     window.show();
     window.findChild<orbelix::PictureBox*>(QStringLiteral("pctNew"))->click();
     QApplication::processEvents();

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
 
     frmMain window;
     SignalBridge bridge([&window] { window.RequestClose(); });
-    window.CentreOnScreen();
+    window.placement().centreOnScreen();
     window.show();
     if (scenario.startsWith(QLatin1String("endgame"))) {
         // "endgame-full": every table row beats the game, so it ends on "Game Over!".

@@ -44,7 +44,7 @@ class DesktopTest : public QObject {
     void init() { window = OpenFreshWindow(); }
     void cleanup() {
         window.reset();
-        frmMain::SetAssumedFrame(std::nullopt);
+        WindowPlacement::SetAssumedFrame(std::nullopt);
     }
 
     // ---- Double clicks ----
@@ -110,9 +110,9 @@ class DesktopTest : public QObject {
 
     void picturesCentreOnTheOuterSize() {
         window.reset();
-        frmMain::SetAssumedFrame(QMargins(1, 20, 1, 1));  // outer size 658 x 385
+        WindowPlacement::SetAssumedFrame(QMargins(1, 20, 1, 1));  // outer size 658 x 385
         window = OpenFreshWindow();
-        QCOMPARE(window->OuterSize(), QSize(658, 385));
+        QCOMPARE(window->placement().outerSize(), QSize(658, 385));
         QCOMPARE(Control(*window, "pctOrbelix")->pos(), QPoint(208, 147));
         Click(Control(*window, "pctHelp"));
         QCOMPARE(Control(*window, "pctHelpText")->pos(), QPoint(183, 106));
@@ -126,18 +126,18 @@ class DesktopTest : public QObject {
 
     void windowCentresByItsOuterSize() {
         window.reset();
-        frmMain::SetAssumedFrame(QMargins(4, 30, 4, 4));
+        WindowPlacement::SetAssumedFrame(QMargins(4, 30, 4, 4));
         window = OpenFreshWindow();
         if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
             // The compositor places windows: the game leaves the place alone.
             const QPoint before = window->pos();
-            window->CentreOnScreen();
+            window->placement().centreOnScreen();
             QCOMPARE(window->pos(), before);
             return;
         }
-        window->CentreOnScreen();
+        window->placement().centreOnScreen();
         const QRect area = window->screen()->availableGeometry();
-        const QRect outer(window->pos(), window->OuterSize());
+        const QRect outer(window->pos(), window->placement().outerSize());
         QCOMPARE(outer.size(), QSize(664, 398));
         QVERIFY(qAbs(outer.center().x() - area.center().x()) <= 1);
         QVERIFY(qAbs(outer.center().y() - area.center().y()) <= 1);
@@ -162,10 +162,10 @@ class DesktopTest : public QObject {
         QFETCH(QString, page);
         QFETCH(QPoint, place);
         window.reset();
-        frmMain::SetAssumedFrame(QMargins(2, 24, 2, 2));
+        WindowPlacement::SetAssumedFrame(QMargins(2, 24, 2, 2));
         window = OpenFreshWindow();
         Click(Control(*window, page));
-        frmMain::SetAssumedFrame(QMargins(1, 20, 1, 1));
+        WindowPlacement::SetAssumedFrame(QMargins(1, 20, 1, 1));
         QMoveEvent moved(window->pos(), window->pos());
         QApplication::sendEvent(window.get(), &moved);
         QCoreApplication::processEvents();

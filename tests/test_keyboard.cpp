@@ -374,6 +374,38 @@ class KeyboardTest : public QObject {
         QCOMPARE(Control(*window, "pctBoard")->backImage(), plain);
     }
 
+    // Keypad keys through the window system act as their main-keyboard twins, on the
+    // board and on a page; each twin changes something, so the comparison is not empty.
+    void keypadKeysActAsTheirTwins_data() {
+        QTest::addColumn<int>("twin");
+        QTest::addColumn<bool>("onHelp");
+        QTest::newRow("Enter on the board") << int(Qt::Key_Return) << false;
+        QTest::newRow("Left") << int(Qt::Key_Left) << false;
+        QTest::newRow("Right") << int(Qt::Key_Right) << false;
+        QTest::newRow("Up") << int(Qt::Key_Up) << false;
+        QTest::newRow("Down") << int(Qt::Key_Down) << false;
+        QTest::newRow("Enter on help") << int(Qt::Key_Return) << true;
+    }
+    void keypadKeysActAsTheirTwins() {
+        QFETCH(int, twin);
+        QFETCH(bool, onHelp);
+        const auto after = [onHelp](std::optional<int> key, Qt::KeyboardModifiers modifiers) {
+            auto played = OpenFreshWindow();
+            played->NewGameOn(WithAPair());
+            WalkTo(*played, {7, 7, 1});
+            if (onHelp) QTest::keyClick(played.get(), Qt::Key_F1);
+            if (key) {
+                QueueKey(played.get(), *key, modifiers, QString());
+                DeliverQueued();
+            }
+            const Cell at = played->cursor().at;
+            return std::tuple(played->currentScreen(), at.row, at.column, played->game().score());
+        };
+        const int keypadKey = twin == Qt::Key_Return ? int(Qt::Key_Enter) : twin;
+        QCOMPARE(after(keypadKey, Qt::KeypadModifier), after(twin, Qt::NoModifier));
+        QVERIFY(after(twin, Qt::NoModifier) != after(std::nullopt, Qt::NoModifier));
+    }
+
     void tabReachesTheButtonsAndSpacePressesThem() {
         // The headless compositor gives a test window no keyboard focus, so no focus-in
         // reaches the buttons there; X11 and offscreen try Tab.

@@ -45,7 +45,7 @@ class PlayTest : public QObject {
             }
         // The board reaches down the outer height; the title is centred on the outer size,
         // which offscreen, with no frame, is the client size.
-        const QSize outer = window->OuterSize();
+        const QSize outer = window->placement().outerSize();
         if (QGuiApplication::platformName() == QLatin1String("offscreen"))
             QCOMPARE(outer, QSize(656, 364));
         QCOMPARE(Control(*window, "pctBoard")->geometry(), QRect(0, 0, 542, outer.height()));

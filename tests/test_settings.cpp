@@ -387,7 +387,7 @@ class SettingsTest : public QObject {
         window.show();
         Click(Control(window, "pctNew"));
         Click(Control(window, "pctHelp"));
-        const QSize outer = window.OuterSize();
+        const QSize outer = window.placement().outerSize();
         QVERIFY(Control(window, "pctHelpText")->isVisible());
         QCOMPARE(Control(window, "pctHelpText")->size(), QSize(292, 172));
         QCOMPARE(Control(window, "pctHelpText")->pos(),
@@ -403,7 +403,7 @@ class SettingsTest : public QObject {
         frmMain window;
         window.show();
         Click(Control(window, "pctAbout"));
-        const QSize outer = window.OuterSize();
+        const QSize outer = window.placement().outerSize();
         QCOMPARE(Control(window, "pctAboutText")->size(), QSize(343, 123));
         QCOMPARE(Control(window, "pctAboutText")->pos(),
                  QPoint((outer.width() - 343) / 2, (outer.height() - 123) / 2));

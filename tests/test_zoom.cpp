@@ -214,8 +214,8 @@ class ZoomTest : public QObject {
                  ReferenceBoard(Control(*window, "pctBoard")->size(), after, 2));
         // Centred on the screen at its new size, by the frame the game places itself with
         // (the frame does not grow with the zoom).
-        const QSize outer = window->size().grownBy(window->FrameMargins());
-        QCOMPARE(outer - window->size(), window->OuterSize() - QSize(656, 364));
+        const QSize outer = window->size().grownBy(window->placement().frameMargins());
+        QCOMPARE(outer - window->size(), window->placement().outerSize() - QSize(656, 364));
         QCOMPARE(window->pos(),
                  QPoint((ScreenWidth - outer.width()) / 2, (ScreenHeight - outer.height()) / 2));
         Click(Control(*window, "pctUndo"));
@@ -253,7 +253,8 @@ class ZoomTest : public QObject {
         window->table().setRow(2, QString(), 500);
         window->table().setNewEntryRow(2);
         frmHighScore entry(window.get(), window->table());
-        QObject::connect(&entry, &frmHighScore::ZoomKey, window.get(), &frmMain::ZoomBy);
+        QObject::connect(&entry, &frmHighScore::ZoomKey, window.get(),
+                         [this](int step) { window->placement().zoomBy(step); });
         entry.show();
         QVERIFY(QTest::qWaitForWindowExposed(&entry));
         QTest::keyClick(&entry, 'A');
@@ -307,7 +308,7 @@ class ZoomTest : public QObject {
     // A zoom whose window would not fit on the screen is refused and changes nothing.
     void zoomThatDoesNotFitIsRefused() {
         zoomTo(3);
-        QVERIFY(!window->ZoomFits(4));
+        QVERIFY(!window->placement().zoomFits(4));
         QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
         QCOMPARE(Zoom::Factor(), 3);
         QCOMPARE(window->storedZoom(), int16_t(3));
@@ -334,7 +335,7 @@ class ZoomTest : public QObject {
         QCOMPARE(Control(again, "pctNew")->geometry(), QRect(598, 72, 48, 24));
         QCOMPARE(Control(again, "pctNew")->QWidget::geometry(),
                  QRect(598 * 2, 72 * 2, 48 * 2, 24 * 2));
-        again.ZoomBy(0);
+        again.placement().zoomBy(0);
         again.SaveSettings();
         QCOMPARE(SettingsFile::ReadAll().value(QStringLiteral("Zoom")), QStringLiteral("1"));
         // A kept 4 that this screen cannot take: the game starts at 3 and keeps the 4.

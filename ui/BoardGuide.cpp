@@ -42,8 +42,7 @@ QRegion ToWindow(const QRegion& logical) {
 
 BoardGuide::BoardGuide(PictureBox* surface, const Game& game, const BoardCursor& cursor,
                        std::function<BallSprites()> sprites, std::function<bool()> takesMoves)
-    : QObject(surface),
-      surface_(surface),
+    : surface_(surface),
       game_(game),
       cursor_(cursor),
       sprites_(std::move(sprites)),

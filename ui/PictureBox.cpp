@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ui/Pictures.h"
+#include "ui/KeyMap.h"
 #include "ui/Zoom.h"
 
 namespace orbelix {
@@ -291,10 +292,8 @@ void PictureBox::setPressable(bool on) {
 }
 
 void PictureBox::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
     if (pressable_ && keyboardFocus_ &&
-        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
-        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        KeyMap::Lookup(KeyPlace::Button, *event) == KeyAction::PressButton) {
         event->accept();
         click();
         return;

@@ -1,6 +1,5 @@
 #include "ui/Zoom.h"
 
-#include <QShortcut>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -47,18 +46,6 @@ QPointF ToLogical(const QPointF& position, const QWidget* widget) {
     const QPoint device = ToDevice(position, widget);
     return {std::floor(static_cast<double>(device.x()) / scale),
             std::floor(static_cast<double>(device.y()) / scale)};
-}
-
-void AddShortcuts(QWidget* window, const std::function<void(int)>& zoomBy) {
-    const auto add = [window, zoomBy](QKeySequence keys, int step) {
-        auto* key = new QShortcut(keys, window);
-        QObject::connect(key, &QShortcut::activated, window, [zoomBy, step] { zoomBy(step); });
-    };
-    add(QKeySequence(QKeySequence::ZoomIn), 1);
-    // Ctrl+= is the zoom-in key without Shift on keyboards with + above =.
-    add(QKeySequence(Qt::CTRL | Qt::Key_Equal), 1);
-    add(QKeySequence(QKeySequence::ZoomOut), -1);
-    add(QKeySequence(Qt::CTRL | Qt::Key_0), 0);
 }
 
 }  // namespace orbelix::Zoom

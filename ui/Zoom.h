@@ -2,7 +2,6 @@
 
 #include <QPointF>
 #include <QRect>
-#include <functional>
 
 class QWidget;
 
@@ -38,10 +37,6 @@ QPoint ToDevice(const QPointF& position, const QWidget* widget);
 // and the logical pixel it belongs to is given, so that every device pixel acts as its
 // logical pixel does at scale 1.
 QPointF ToLogical(const QPointF& position, const QWidget* widget);
-
-// The zoom keys on a window: Ctrl+Plus (and Ctrl+=) calls `zoomBy` with +1, Ctrl+Minus
-// with -1 and Ctrl+0 with 0 (back to the game's own size).
-void AddShortcuts(QWidget* window, const std::function<void(int)>& zoomBy);
 
 }  // namespace Zoom
 }  // namespace orbelix

@@ -20,7 +20,15 @@ frmHighScore::frmHighScore(QWidget* owner, HighScoreTable& table)
     setAccessibleName(tr("High Scores"));
     setFixedSize(Zoom::ToWindow(QSize(ClientWidth, ClientHeight)));
     setModal(true);
-    Zoom::AddShortcuts(this, [this](int step) { emit ZoomKey(step); });
+    keys_.bind(KeyAction::ZoomIn, [this] { emit ZoomKey(1); });
+    keys_.bind(KeyAction::ZoomOut, [this] { emit ZoomKey(-1); });
+    keys_.bind(KeyAction::ZoomReset, [this] { emit ZoomKey(0); });
+    // The arrows read the table to a screen reader, row by row; they draw nothing.
+    keys_.bind(KeyAction::ReadRowUp, [this] { ReadRow(-1); });
+    keys_.bind(KeyAction::ReadRowDown, [this] { ReadRow(1); });
+    keys_.bind(KeyAction::CloseTable, [this] { pctOk_Click(); });
+    keys_.bind(KeyAction::EndName, [this] { Form_KeyPress(13); });
+    keys_.bind(KeyAction::EraseLetter, [this] { Form_KeyPress(8); });
     for (int i = 0; i <= 9; ++i) digits_[i] = LoadPicture(QStringLiteral("imgDigit_%1").arg(i));
     blank_ = LoadPicture(QStringLiteral("pctBlank"));
 
@@ -218,39 +226,21 @@ void frmHighScore::pctReset_Click() {
     accept();
 }
 
+void frmHighScore::ReadRow(int step) {
+    readingRow_ = std::clamp(readingRow_ + step, 1, TableRows);
+    Accessibility::SpeakRow(pctHighScore, readingRow_);
+}
+
 void frmHighScore::keyPressEvent(QKeyEvent* event) {
     // Outside name entry, Escape and Enter close the table as Ok does. While a name is
     // being typed every key goes to name entry (Enter ends the name, Escape does nothing).
-    const int key = event->key();
-    if (key == Qt::Key_Up || key == Qt::Key_Down) {
-        // The arrows read the table to a screen reader, row by row; they draw nothing.
-        readingRow_ = std::clamp(readingRow_ + (key == Qt::Key_Down ? 1 : -1), 1, TableRows);
-        Accessibility::SpeakRow(pctHighScore, readingRow_);
-        event->accept();
-        return;
+    const KeyPlace place = Editing ? KeyPlace::NameEntry : KeyPlace::Table;
+    if (KeyMap::Lookup(place, *event) == KeyAction::TypeLetter) {
+        const int code = event->text().at(0).unicode();
+        if (code <= 0x7FFF) Form_KeyPress(static_cast<int16_t>(code));
+    } else {
+        keys_.dispatch(place, *event);
     }
-    if (!Editing && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
-        (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
-        event->accept();
-        pctOk_Click();
-        return;
-    }
-    int code = -1;
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            code = 13;
-            break;
-        case Qt::Key_Backspace:
-            code = 8;
-            break;
-        case Qt::Key_Escape:
-            code = 27;
-            break;
-        default:
-            if (!event->text().isEmpty()) code = event->text().at(0).unicode();
-    }
-    if (code >= 0 && code <= 0x7FFF) Form_KeyPress(static_cast<int16_t>(code));
     event->accept();
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "scores/HighScoreTable.h"
+#include "ui/KeyMap.h"
 #include "ui/PictureBox.h"
 
 namespace orbelix {
@@ -66,6 +67,8 @@ class frmHighScore : public QDialog {
     void NameComplete();
     // Tells assistive tools that the name in a row changed.
     void AnnounceRow(int16_t row);
+    // Reads the row above (-1) or below (+1) the one read last.
+    void ReadRow(int step);
     void DrawAt(int16_t xTwips, int16_t yTwips, const QPixmap& picture);
 
     PictureBox* pctHighScore = nullptr;
@@ -88,6 +91,7 @@ class frmHighScore : public QDialog {
 
     HighScoreTable& table_;
     MousePointer pointer_;
+    KeyMap keys_;
 };
 
 }  // namespace orbelix

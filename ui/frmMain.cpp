@@ -1,9 +1,12 @@
 #include "ui/frmMain.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QIcon>
-#include <QShortcut>
+#include <QMouseEvent>
 #include <chrono>
-#include <utility>
+
+#include "platform/Pause.h"
 
 #include "ui/Pictures.h"
 #include "ui/Zoom.h"
@@ -16,7 +19,10 @@ const QColor ButtonFace(240, 240, 240);
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QWidget(parent) {
+frmMain::frmMain(QWidget* parent)
+    : QWidget(parent),
+      placement_(*this, QSize(ClientWidth, ClientHeight), [this] { placeCentredPictures(); }),
+      settings_(table_, [this] { return currentOptions(); }) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orbelix"));
     // Sizes for title bars and task switchers; menus and docks take the installed theme
@@ -35,31 +41,20 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     grey.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(grey);
 
-    CreateControls();
+    createControls();
+    overlay_ = std::make_unique<BoardOverlay>(
+        pctBoard, game_, [this] { return sprites(); }, [this] { return boardTakesMoves(); },
+        [this] { return boardTakesMoves(); });
     // Before any accessible name is set: that makes the controls' interfaces.
-    SetUpKeyboard();
-    SetUpGuide();
-    ConnectControls();
-    saveRetry_ = new QTimer(this);
-    saveRetry_->setInterval(250);
-    // Not while the high-score window is up: a save can move rows, and the window shows
-    // the rows as they were when it opened. Its closing saves anyway.
-    connect(saveRetry_, &QTimer::timeout, this, [this] {
-        if (screens_.current() != Screen::HighScores) SaveSettings();
-    });
+    describeControls();
+    connectControls();
+    bindKeys();
     Form_Load();
-    SaveAtExit(true);
 }
 
-frmMain::~frmMain() {
-    SaveAtExit(false);
-    // The guide watches the board, which outlives this object's own members: it goes
-    // first, so that the board's last events (hidden, left by the pointer) reach nothing
-    // of a window that is already gone.
-    delete std::exchange(Guide, nullptr);
-}
+frmMain::~frmMain() = default;
 
-void frmMain::CreateControls() {
+void frmMain::createControls() {
     const auto add = [this](const QString& name, QRect place, bool visible, bool autoSize,
                             const QString& picture = QString()) {
         auto* box = new PictureBox(this, name, place, visible, autoSize);
@@ -126,7 +121,7 @@ void frmMain::CreateControls() {
         add(QStringLiteral("pctExit"), {604, 278, 48, 25}, true, false, QStringLiteral("pctExit"));
 }
 
-void frmMain::ConnectControls() {
+void frmMain::connectControls() {
     connect(pctNew, &PictureBox::Click, this, &frmMain::pctNew_Click);
     connect(pctUndo, &PictureBox::Click, this, &frmMain::pctUndo_Click);
     connect(pctBoard, &PictureBox::MouseDown, this, &frmMain::pctBoard_MouseDown);
@@ -140,47 +135,10 @@ void frmMain::ConnectControls() {
     connect(pctAboutText, &PictureBox::Click, this, &frmMain::pctAboutText_Click);
     connect(pctHighScores, &PictureBox::Click, this, &frmMain::pctHighScores_Click);
     connect(pctExit, &PictureBox::Click, this, &frmMain::pctExit_Click);
-
-    // Keyboard shortcuts for the main screen's buttons. Each acts only while the main
-    // screen is up, so it follows the same rules as a click on its button.
-    const auto shortcut = [this](QKeySequence keys, void (frmMain::*handler)()) {
-        const auto action = [this, handler] {
-            if (screens_.mainIsUp()) (this->*handler)();
-        };
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
-        keyActions_.push_back({keys, action});
-    };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), &frmMain::pctNew_Click);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), &frmMain::pctUndo_Click);
-    shortcut(QKeySequence(Qt::Key_F1), &frmMain::pctHelp_Click);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), &frmMain::pctExit_Click);
-    Zoom::AddShortcuts(this, [this](int step) { ZoomBy(step); });
-
-    // Names and descriptions for screen readers: every clickable picture says what it does.
-    const auto describe = [](PictureBox* box, const QString& name, const QString& description) {
-        box->setAccessibleName(name);
-        box->setAccessibleDescription(description);
-    };
-    describe(pctNew, tr("New game"), tr("Starts a new game with a fresh board (Ctrl+N)"));
-    describe(pctUndo, tr("Undo"), tr("Takes back the last move that removed balls (Ctrl+Z)"));
-    describe(pctHelp, tr("Help"), tr("Shows how to play (F1)"));
-    describe(pctAbout, tr("About"), tr("Shows the program's name, makers and version"));
-    describe(pctExit, tr("Exit"), tr("Saves the settings and closes the game (Ctrl+Q)"));
-    describe(pctHighScores, tr("High scores"), tr("Shows the ten best results"));
-    describe(pctHelpText, tr("How to play"),
-             tr("Click on identical adjacent pieces to score points. Click to go back."));
-    describe(pctAboutText, tr("About Orbelix"),
-             tr("Orbelix by Orbelix developers, version %1. Click to go back.")
-                 .arg(QStringLiteral(ORBELIX_VERSION)));
-    describe(pctBoard, tr("Board"), tr("Click a ball to remove its group of one colour"));
-}
-
-void frmMain::DescribeOptions() {
-    pctColors[0]->setAccessibleName(tr("Colour count: %1 colours").arg(game_.colorCount()));
-    pctColors[0]->setAccessibleDescription(
-        tr("Steps the number of colours of the next game, 6 to 13"));
-    pctSound->setAccessibleName(SoundIsOn() ? tr("Sound on") : tr("Sound off"));
-    pctSound->setAccessibleDescription(tr("Switches the sound of removed balls on or off"));
+    // Any mouse press on the window hides the cursor and a button's focus frame: the mouse
+    // player sees the game as before.
+    for (PictureBox* control : findChildren<PictureBox*>())
+        connect(control, &PictureBox::MouseDown, this, &frmMain::mouseUsed);
 }
 
 void frmMain::Form_Load() {
@@ -188,23 +146,88 @@ void frmMain::Form_Load() {
                                      std::chrono::system_clock::now().time_since_epoch().count()));
     game_.setColorCount(MinColors);
     LoadSettings();
-    // The kept zoom, or the largest below it that fits on this screen.
-    for (int zoom = StoredZoom; zoom > Zoom::Min && !SetZoom(zoom, false); --zoom) {
-    }
+    placement_.applyStoredZoom();
 
     pctBoard->move(0, 0);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
-    pctBoard->resize(pctSound->x(), OuterSize().height());
+    pctBoard->resize(pctSound->x(), placement_.outerSize().height());
     update();
 
-    placedWith_ = FrameMargins();
-    pctOrbelix->move(CentredOn(OuterSize(), pctOrbelix->size()));
+    placement_.placed();
+    pctOrbelix->move(CentredOn(placement_.outerSize(), pctOrbelix->size()));
     pctOrbelix->setVisible(true);
 
     pctColors[0]->setPicture(pctColors[game_.colorCount() - 5]->picture());
-    DescribeOptions();
+    describeOptions();
+}
+
+void frmMain::placeCentredPictures() {
+    pctOrbelix->move(CentredOn(placement_.outerSize(), pctOrbelix->size()));
+    if (screens_.current() == Screen::Help) placeHelpScreen();
+    if (screens_.current() == Screen::About) placeAboutScreen();
+}
+
+bool frmMain::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::WindowStateChange:
+            // A fixed-size window is not maximised, even where the window decoration
+            // (Qt's own under Wayland) offers the button anyway.
+            if (windowState() & Qt::WindowMaximized)
+                QMetaObject::invokeMethod(
+                    this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); },
+                    Qt::QueuedConnection);
+            break;
+        case QEvent::Paint:
+            // What the first frame does not need waits until it is painted: the removal
+            // sound is read ahead of the first move once the window is up.
+            if (!painted_) {
+                painted_ = true;
+                QMetaObject::invokeMethod(this, &frmMain::prepareBleep, Qt::QueuedConnection);
+            }
+            break;
+        default:
+            break;
+    }
+    placement_.follow(*event);
+    return QWidget::event(event);
+}
+
+void frmMain::mousePressEvent(QMouseEvent* event) {
+    mouseUsed();
+    QWidget::mousePressEvent(event);
+}
+
+void frmMain::mouseUsed() {
+    overlay_->hideCursor();
+    // A click ends keyboard use: the button Tab reached gives up its focus and its frame.
+    if (const auto* button = qobject_cast<const PictureBox*>(focusWidget());
+        button != nullptr && button->keyboardFocused())
+        setFocus(Qt::OtherFocusReason);
+}
+
+void frmMain::RequestClose() {
+    // The system ending the program does not wait for the end-of-game pause.
+    Pause::Interrupt();
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    if (inMove_) {
+        // The move finishes first (its pause, its table placement), then the window closes.
+        closePending_ = true;
+        return;
+    }
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (inMove_) {
+        // Closed during the end-of-game pause: let the move finish, then close.
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    settings_.saveOnTheWayOut([this] { hide(); });
+    event->accept();
 }
 
 }  // namespace orbelix

@@ -27,33 +27,33 @@ void frmMain::DrawBoard() {
     pctBoard->Refresh();
 }
 
-BallSprites frmMain::Sprites() const {
+BallSprites frmMain::sprites() const {
     BallSprites sprites;
     for (int i = 0; i <= MaxColors; ++i) sprites[i] = pctBall[i]->picture();
     return sprites;
 }
 
 void frmMain::DrawBallsOnBoard() {
-    PictureBox::SpriteList sprites;
-    sprites.reserve(2 * Rows * Columns * Layers);
+    PictureBox::SpriteList list;
+    list.reserve(2 * Rows * Columns * Layers);
     ForEachBallSprite(
-        game_.board(), Sprites(),
-        [&sprites](const QPixmap& sprite, QPoint at) { sprites.emplace_back(at, sprite); },
-        Symbols());
-    pctBoard->drawSprites(sprites);
+        game_.board(), sprites(),
+        [&list](const QPixmap& sprite, QPoint at) { list.emplace_back(at, sprite); },
+        overlay_->symbols());
+    pctBoard->drawSprites(list);
 }
 
 void frmMain::pctNew_Click() {
     game_.New();
-    ShowNewBoard();
+    showNewBoard();
 }
 
 void frmMain::NewGameOn(const BoardGrid& board, int32_t score) {
     game_.New(board, score);
-    ShowNewBoard();
+    showNewBoard();
 }
 
-void frmMain::ShowNewBoard() {
+void frmMain::showNewBoard() {
     pctOrbelix->setVisible(false);
     // After a game whose score took no table row, "Game Over!" still stands where the
     // board was: the new board must be seen and played.
@@ -63,7 +63,7 @@ void frmMain::ShowNewBoard() {
     DrawBallsOnBoard();
     ShowScore();
     pctBoard->Refresh();
-    Tell(tr("New game, %1 colours").arg(game_.colorCount()));
+    overlay_->tell(tr("New game, %1 colours").arg(game_.colorCount()));
 }
 
 void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
@@ -71,7 +71,7 @@ void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF
     Cell cell;
     // The game's bands, or with the guide on the ball drawn at the pixel pressed.
     const bool found =
-        Guide->on() ? Guide->aim(position, cell) : HitTest(game_.tables(), position, cell);
+        overlay_->guide().on() ? overlay_->guide().aim(position, cell) : HitTest(game_.tables(), position, cell);
     if (!found) return;
     RemoveGroup(cell.row, cell.column, cell.layer);
 }
@@ -80,7 +80,7 @@ void frmMain::pctUndo_Click() {
     if (!game_.Undo()) return;
     DrawBoard();
     ShowScore();
-    Tell(tr("Undone, score %1").arg(game_.score()));
+    overlay_->tell(tr("Undone, score %1").arg(game_.score()));
 }
 
 void frmMain::ShowScore() {
@@ -98,19 +98,19 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
     ReturnFreedMemorySoon();
     if (game_.board()(column, row, layer) == 0) return;
     inMove_ = true;
-    Pointer.set(MousePointer::Hourglass);
+    pointer_.set(MousePointer::Hourglass);
 
     // The group goes, a bleep for each ball, the balls above drop and empty columns close up.
     const int n = game_.RemoveGroup({row, column, layer},
                                     [this] { PlayBleep(QStringLiteral("Bleep.wav"), 1); });
     DrawBoard();
     if (n >= 2) ShowScore();
-    Pointer.set(MousePointer::Default);
+    pointer_.set(MousePointer::Default);
     const bool movesLeft = AnyMovesLeft();
     // One utterance for the move, the end of the game included.
     QString news = n >= 2 ? tr("%1 balls removed, score %2").arg(n).arg(game_.score()) : QString();
     if (!movesLeft) news += (news.isEmpty() ? QString() : QStringLiteral(". ")) + tr("Game over");
-    if (!news.isEmpty()) Tell(news, movesLeft);
+    if (!news.isEmpty()) overlay_->tell(news, movesLeft);
     if (!movesLeft) EndGame();
 
     inMove_ = false;
@@ -118,23 +118,23 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
 }
 
 bool frmMain::AnyMovesLeft() {
-    Pointer.set(MousePointer::Hourglass);
+    pointer_.set(MousePointer::Hourglass);
     const bool found = game_.AnyMovesLeft();
-    Pointer.set(MousePointer::Default);
+    pointer_.set(MousePointer::Default);
     return found;
 }
 
 void frmMain::EndGame() {
     // The board may have the keyboard: hidden, it would hand it to a button.
     screens_.takeKeys();
-    Pointer.set(MousePointer::Hourglass);
+    pointer_.set(MousePointer::Hourglass);
     pctBoard->setVisible(false);
     pctBoard->Refresh();
     pctGameOver->setVisible(true);
     pctGameOver->Refresh();
     // Clicks and keys of the pause are held back and handed out after the move.
     const std::unique_ptr<Pause::HeldInput> held = Pause::Wait(5);
-    Pointer.set(MousePointer::Default);
+    pointer_.set(MousePointer::Default);
 
     table_.PlaceScore(game_.score());
     // A placed score goes to disk at once, before name entry: a display or session that
@@ -149,7 +149,7 @@ void frmMain::EndGame() {
     // A close asked for during the pause skips name entry; the placed score is saved.
     if (table_.newEntryRow() != 0 && !closePending_) {
         HideMainScreen();
-        ShowHighScoreWindow();
+        showHighScoreWindow();
         ShowMainScreen();
     }
     game_.End();
@@ -163,13 +163,13 @@ void frmMain::PlayBleep(const QString& fileName, int16_t flags) {
     Q_UNUSED(flags);  // always an asynchronous start
     if (!SoundIsOn()) return;
     const auto [path, alternative] = SoundPaths(fileName);
-    Sound.start(path, alternative);
+    sound_.start(path, alternative);
 }
 
-void frmMain::PrepareBleep() {
+void frmMain::prepareBleep() {
     if (!SoundIsOn()) return;
     const auto [path, alternative] = SoundPaths(QStringLiteral("Bleep.wav"));
-    Sound.prepare(path, alternative);
+    sound_.prepare(path, alternative);
 }
 
 }  // namespace orbelix

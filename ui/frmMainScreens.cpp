@@ -1,31 +1,23 @@
 // The main screen and the screens shown in its place, the options, the settings and
 // leaving.
-#include <QApplication>
-#include <QCloseEvent>
+#include <algorithm>
 
-#include "platform/ExitSave.h"
-#include "platform/Pause.h"
+#include "ui/Accessibility.h"
 #include "ui/frmHighScore.h"
 #include "ui/frmMain.h"
 
 namespace orbelix {
-namespace {
-
-// How long the last save waits for another copy that holds the lock.
-constexpr std::chrono::seconds LastWaitForTheLock{2};
-
-}  // namespace
 
 void frmMain::HideMainScreen() {
     // Hiding the control that has the keyboard would hand it to the next one.
     screens_.takeKeys();
-    HideCursor();
-    Pointer.set(MousePointer::Hourglass);
+    overlay_->hideCursor();
+    pointer_.set(MousePointer::Hourglass);
     pctBoard->setVisible(false);
     for (PictureBox* digit : imgScore) digit->setVisible(false);
     for (PictureBox* control : {pctExit, pctNew, pctHighScores, pctSound, pctOrbelix})
         control->setVisible(false);
-    Pointer.set(MousePointer::Default);
+    pointer_.set(MousePointer::Default);
     for (PictureBox* control : {pctGameOver, pctHelp, pctAbout}) control->setVisible(false);
     pctColors[0]->setVisible(false);
     pctUndo->setVisible(false);
@@ -34,7 +26,7 @@ void frmMain::HideMainScreen() {
 void frmMain::ShowMainScreen() {
     // First, so that the screen that closes after this hands the keyboard to no button.
     screens_.show(Screen::Main);
-    Pointer.set(MousePointer::Hourglass);
+    pointer_.set(MousePointer::Hourglass);
     pctBoard->setVisible(true);
     for (PictureBox* digit : imgScore) digit->setVisible(true);
     for (PictureBox* control :
@@ -42,21 +34,26 @@ void frmMain::ShowMainScreen() {
         control->setVisible(true);
     if (!game_.gameInProgress()) pctOrbelix->setVisible(true);
     pctColors[0]->setVisible(true);
-    Pointer.set(MousePointer::Default);
+    pointer_.set(MousePointer::Default);
 }
 
-void frmMain::ShowHighScoreWindow() {
+void frmMain::showHighScoreWindow() {
     screens_.show(Screen::HighScores);
     {
         // The table on disk is the one to show: other copies may have saved meanwhile.
-        store_.ReloadTable(table_);
+        settings_.reloadTable();
         frmHighScore window(this, table_);
         // A reset empties the table as it is on disk now.
-        connect(&window, &frmHighScore::AboutToReset, this, [this] { store_.ReloadTable(table_); });
+        connect(&window, &frmHighScore::AboutToReset, this, [this] { settings_.reloadTable(); });
         // A finished name goes to disk at once, as the placed score did.
         connect(&window, &frmHighScore::NameEntered, this, &frmMain::SaveSettings);
-        connect(&window, &frmHighScore::ZoomKey, this, &frmMain::ZoomBy);
+        connect(&window, &frmHighScore::ZoomKey, this,
+                [this](int step) { placement_.zoomBy(step); });
+        // Not while the table is up: a save can move rows, and the window shows the rows
+        // as they were when it opened. Its closing saves anyway.
+        settings_.holdRetries(true);
         window.exec();
+        settings_.holdRetries(false);
     }
     // The table may hold a new name or have been reset: put it on disk now, so a
     // finished game's result survives whatever happens to the program later.
@@ -66,7 +63,7 @@ void frmMain::ShowHighScoreWindow() {
 void frmMain::pctHighScores_Click() {
     table_.setNewEntryRow(0);
     HideMainScreen();
-    ShowHighScoreWindow();
+    showHighScoreWindow();
     ShowMainScreen();
 }
 
@@ -74,18 +71,24 @@ void frmMain::pctHelp_Click() {
     screens_.show(Screen::Help);
     HideMainScreen();
     // With the guide on, the fuller rules page stands in for the one-sentence picture.
-    if (Guide->on()) {
-        ShowRulesPage();
+    if (overlay_->guide().on()) {
+        showRulesPage();
         return;
     }
     pctHelpText->setAutoSize(true);
-    PlaceHelpScreen();
+    placeHelpScreen();
     pctHelpText->setVisible(true);
 }
 
-void frmMain::PlaceHelpScreen() {
-    pctHelpText->move(CentredOn(OuterSize(), pctHelpText->size()));
-    PlaceRulesPage();
+void frmMain::placeHelpScreen() {
+    pctHelpText->move(CentredOn(placement_.outerSize(), pctHelpText->size()));
+    if (pctRulesText == nullptr) return;
+    // Centred by the outer size like the help picture, but never past the client area: the
+    // page is nearly as large as the window, and a tall title bar would cut its foot off.
+    QPoint at = CentredOn(placement_.outerSize(), pctRulesText->size());
+    at.setX(std::min(at.x(), ClientWidth - pctRulesText->width()));
+    at.setY(std::min(at.y(), ClientHeight - pctRulesText->height()));
+    pctRulesText->move(at);
 }
 
 void frmMain::pctHelpText_Click() {
@@ -103,13 +106,13 @@ void frmMain::pctAbout_Click() {
     screens_.show(Screen::About);
     HideMainScreen();
     pctAboutText->setAutoSize(true);
-    PlaceAboutScreen();
+    placeAboutScreen();
     for (PictureBox* cellBox : pctVersion) cellBox->setVisible(true);
     pctAboutText->setVisible(true);
 }
 
-void frmMain::PlaceAboutScreen() {
-    const QSize outer = OuterSize();
+void frmMain::placeAboutScreen() {
+    const QSize outer = placement_.outerSize();
     pctAboutText->move(CentredOn(outer, pctAboutText->size()));
 
     // The version under the picture: major digit, dot, minor digit, edge to edge, the
@@ -136,13 +139,13 @@ void frmMain::pctColors_Click(int16_t index) {
     game_.StepColorCount();
     pctColors[0]->setPicture(pctColors[game_.colorCount() - 5]->picture());
     pctColors[0]->repaint();
-    DescribeOptions();
+    describeOptions();
 }
 
 void frmMain::pctSound_Click() {
     pctSound->setPicture(SoundIsOn() ? pctSoundOff->picture() : pctSoundOn->picture());
-    DescribeOptions();
-    PrepareBleep();
+    describeOptions();
+    prepareBleep();
 }
 
 void frmMain::pctExit_Click() {
@@ -150,75 +153,53 @@ void frmMain::pctExit_Click() {
     close();
 }
 
-void frmMain::RequestClose() {
-    // The system ending the program does not wait for the end-of-game pause.
-    Pause::Interrupt();
-    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-    if (inMove_) {
-        // The move finishes first (its pause, its table placement), then the window closes.
-        closePending_ = true;
-        return;
-    }
-    close();
-}
-
 void frmMain::LoadSettings() {
-    const Options options = store_.LoadSettings(table_);
+    const Options options = settings_.load();
     pctSound->setPicture(options.Sound ? pctSoundOn->picture() : pctSoundOff->picture());
     game_.setColorCount(options.ColorCount);
-    StoredZoom = options.Zoom;
-    ShowSymbols = options.Symbols;
-    Guide->setOn(options.Guide);
+    placement_.setStoredZoom(options.Zoom);
+    overlay_->setSymbols(options.Symbols);
+    overlay_->guide().setOn(options.Guide);
 }
 
-Options frmMain::CurrentOptions() const {
+Options frmMain::currentOptions() const {
     Options options;
     options.Sound = SoundIsOn();
     options.ColorCount = game_.colorCount();
-    options.Zoom = StoredZoom;
-    options.Symbols = ShowSymbols;
-    options.Guide = Guide->on();
+    options.Zoom = placement_.storedZoom();
+    options.Symbols = overlay_->symbolsOn();
+    options.Guide = overlay_->guide().on();
     return options;
 }
 
+// Saves at once when the lock is free; when another copy holds it, the game goes on and
+// the save is made again in the background until it goes through.
 void frmMain::SaveSettings() {
-    if (store_.SaveSettings(CurrentOptions(), table_) == SaveResult::Waiting)
-        saveRetry_->start();
-    else
-        saveRetry_->stop();
+    settings_.save();
 }
 
-void frmMain::SaveOnTheWayOut(bool mayHide) {
-    saveRetry_->stop();
-    const Options options = CurrentOptions();
-    SaveResult saved = store_.SaveSettings(options, table_);
-    if (saved == SaveResult::Waiting) {
-        if (mayHide) hide();
-        saved = store_.SaveSettings(options, table_, LastWaitForTheLock);
+void frmMain::showRulesPage() {
+    if (pctRulesText == nullptr) {
+        // Made on first need, so that a player who never turns the guide on has the
+        // window's controls exactly as they always were.
+        pctRulesText =
+            new PictureBox(this, QStringLiteral("pctRulesText"), {0, 0, 620, 340}, false, true);
+        pctRulesText->setStorePicture(QStringLiteral("pctRulesText"));
+        pctRulesText->setPressable(true);
+        Accessibility::SetKind(pctRulesText, Accessibility::Kind::Button);
+        pctRulesText->setAccessibleName(tr("How to play"));
+        pctRulesText->setAccessibleDescription(
+            tr("Click a ball to remove its group: every ball of its colour joined to it along "
+               "the rows, the columns and through the layers. A group needs at least two "
+               "balls; each ball removed is worth 2 points. The balls above drop into the "
+               "gaps, each in its own column and layer, and a column left empty in all three "
+               "layers closes up from the right. Undo takes back the last move, one step only. "
+               "The game ends when no two balls of one colour touch within a layer: a pair "
+               "that touches only front to back does not keep it going. Click to go back."));
+        connect(pctRulesText, &PictureBox::Click, this, &frmMain::pctHelpText_Click);
     }
-    if (saved != SaveResult::Saved) store_.KeepAside(options, table_);
-}
-
-void frmMain::SaveAtExit(bool live) {
-    if (live)
-        ExitSave::Register(this, [this] { SaveOnTheWayOut(false); });
-    else
-        ExitSave::Unregister(this);
-}
-
-void frmMain::closeEvent(QCloseEvent* event) {
-    if (inMove_) {
-        // Closed during the end-of-game pause: let the move finish, then close.
-        closePending_ = true;
-        event->ignore();
-        return;
-    }
-    if (!closed_) {
-        closed_ = true;
-        SaveOnTheWayOut(true);
-        SaveAtExit(false);
-    }
-    event->accept();
+    placeHelpScreen();
+    pctRulesText->setVisible(true);
 }
 
 }  // namespace orbelix
