@@ -109,6 +109,7 @@ PICTURES += [("imgDigit_10.png", 22, 28, "glyph", (".",), M2, None)]
 # The statistics page: its lettering, and the small figures the game sets into it
 # (0-9, then the decimal point as 10 and the dash of "none" as 11).
 PICTURES += [("pctStatsText.png", 640, 348, "stats", (), M2, None)]
+PICTURES += [("pctStatsBoard.png", 64, 28, "stats-board", (), (1, 1, 1, 1), None)]
 PICTURES += [("imgFigure_%d.png" % i, 12, 20, "figure", (str(i),), (1, 1, 1, 1), None) for i in range(10)]
 PICTURES += [("imgFigure_10.png", 6, 20, "figure", (".",), (1, 1, 1, 1), None)]
 PICTURES += [("imgFigure_11.png", 12, 20, "figure", ("-",), (1, 1, 1, 1), None)]
@@ -191,6 +192,8 @@ STATS_HEAD_TOP = 50           # the row of colour counts
 STATS_FIRST_ROW = 76          # top of the first figure row
 STATS_ROW_PITCH = 29
 STATS_BOARD_AT = (500, 36)     # "Board" ends here on this baseline; its number follows
+STATS_BOARD_BASELINE = 22      # the baseline in the picture of "Board", 64 x 28, set
+                               # with its right edge on STATS_BOARD_AT
 STATS_FIGURE_DROP = 5         # a figure cell's top, below the top of its row
 
 # Application icons: three balls stacked as a small pyramid.
@@ -1044,6 +1047,29 @@ def stats_row_box(row, w):
     return (STATS_LABEL_LEFT, top, w - 14, top + STATS_ROW_PITCH - 3)
 
 
+def stats_label_size(w, k):
+    """The SS font size of the statistics page's labels at scale k: the largest at which
+    the longest fits its column, and no larger than the figures call for."""
+    labels = (STATS_CORNER, STATS_BOARD) + STATS_ROWS
+    label_room = STATS_FIRST_COLUMN - STATS_LABEL_LEFT - 6
+    size = min(largest_size((t,), (0, 0, label_room, STATS_ROW_PITCH - 5)) for t in labels)
+    size = min(size, int(round(FIGURE_METRICS[0] * 1.12 * SS)))
+    ksize = size * k
+    while ksize > 4 and any(font(ksize).getlength(t) > label_room * k * SS for t in labels):
+        ksize -= 1
+    return ksize
+
+
+def make_stats_board(w, h, k=1):
+    """ "Board" at the labels' size, flush right, shown before the number of the board
+    in play (the game leaves it out when there is none)."""
+    ksize = stats_label_size(640, k)
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+    base = STATS_BOARD_BASELINE * k * SS
+    ImageDraw.Draw(mask_ss).text(((w - 5) * k * SS, base), STATS_BOARD, font=font(ksize), fill=255, anchor="rs")
+    return add_ink(Image.new("RGB", (w * k, h * k), BACKGROUND), downscale(mask_ss), (base - 0.742 * ksize) / SS, base / SS)
+
+
 def make_stats(w, h, k=1):
     title_box = (14, 6, w - 14, 44)
     out = Image.new("RGB", (w * k, h * k), BACKGROUND)
@@ -1054,19 +1080,10 @@ def make_stats(w, h, k=1):
     out = add_ink(out, downscale(mask_ss), top, bottom, TITLE_TOP, TITLE_BOTTOM)
     out = add_ink(out, fading_rules(w, h, 46, 0, 150, k), 0, h * k)
 
-    # The labels share one size, the largest at which the longest fits its column.
+    # The labels share one size.
     labels = (STATS_CORNER,) + STATS_ROWS
-    label_room = STATS_FIRST_COLUMN - STATS_LABEL_LEFT - 6
-    size = min(largest_size((t,), (0, 0, label_room, STATS_ROW_PITCH - 5)) for t in labels)
-    size = min(size, int(round(FIGURE_METRICS[0] * 1.12 * SS)))
-    ksize = size * k
-    while ksize > 4 and any(font(ksize).getlength(t) > label_room * k * SS for t in labels):
-        ksize -= 1
+    ksize = stats_label_size(w, k)
     heads = tuple(str(c) for c in range(6, 14))
-    bx, by = STATS_BOARD_AT
-    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
-    ImageDraw.Draw(mask_ss).text((bx * k * SS, by * k * SS), STATS_BOARD, font=font(ksize), fill=255, anchor="rs")
-    out = add_ink(out, downscale(mask_ss), (by * SS * k - 0.742 * ksize) / SS, by * k)
     for row, text in enumerate(labels):
         x0, y0, x1, y1 = stats_row_box(row, w)
         base = (y1 - 5) * k * SS
@@ -1211,6 +1228,8 @@ def write_pictures(out_dir, k):
             images[name] = make_rules(w, h, text, k)
         elif kind == "stats":
             images[name] = make_stats(w, h, k)
+        elif kind == "stats-board":
+            images[name] = make_stats_board(w, h, k)
         elif kind == "figure":
             images[name] = glyph_image(text[0], w, h, k, FIGURE_METRICS)[0]
 
@@ -1225,7 +1244,7 @@ def write_pictures(out_dir, k):
     for name, w, h, kind, text, margins, group in PICTURES:
         im = images[name]
         assert im.size == (w * k, h * k) and im.mode == "RGB", (name, k, im.size, im.mode)
-        if kind in ("label", "glyph", "help", "about", "rules", "stats", "figure"):
+        if kind in ("label", "glyph", "help", "about", "rules", "stats", "stats-board", "figure"):
             check_margins(name, im, margins, k)
         save_png(im, os.path.join(out_dir, scaled_name(name, k)))
 

@@ -16,6 +16,7 @@ constexpr int FirstRow = 76;
 constexpr int RowPitch = 29;
 constexpr int FigureDrop = 5;  // a figure's top below the top of its row
 constexpr int RowCount = 9;
+constexpr QPoint BoardLabelAt(441, 14);  // "Board", before the number of the board in play
 constexpr QPoint BoardNumberAt(506, 20);
 
 QString Tr(const char* text) {
@@ -84,7 +85,10 @@ void StatisticsPage::SetFigures(const QString& text, int left, int top) {
 void StatisticsPage::Show(const Statistics& statistics, uint32_t board) {
     page_->makeSurface(Qt::black);
     page_->copyPicture({0, 0}, LoadPicture(QStringLiteral("pctStatsText")));
-    if (board != 0) SetFigures(QString::number(board), BoardNumberAt.x(), BoardNumberAt.y());
+    if (board != 0) {
+        page_->copyPicture(BoardLabelAt, LoadPicture(QStringLiteral("pctStatsBoard")));
+        SetFigures(QString::number(board), BoardNumberAt.x(), BoardNumberAt.y());
+    }
     for (int colors = MinColors; colors <= MaxColors; ++colors) {
         const ColourFigures figures = statistics.figures(colors);
         const int right = FirstColumn + (colors - MinColors + 1) * ColumnWidth - FigureRightInset;

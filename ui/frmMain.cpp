@@ -7,7 +7,6 @@
 #include <chrono>
 
 #include "platform/Pause.h"
-
 #include "ui/Pictures.h"
 #include "ui/Zoom.h"
 
@@ -167,6 +166,7 @@ void frmMain::placeCentredPictures() {
     pctOrbelix->move(CentredOn(placement_.outerSize(), pctOrbelix->size()));
     if (screens_.current() == Screen::Help) placeHelpScreen();
     if (screens_.current() == Screen::About) placeAboutScreen();
+    if (screens_.current() == Screen::Statistics) placeStatisticsPage();
 }
 
 bool frmMain::event(QEvent* event) {
@@ -226,6 +226,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    recordGameAtClose();
     settings_.saveOnTheWayOut([this] { hide(); });
     event->accept();
 }

@@ -29,10 +29,14 @@ void frmMain::bindKeys() {
     keys_.bind(KeyAction::PlayAtCursor, [this] { playAtCursor(); });
     keys_.bind(KeyAction::ToggleSymbols, [this] { toggleSymbols(); });
     keys_.bind(KeyAction::ToggleGuide, [this] { toggleGuide(); });
-    // The help and about pages close as a click on them does.
+    keys_.bind(KeyAction::ShowStatistics, [this] {
+        if (screens_.mainIsUp() || screens_.current() == Screen::Help) showStatisticsPage();
+    });
+    // The help, about and statistics pages close as a click on them does.
     keys_.bind(KeyAction::ClosePage, [this] {
         if (screens_.current() == Screen::Help) pctHelpText_Click();
         if (screens_.current() == Screen::About) pctAboutText_Click();
+        if (screens_.current() == Screen::Statistics) hideStatisticsPage();
     });
 }
 
