@@ -8,13 +8,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestSupport.h"
 #include "scores/StatisticsStore.h"
+#include "ui/frmHighScore.h"
 
 using namespace orbelix;
 
 namespace {
 
-GameRecord Game(const QString& id, int32_t score, bool finished = true, int16_t colors = 6) {
+GameRecord Played(const QString& id, int32_t score, bool finished = true, int16_t colors = 6) {
     return {id, colors, score, finished, 0, -1};
 }
 
@@ -65,7 +67,7 @@ class TestStatistics : public QObject {
         QFETCH(QString, median);
         Statistics statistics;
         for (int i = 0; i < scores.size(); ++i)
-            statistics.Record(Game(QString::number(i), scores[i]));
+            statistics.Record(Played(QString::number(i), scores[i]));
         const ColourFigures f = statistics.figures(6);
         QCOMPARE(TenthsText(f.meanTenths()), mean);
         QCOMPARE(TenthsText(f.medianTenths()), median);
@@ -76,13 +78,13 @@ class TestStatistics : public QObject {
     // again when it ends after its abandonment, a verdict that comes after the end.
     void scriptedSeries() {
         StatisticsStore store;
-        store.Record(Game("a", 140, false));
+        store.Record(Played("a", 140, false));
         store.Record({"a", 6, 300, true, 2, -1});  // the same game, played on to its end
-        store.Record(Game("b", 300));
+        store.Record(Played("b", 300));
         store.Record({"b", 6, 300, true, 0, 9});  // its verdict: the search left 9 balls
         store.Record({"c", 6, 600, true, 1, -1});
-        store.Record(Game("d", 40, false));
-        store.Record(Game("e", 580, true, 13));
+        store.Record(Played("d", 40, false));
+        store.Record(Played("e", 580, true, 13));
         store.Record({"d", 6, 40, false, 0, -1});  // recorded again at exit
         const Statistics s = StatisticsStore().Load();
         const ColourFigures six = s.figures(6);
@@ -172,10 +174,10 @@ class TestStatistics : public QObject {
     // While another copy holds the lock, a game waits and is written by the next call.
     void busyLockKeepsTheGame() {
         StatisticsStore store;
-        QVERIFY(store.Record(Game("first", 20)));
+        QVERIFY(store.Record(Played("first", 20)));
         QLockFile other(StatisticsStore::Path() + QStringLiteral(".lock"));
         QVERIFY(other.tryLock(0));
-        QVERIFY(!store.Record(Game("second", 40)));
+        QVERIFY(!store.Record(Played("second", 40)));
         QVERIFY(store.waiting());
         QCOMPARE(store.Load().figures(6).played, 2);  // this copy's game is shown
         QCOMPARE(StatisticsStore().Load().figures(6).played, 1);
@@ -234,11 +236,57 @@ class TestStatistics : public QObject {
         const QString said = StderrOf([&store] { QCOMPARE(store.Load().figures(6).played, 0); });
         QVERIFY2(said.contains(path) && said.contains(path + suffix), qPrintable(said));
         QVERIFY(QFileInfo::exists(path + suffix) || QFileInfo(path + suffix).isSymLink());
-        QVERIFY(store.Record(Game("new", 20)));
+        QVERIFY(store.Record(Played("new", 20)));
         QCOMPARE(StatisticsStore().Load().figures(6).played, 1);
         // Nothing was written through a link.
         QVERIFY(otherFile.open(QIODevice::ReadOnly));
         QCOMPARE(otherFile.readAll(), Statistics().ToText());
+    }
+
+    // Through the window: a board dealt and left unplayed is no game; a game left by New,
+    // one finished and one left by closing the window count once each, and the page, opened
+    // by T, reads them out.
+    void gamesThroughTheWindow() {
+        using namespace orbelix::testing;
+        auto window = OpenFreshWindow();
+        const auto play = [&window] {
+            const Cell move = FirstMove(window->game().board());
+            PressOnBall(*window, move.column, move.row, move.layer);
+        };
+        StartGameWith(*window, ColumnBoard());
+        StartGameWith(*window, ColumnBoard());
+        play();
+        const int32_t left = window->game().score();
+        QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);
+        WhenModal([](QWidget* table) {
+            QTest::keyClicks(table, QStringLiteral("ann"));
+            QTest::keyClick(table, Qt::Key_Return);
+            QTest::keyClick(table, Qt::Key_Escape);
+        });
+        FinishGameWith(*window, 20);
+        QTest::keyClick(window.get(), Qt::Key_T);
+        QVERIFY(window->currentScreen() == Screen::Statistics);
+        const QString said = Control(*window, "pctStatsText")->accessibleDescription();
+        const QString mean = TenthsText(5 * (left + 20));
+        QVERIFY2(said.contains(QStringLiteral("6 colours: 2 played, 1 finished, 0 cleared, best "
+                                              "%1, mean %2, median %2")
+                                   .arg(std::max(left, 20))
+                                   .arg(mean)),
+                 qPrintable(said));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(window->currentScreen() == Screen::Main);
+        // From the rules page, by T or by its button.
+        for (Qt::Key key : {Qt::Key_G, Qt::Key_F1, Qt::Key_T}) QTest::keyClick(window.get(), key);
+        QVERIFY(window->currentScreen() == Screen::Statistics);
+        QTest::keyClick(window.get(), Qt::Key_Space);
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        Click(Control(*window, "pctStatistics"));
+        QVERIFY(window->currentScreen() == Screen::Statistics);
+        QTest::keyClick(window.get(), Qt::Key_Return);
+        StartGameWith(*window, ColumnBoard());
+        play();
+        window->close();
+        QCOMPARE(StatisticsStore().Load().figures(6).played, 3);
     }
 
   public:
@@ -266,7 +314,7 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     TestStatistics test;
     return QTest::qExec(&test, argc, argv);
 }
