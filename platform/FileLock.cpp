@@ -4,9 +4,12 @@
 
 namespace orbelix::FileLock {
 
-State Take(QLockFile& lock, const QString& lockPath, std::chrono::milliseconds patience,
-           QString& problem) {
-    switch (SettingsFile::TakeLock(lock, lockPath, patience, problem)) {
+Held::Held() : lock_(std::make_unique<SettingsFile::HeldLock>()) {}
+
+Held::~Held() = default;
+
+State Held::take(const QString& lockPath, std::chrono::milliseconds patience, QString& problem) {
+    switch (SettingsFile::TakeLock(*lock_, lockPath, patience, problem)) {
         case SettingsFile::LockState::Taken:
             return State::Taken;
         case SettingsFile::LockState::Busy:

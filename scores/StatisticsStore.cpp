@@ -1,11 +1,8 @@
 #include "scores/StatisticsStore.h"
 
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,58 +17,51 @@ void Say(const QString& line) {
     std::fprintf(stderr, "orbelix: %s\n", qPrintable(line));
 }
 
-// What is at `path` when it is no regular file ("a FIFO"), else an empty text; `missing`
-// when nothing is there. Nothing is opened.
-QString WhatIsThere(const QString& path, bool& missing) {
-    struct stat info {};
-    missing = ::lstat(QFile::encodeName(path).constData(), &info) != 0 && errno == ENOENT;
-    if (missing || S_ISREG(info.st_mode)) return QString();
-    if (S_ISLNK(info.st_mode)) return QStringLiteral("a symbolic link");
-    if (S_ISDIR(info.st_mode)) return QStringLiteral("a folder");
-    if (S_ISFIFO(info.st_mode)) return QStringLiteral("a FIFO");
-    if (S_ISSOCK(info.st_mode)) return QStringLiteral("a socket");
-    return QStringLiteral("a device");
-}
-
 }  // namespace
 
 QString StatisticsStore::Path() {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (home.isEmpty() || !QDir::isAbsolutePath(home)) return QString();
-        base = home + QStringLiteral("/.local/state");
-    }
-    return QDir::cleanPath(base + QStringLiteral("/Orbelix/statistics.txt"));
+    const QString folder = SafeFile::StateFolder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/statistics.txt");
 }
 
 std::optional<Statistics> StatisticsStore::ReadFile(const QString& path, bool mayMoveAside) {
-    bool missing = false;
-    QString problem = WhatIsThere(path, missing);
-    if (missing) return Statistics();
-    QString suffix = QStringLiteral(".not-a-file");
-    if (problem.isEmpty()) {
-        const std::optional<QByteArray> bytes = SafeFile::Read(path, MaxFileSize, &problem);
-        if (bytes) {
-            std::optional<Statistics> read = Statistics::FromText(*bytes, &problem);
-            if (read) return read;
+    SafeFile::Contents file =
+        SafeFile::ReadChecked(path, MaxFileSize, SafeFile::Trust::OwnFileOnly);
+    QString suffix;
+    switch (file.kind) {
+        case SafeFile::Kind::Missing:
+            return Statistics();
+        case SafeFile::Kind::Regular:
+            if (std::optional<Statistics> read = Statistics::FromText(file.bytes, &file.problem))
+                return read;
             suffix = QStringLiteral(".damaged");
-        } else {
+            break;
+        case SafeFile::Kind::TooLarge:
+            suffix = QStringLiteral(".too-large");
+            break;
+        case SafeFile::Kind::Special:
+            suffix = QStringLiteral(".not-a-file");
+            break;
+        case SafeFile::Kind::Foreign:
+            suffix = QStringLiteral(".not-ours");
+            break;
+        case SafeFile::Kind::Unreadable:
             suffix = QStringLiteral(".unreadable");
-        }
+            break;
     }
     if (!mayMoveAside) {
-        Say(QStringLiteral("statistics file %1 cannot be used (%2)").arg(path, problem));
+        Say(QStringLiteral("statistics file %1 cannot be used: %2").arg(path, file.problem));
         return std::nullopt;
     }
+    // The name is moved, never what a link points to.
     const QString aside = path + suffix;
     if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
         Say(QStringLiteral("statistics file %1 cannot be used (%2) nor moved aside (%3)")
-                .arg(path, problem, QString::fromLocal8Bit(std::strerror(errno))));
+                .arg(path, file.problem, QString::fromLocal8Bit(std::strerror(errno))));
         return std::nullopt;
     }
     Say(QStringLiteral("statistics file %1 cannot be used (%2); moved to %3, counting afresh")
-            .arg(path, problem, aside));
+            .arg(path, file.problem, aside));
     return Statistics();
 }
 
@@ -89,14 +79,11 @@ bool StatisticsStore::Flush(std::chrono::milliseconds patience) {
     };
     if (path.isEmpty())
         return fail(QStringLiteral("HOME is not set, so there is no folder to keep them in"));
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder))
-        return fail(QStringLiteral("cannot make the folder %1").arg(folder));
-
-    const QString lockPath = path + QStringLiteral(".lock");
-    QLockFile lock(lockPath);
     QString problem;
-    switch (FileLock::Take(lock, lockPath, patience, problem)) {
+    if (!SafeFile::MakeFolder(QFileInfo(path).absolutePath(), problem)) return fail(problem);
+
+    FileLock::Held lock;
+    switch (lock.take(path + QStringLiteral(".lock"), patience, problem)) {
         case FileLock::State::Taken:
             break;
         case FileLock::State::Busy:
@@ -122,11 +109,11 @@ Statistics StatisticsStore::Load() {
     if (!path.isEmpty() && QFileInfo(path).absoluteDir().exists()) {
         // The file is only ever replaced whole, so it can be read without the lock; only
         // moving a bad file aside needs it.
-        const QString lockPath = path + QStringLiteral(".lock");
-        QLockFile lock(lockPath);
+        FileLock::Held lock;
         QString problem;
-        const bool locked = FileLock::Take(lock, lockPath, std::chrono::milliseconds::zero(),
-                                           problem) == FileLock::State::Taken;
+        const bool locked =
+            lock.take(path + QStringLiteral(".lock"), std::chrono::milliseconds::zero(), problem) ==
+            FileLock::State::Taken;
         statistics = ReadFile(path, locked);
     }
     Statistics shown = statistics.value_or(Statistics());

@@ -272,11 +272,17 @@ class CopiesTest : public QObject {
     // name window would keep it up) with the placed score saved.
     void aCloseDuringThePauseIsHonoured_data() {
         QTest::addColumn<bool>("windowManager");
-        QTest::newRow("no window manager") << false;
-        QTest::newRow("openbox") << true;
+        QTest::addColumn<int>("from");  // when the close box is pressed after the click, in ms
+        QTest::addColumn<int>("span");
+        QTest::newRow("no window manager") << false << 100 << 1400;
+        QTest::newRow("openbox") << true << 100 << 1400;
+        QTest::newRow("no window manager, as the pause ends") << false << 1750 << 200;
+        QTest::newRow("openbox, as the pause ends") << true << 1750 << 200;
     }
     void aCloseDuringThePauseIsHonoured() {
         QFETCH(bool, windowManager);
+        QFETCH(int, from);
+        QFETCH(int, span);
         const int runs = std::max(10, qEnvironmentVariableIntValue("ORBELIX_ROUNDS"));
         OwnDisplay display;
         if (display.number == 0) QSKIP("no Xvfb, or no free display between :41 and :49");
@@ -302,7 +308,7 @@ class CopiesTest : public QObject {
             Start(click, env, "xdotool",
                   QStringLiteral("mousemove %1 %2 click 1").arg(where.value(1), where.value(2)));
             QVERIFY(click.waitForFinished());
-            QThread::msleep(100 + random.bounded(1400));  // the pause lasts two seconds
+            QThread::msleep(static_cast<unsigned long>(from + random.bounded(span)));  // of 2 s
             SendCloseBox(display.number, where.value(3).toUInt());
             const bool ended = game.waitForFinished(10000);
             game.kill();
@@ -312,6 +318,31 @@ class CopiesTest : public QObject {
                      QStringLiteral(" 516"));
         }
         qInfo("%d closes during the pause honoured", runs);
+    }
+
+    // The display dies during the end-of-game pause of a game ended by a real click: the
+    // game's score is on disk all the same.
+    void aDisplayDyingInThePauseCostsNoScore() {
+        for (int run = 1; run <= 8; ++run) {
+            OwnDisplay display;
+            if (display.number == 0) QSKIP("no Xvfb, or no free display between :41 and :49");
+            QTemporaryDir config;
+            QProcessEnvironment env = Environment(config.path());
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(display.number));
+            QProcess game;
+            QProcess click;
+            Play(game, env, QStringLiteral("516 ZED closebox"));
+            const QList<QByteArray> where = NextLine(game).split(' ');  // click X Y WINDOW
+            Start(click, env, "xdotool",
+                  QStringLiteral("mousemove %1 %2 click 1").arg(where.value(1), where.value(2)));
+            QVERIFY(click.waitForFinished());
+            QThread::msleep(200 + 150 * run);  // the pause lasts two seconds
+            display.Kill();
+            QVERIFY(game.waitForFinished(20000));
+            QCOMPARE(StoredKeys(config.path()).value(QStringLiteral("HighScore1")),
+                     QStringLiteral(" 516"));
+        }
     }
 };
 

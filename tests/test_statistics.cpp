@@ -192,11 +192,9 @@ class TestStatistics : public QObject {
         for (const char* kind : {"empty", "garbage", "old version", "damaged"})
             QTest::newRow(kind) << kind << ".damaged";
         QTest::newRow("huge") << "huge"
-                              << ".unreadable";
-        QTest::newRow("hard link") << "hard link"
-                                   << ".unreadable";
-        for (const char* kind : {"FIFO", "link", "folder"})
-            QTest::newRow(kind) << kind << ".not-a-file";
+                              << ".too-large";
+        for (const char* kind : {"hard link", "link"}) QTest::newRow(kind) << kind << ".not-ours";
+        for (const char* kind : {"FIFO", "folder"}) QTest::newRow(kind) << kind << ".not-a-file";
     }
     // A file that cannot be used is moved aside with a line on stderr, never followed or
     // blocked on; counting starts afresh beside it.
