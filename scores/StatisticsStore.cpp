@@ -34,6 +34,7 @@ std::optional<Statistics> StatisticsStore::ReadFile(const QString& path, bool ma
         case SafeFile::Kind::Regular:
             if (std::optional<Statistics> read = Statistics::FromText(file.bytes, &file.problem))
                 return read;
+            file.problem = QStringLiteral("statistics file %1: %2").arg(path, file.problem);
             suffix = QStringLiteral(".damaged");
             break;
         case SafeFile::Kind::TooLarge:
@@ -49,19 +50,19 @@ std::optional<Statistics> StatisticsStore::ReadFile(const QString& path, bool ma
             suffix = QStringLiteral(".unreadable");
             break;
     }
+    // `problem` names the file.
     if (!mayMoveAside) {
-        Say(QStringLiteral("statistics file %1 cannot be used: %2").arg(path, file.problem));
+        Say(QStringLiteral("%1; not read").arg(file.problem));
         return std::nullopt;
     }
     // The name is moved, never what a link points to.
     const QString aside = path + suffix;
     if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
-        Say(QStringLiteral("statistics file %1 cannot be used (%2) nor moved aside (%3)")
-                .arg(path, file.problem, QString::fromLocal8Bit(std::strerror(errno))));
+        Say(QStringLiteral("%1; not read, and it cannot be moved aside (%2)")
+                .arg(file.problem, QString::fromLocal8Bit(std::strerror(errno))));
         return std::nullopt;
     }
-    Say(QStringLiteral("statistics file %1 cannot be used (%2); moved to %3, counting afresh")
-            .arg(path, file.problem, aside));
+    Say(QStringLiteral("%1; moved to %2, statistics start afresh").arg(file.problem, aside));
     return Statistics();
 }
 
