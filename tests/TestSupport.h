@@ -19,6 +19,8 @@ namespace orbelix::testing {
 inline QTemporaryDir& UsePrivateSettings() {
     static QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+    // The statistics of the games played too.
+    qputenv("XDG_STATE_HOME", (dir.path() + QStringLiteral("/state")).toLocal8Bit());
     return dir;
 }
 
