@@ -56,7 +56,7 @@ expect "cursor moves, a removal and Undo" "$work/column.want" "$work/column.txt"
 # letters are typed, the name ends, and the arrows read the rows.
 cat >"$work/endgame.want" <<'LINES'
 Row 9, column 1, front: red, group of 2, 4 points.
-notification 2 balls removed, score 4. Game over.
+notification 2 balls removed, score 4. Game over: no two balls of one colour touch within a layer. 298 balls left.
 High scores.
 1. (no name) 4.
 1. A 4.

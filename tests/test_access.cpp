@@ -215,7 +215,57 @@ class AccessTest : public QObject {
         WhenModal([](QWidget* modal) { modal->close(); });
         PressOnBall(*window, 1, 2, 1);
         QCOMPARE(board->child(1)->text(QAccessible::Name),
-                 QStringLiteral("2 balls removed, score 8. Game over"));
+                 QStringLiteral("2 balls removed, score 8. Game over: no two balls of one "
+                                "colour touch within a layer. 296 balls left"));
+    }
+
+    // Every change of state is said: the switches, the options, a page that opens (with
+    // the main screen's keys), a key that makes no move, the start and a finished board.
+    void everyChangeIsSaid_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("symbols") << "S" << "Symbols on";
+        QTest::newRow("symbols off") << "S S" << "Symbols off";
+        QTest::newRow("guide") << "G" << "Guide on";
+        QTest::newRow("colours") << "pctColors_0" << "7 colours for the next game";
+        QTest::newRow("sound") << "pctSound" << "Sound on";
+        QTest::newRow("help") << "F1" << "Click on identical adjacent pieces";
+        QTest::newRow("help's keys") << "F1" << "Keys of the main screen: Control N new game";
+        QTest::newRow("about") << "pctAbout" << "Orbelix by Orbelix developers";
+        QTest::newRow("a lone ball") << "Right Right Return" << "No move. Row 1, column 2";
+        QTest::newRow("the start") << "activate" << "Orbelix. Control N or the New button";
+        QTest::newRow("a finished board") << "end Return" << "Game over. Control N";
+        QTest::newRow("reading it") << "end Down" << "Row 1, column 1, front";
+    }
+    void everyChangeIsSaid() {
+        QFETCH(QString, steps);
+        QFETCH(QString, said);
+        if (steps != QLatin1String("activate")) StartGameWith(*window, WithPairs());
+        const QMap<QString, int> keys{{"S", Qt::Key_S},         {"G", Qt::Key_G},
+                                      {"F1", Qt::Key_F1},       {"Right", Qt::Key_Right},
+                                      {"Down", Qt::Key_Down},   {"Return", Qt::Key_Return}};
+        for (const QString& step : steps.split(QLatin1Char(' '))) {
+            if (keys.contains(step)) {
+                QTest::keyClick(window.get(), static_cast<Qt::Key>(keys[step]));
+            } else if (step == QLatin1String("activate")) {
+                window->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            } else if (step == QLatin1String("end")) {
+                WhenModal([](QWidget* modal) { modal->close(); });
+                PressOnBall(*window, 9, 10, 1);
+                PressOnBall(*window, 1, 2, 1);
+                QVERIFY(!window->game().gameInProgress());
+            } else {
+                QTest::mouseClick(Control(*window, step), Qt::LeftButton);
+            }
+        }
+        QAccessibleInterface* board = Of(Control(*window, "pctBoard"));
+        const auto words = [board](int slot) {
+            QAccessibleInterface* part = board->child(slot);
+            return part != nullptr ? part->text(QAccessible::Name) : QString();
+        };
+        QTRY_VERIFY2(words(0).contains(said) || words(1).contains(said),
+                     qPrintable(words(0) + QStringLiteral(" | ") + words(1)));
     }
 
     void labelsSayTheirWords() {

@@ -410,6 +410,29 @@ class KeyboardTest : public QObject {
         QVERIFY(after(twin, Qt::NoModifier) != after(std::nullopt, Qt::NoModifier));
     }
 
+    // A button pressed from the keyboard opens another screen: the keys go to the window,
+    // never to a hidden button or to the next one in the Tab order.
+    void aNewScreenTakesTheKeysFromTheButton_data() {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Help") << "pctHelp";
+        QTest::newRow("About") << "pctAbout";
+        QTest::newRow("High Scores") << "pctHighScores";
+    }
+    void aNewScreenTakesTheKeysFromTheButton() {
+        QFETCH(QString, button);
+        PictureBox* pressed = Control(*window, button);
+        pressed->setFocus(Qt::TabFocusReason);
+        QVERIFY(pressed->keyboardFocused());
+        QWidget* heldBy = pressed;
+        WhenModal([&](QWidget* modal) {
+            heldBy = window->focusWidget();
+            modal->close();
+        });
+        QTest::keyClick(pressed, Qt::Key_Space);
+        if (button != QLatin1String("pctHighScores")) heldBy = window->focusWidget();
+        QCOMPARE(heldBy, static_cast<QWidget*>(window.get()));
+    }
+
     void tabReachesTheButtonsAndSpacePressesThem() {
         // The headless compositor gives a test window no keyboard focus, so no focus-in
         // reaches the buttons there; X11 and offscreen try Tab.

@@ -98,7 +98,7 @@ void BoardOverlay::paint(QPainter& painter) const {
 }
 
 void BoardOverlay::paintCursor(QPainter& painter) const {
-    if (!cursor_.visible || !game_.gameInProgress()) return;
+    if (!cursor_.visible || !game_.dealt()) return;
     const QPoint at = BallPlacement(cursor_.at.column, cursor_.at.row, cursor_.at.layer);
     // A white ring between two black ones, just outside the ball: seen on every colour.
     painter.setRenderHint(QPainter::Antialiasing, false);

@@ -44,7 +44,7 @@ frmMain::frmMain(QWidget* parent)
     createControls();
     overlay_ = std::make_unique<BoardOverlay>(
         pctBoard, game_, [this] { return sprites(); }, [this] { return boardTakesMoves(); },
-        [this] { return boardTakesMoves(); });
+        [this] { return game_.dealt() && screens_.mainIsUp(); });
     // Before any accessible name is set: that makes the controls' interfaces.
     describeControls();
     connectControls();
@@ -179,6 +179,14 @@ bool frmMain::event(QEvent* event) {
                 QMetaObject::invokeMethod(
                     this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); },
                     Qt::QueuedConnection);
+            break;
+        case QEvent::WindowActivate:
+            // The first time the window has the keyboard, a screen reader hears how to
+            // begin, once Qt has told of the window itself.
+            if (!activated_) {
+                activated_ = true;
+                QMetaObject::invokeMethod(this, &frmMain::sayHowToBegin, Qt::QueuedConnection);
+            }
             break;
         case QEvent::Paint:
             // What the first frame does not need waits until it is painted: the removal

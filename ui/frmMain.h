@@ -131,6 +131,9 @@ class frmMain : public QWidget {
     void showStatisticsButton();
     // Records the game in play as the window closes, and any game still waiting.
     void recordGameAtClose();
+    // What a screen reader says of the main screen's keys, and of how to begin.
+    QString mainScreenKeys() const;
+    void sayHowToBegin();
 
     // ---- The controls (their game names). Arrays are addressed by the game's index. ----
     PictureBox* pctBoard = nullptr;
@@ -165,6 +168,7 @@ class frmMain : public QWidget {
     bool inMove_ = false;
     bool closePending_ = false;
     bool painted_ = false;
+    bool activated_ = false;
 };
 
 }  // namespace orbelix

@@ -114,7 +114,10 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
     const bool movesLeft = AnyMovesLeft();
     // One utterance for the move, the end of the game included.
     QString news = n >= 2 ? tr("%1 balls removed, score %2").arg(n).arg(game_.score()) : QString();
-    if (!movesLeft) news += (news.isEmpty() ? QString() : QStringLiteral(". ")) + tr("Game over");
+    if (!movesLeft)
+        news += (news.isEmpty() ? QString() : QStringLiteral(". ")) +
+                tr("Game over: no two balls of one colour touch within a layer. %n balls left",
+                   nullptr, game_.board().ballCount());
     if (!news.isEmpty()) overlay_->tell(news, movesLeft);
     if (!movesLeft) EndGame();
 

@@ -102,11 +102,30 @@ void frmMain::describeOptions() {
     pctSound->setAccessibleDescription(tr("Switches the sound of removed balls on or off"));
 }
 
+QString frmMain::mainScreenKeys() const {
+    return tr(
+        "Keys of the main screen: Control N new game, arrows move the cursor over the "
+        "board, L changes the layer, Return or Space removes the group under the "
+        "cursor, Control Z undo, S symbols, G guide, T statistics, F1 help, Control Q "
+        "exit. Escape goes back.");
+}
+
+void frmMain::sayHowToBegin() {
+    if (game_.dealt()) return;  // a game began before the window first had the keyboard
+    overlay_->tell(tr("Orbelix. Control N or the New button starts a game; F1 tells how to "
+                      "play."),
+                   false);
+}
+
 bool frmMain::boardTakesMoves() const {
     return game_.gameInProgress() && screens_.mainIsUp();
 }
 
 void frmMain::playAtCursor() {
+    if (game_.dealt() && !game_.gameInProgress() && screens_.mainIsUp()) {
+        overlay_->tell(tr("Game over. Control N starts a new game"), false);
+        return;
+    }
     if (!boardTakesMoves()) return;
     if (!overlay_->cursorShown()) {
         // The first key only shows where the cursor stands: no move is made blind.
@@ -116,18 +135,20 @@ void frmMain::playAtCursor() {
     Cell cell = overlay_->cursor().at;
     const int32_t before = game_.score();
     RemoveGroup(cell.row, cell.column, cell.layer);
-    // A move says what it removed; a lone ball or an empty cell says the cell again.
-    if (game_.score() == before && game_.gameInProgress()) overlay_->showCursor();
+    // A move says what it removed; a lone ball or an empty cell says so, and the cell.
+    if (game_.score() == before && game_.gameInProgress()) overlay_->showCursor(tr("No move"));
 }
 
 void frmMain::toggleSymbols() {
     overlay_->setSymbols(!overlay_->symbolsOn());
     // A board that New has drawn is redrawn at once; before the first game there is none.
     if (game_.dealt()) DrawBoard();
+    overlay_->tell(overlay_->symbolsOn() ? tr("Symbols on") : tr("Symbols off"), false);
 }
 
 void frmMain::toggleGuide() {
     overlay_->guide().setOn(!overlay_->guide().on());
+    overlay_->tell(overlay_->guide().on() ? tr("Guide on") : tr("Guide off"), false);
 }
 
 }  // namespace orbelix

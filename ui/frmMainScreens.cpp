@@ -73,11 +73,13 @@ void frmMain::pctHelp_Click() {
     // With the guide on, the fuller rules page stands in for the one-sentence picture.
     if (overlay_->guide().on()) {
         showRulesPage();
-        return;
+    } else {
+        pctHelpText->setAutoSize(true);
+        placeHelpScreen();
+        pctHelpText->setVisible(true);
     }
-    pctHelpText->setAutoSize(true);
-    placeHelpScreen();
-    pctHelpText->setVisible(true);
+    const PictureBox* page = overlay_->guide().on() ? pctRulesText : pctHelpText;
+    overlay_->tell(page->accessibleDescription() + QLatin1Char(' ') + mainScreenKeys(), false);
 }
 
 void frmMain::placeHelpScreen() {
@@ -111,6 +113,8 @@ void frmMain::pctAbout_Click() {
     placeAboutScreen();
     for (PictureBox* cellBox : pctVersion) cellBox->setVisible(true);
     pctAboutText->setVisible(true);
+    overlay_->tell(pctAboutText->accessibleDescription() + QLatin1Char(' ') + mainScreenKeys(),
+                   false);
 }
 
 void frmMain::placeAboutScreen() {
@@ -142,12 +146,14 @@ void frmMain::pctColors_Click(int16_t index) {
     pctColors[0]->setPicture(pctColors[game_.colorCount() - 5]->picture());
     pctColors[0]->repaint();
     describeOptions();
+    overlay_->tell(tr("%1 colours for the next game").arg(game_.colorCount()), false);
 }
 
 void frmMain::pctSound_Click() {
     pctSound->setPicture(SoundIsOn() ? pctSoundOff->picture() : pctSoundOn->picture());
     describeOptions();
     prepareBleep();
+    overlay_->tell(SoundIsOn() ? tr("Sound on") : tr("Sound off"), false);
 }
 
 void frmMain::pctExit_Click() {
