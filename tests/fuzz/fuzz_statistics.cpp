@@ -23,8 +23,10 @@ void CheckFigures(const Statistics& statistics) {
     for (int colors = MinColors; colors <= MaxColors; ++colors) {
         const ColourFigures f = statistics.figures(colors);
         Check(f.cleared() <= f.finished && f.finished <= f.played && f.judged <= f.played);
-        Check(f.best() <= MaxScore && f.medianTenths() <= 10 * f.best());
-        Check(f.meanTenths() <= 10 * f.best() && (f.played == 0) == (f.medianTenths() < 0));
+        const int64_t best = 10 * f.best();  // -10 with no game
+        Check(f.played == 0 ? f.meanTenths() < 0 && f.medianTenths() < 0 && best < 0
+                            : best <= 10 * MaxScore && f.meanTenths() <= best &&
+                                  f.medianTenths() <= best && f.medianTenths() >= 0);
     }
 }
 
