@@ -73,10 +73,8 @@ void frmMain::showNewBoard() {
 void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
     if (!game_.gameInProgress()) return;
     Cell cell;
-    // The game's bands, or with the guide on the ball drawn at the pixel pressed.
-    const bool found = overlay_->guide().on() ? overlay_->guide().aim(position, cell)
-                                              : HitTest(game_.tables(), position, cell);
-    if (!found) return;
+    // The ball drawn at the pixel pressed; in the gaps between balls, the game's bands.
+    if (!overlay_->guide().aim(position, cell)) return;
     RemoveGroup(cell.row, cell.column, cell.layer);
 }
 
