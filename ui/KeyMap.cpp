@@ -54,7 +54,9 @@ const Row Rows[] = {
     {AtMain, None, Qt::Key_G, Mods::Exactly, KeyAction::ToggleGuide},
     {AtMain, None, Qt::Key_R, Mods::Exactly, KeyAction::ToggleAlwaysResume},
     {AtMain, Ctrl, Qt::Key_C, Mods::Exactly, KeyAction::CopyBoard},
-    // Help and About close as a click on them does.
+    // The statistics page, from the main screen and from the rules page.
+    {AtMain | AtPage, None, Qt::Key_T, Mods::Exactly, KeyAction::ShowStatistics},
+    // Help, About and the statistics close as a click on them does.
     {AtPage, None, Qt::Key_Return, Mods::Exactly, KeyAction::ClosePage},
     {AtPage, None, Qt::Key_Space, Mods::Exactly, KeyAction::ClosePage},
     {AtPage, None, Qt::Key_Escape, Mods::Exactly, KeyAction::ClosePage},
@@ -88,8 +90,7 @@ bool ModifiersMatch(const Row& row, Qt::KeyboardModifiers pressed) {
 
 KeyAction KeyMap::Lookup(KeyPlace place, QKeyCombination combination) {
     // The keypad's keys are their main-keyboard twins.
-    const Qt::KeyboardModifiers modifiers =
-        combination.keyboardModifiers() & ~Qt::KeypadModifier;
+    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers() & ~Qt::KeypadModifier;
     Qt::Key key = combination.key();
     if (key == Qt::Key_Enter) key = Qt::Key_Return;
     const unsigned at = 1u << static_cast<unsigned>(place);

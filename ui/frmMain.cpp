@@ -170,6 +170,7 @@ void frmMain::placeCentredPictures() {
     pctOrbelix->move(CentredOn(placement_.outerSize(), pctOrbelix->size()));
     if (screens_.current() == Screen::Help) placeHelpScreen();
     if (screens_.current() == Screen::About) placeAboutScreen();
+    if (screens_.current() == Screen::Statistics) placeStatisticsPage();
 }
 
 bool frmMain::event(QEvent* event) {
@@ -240,6 +241,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     // A save stuck on a file system that does not answer must not keep the program up.
     SignalBridge::EndWithinGrace();
     keepGameAtClose();
+    recordGameAtClose();
     settings_.saveOnTheWayOut([this] { hide(); });
     event->accept();
 }

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -11,10 +12,12 @@
 #include "scores/HighScoreTable.h"
 #include "scores/KeptGameFile.h"
 #include "scores/SettingsKeeper.h"
+#include "scores/StatisticsStore.h"
 #include "ui/BoardOverlay.h"
 #include "ui/KeyMap.h"
 #include "ui/PictureBox.h"
 #include "ui/Screens.h"
+#include "ui/StatisticsPage.h"
 #include "ui/WindowPlacement.h"
 
 namespace orbelix {
@@ -58,6 +61,14 @@ class frmMain : public QWidget {
     int saveCount() const { return settings_.saveCount(); }
     const SoundPlayer& sound() const { return sound_; }
     Screen currentScreen() const { return screens_.current(); }
+
+    // ---- Statistics. ----
+    // A hint was given in the game in play.
+    void CountHint();
+    // The record of the game in play, as the statistics will take it.
+    const GameRecord& gameRecord() const { return playing_; }
+    // A verdict that came after a game ended: `game` as gameRecord() gave it then.
+    void RecordVerdict(const GameRecord& game, int16_t ballsLeft);
 
     // ---- Prepared games (replays, tests, tours). ----
     void Seed(uint32_t seed) { game_.Seed(seed); }
@@ -135,6 +146,17 @@ class frmMain : public QWidget {
     void keepGameAtClose();
     void copyBoard();
     void toggleAlwaysResume();
+    uint32_t boardInPlay() const;
+    void startGameRecord();
+    // Records the game in play, when a move was made in it.
+    void recordGame(bool finished, std::chrono::milliseconds patience = {});
+    void showStatisticsPage();
+    void placeStatisticsPage();
+    void hideStatisticsPage();
+    // The page's button on the rules page.
+    void showStatisticsButton();
+    // Records the game in play as the window closes, and any game still waiting.
+    void recordGameAtClose();
     // What a screen reader says of the main screen's keys, and of how to begin.
     QString mainScreenKeys() const;
     void sayHowToBegin();
@@ -151,6 +173,7 @@ class frmMain : public QWidget {
     PictureBox *pctSound = nullptr, *pctGameOver = nullptr, *pctNew = nullptr;
     PictureBox *pctHighScores = nullptr, *pctHelp = nullptr, *pctUndo = nullptr;
     PictureBox *pctAbout = nullptr, *pctExit = nullptr, *pctRulesText = nullptr;
+    PictureBox* pctStatistics = nullptr;  // on the rules page
 
     // ---- State, each piece with one owner. ----
     Game game_;
@@ -169,6 +192,10 @@ class frmMain : public QWidget {
     bool alwaysResume_ = false;
     // Made on the first game kept, so that a start without a game never touches the file.
     std::unique_ptr<KeptGameFile::Writer> keeper_;
+    StatisticsStore statistics_;
+    GameRecord playing_;
+    bool playingCounts_ = false;  // a move was made in the game in play
+    std::unique_ptr<StatisticsPage> statisticsPage_;
     bool inMove_ = false;
     bool closePending_ = false;
     bool painted_ = false;

@@ -44,11 +44,14 @@ void frmMain::DrawBallsOnBoard() {
 }
 
 void frmMain::pctNew_Click() {
+    // A game left for a new one counts as it stands.
+    if (game_.gameInProgress()) recordGame(false);
     game_.New();
     showNewBoard();
 }
 
 void frmMain::NewGameOn(const BoardGrid& board, int32_t score) {
+    if (game_.gameInProgress()) recordGame(false);
     game_.New(board, score);
     showNewBoard();
 }
@@ -63,6 +66,7 @@ void frmMain::showNewBoard() {
     DrawBallsOnBoard();
     ShowScore();
     pctBoard->Refresh();
+    startGameRecord();
     overlay_->tell(game_.boardNumber() != 0 ? tr("New game, %1").arg(boardName())
                                             : tr("New game, %1 colours").arg(game_.colorCount()));
     keepGame();
@@ -106,6 +110,7 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
                                     [this] { PlayBleep(QStringLiteral("Bleep.wav"), 1); });
     DrawBoard();
     if (n >= 2) ShowScore();
+    if (n >= 2) playingCounts_ = true;
     pointer_.set(MousePointer::Default);
     const bool movesLeft = AnyMovesLeft();
     // One utterance for the move, the end of the game included.
@@ -131,6 +136,8 @@ bool frmMain::AnyMovesLeft() {
 }
 
 void frmMain::EndGame() {
+    // Counted before the pause: a program that goes during it has counted the game.
+    recordGame(true);
     // The board may have the keyboard: hidden, it would hand it to a button.
     screens_.takeKeys();
     pointer_.set(MousePointer::Hourglass);

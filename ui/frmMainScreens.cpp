@@ -91,12 +91,14 @@ void frmMain::placeHelpScreen() {
     at.setX(std::min(at.x(), ClientWidth - pctRulesText->width()));
     at.setY(std::min(at.y(), ClientHeight - pctRulesText->height()));
     pctRulesText->move(at);
+    if (pctStatistics != nullptr) pctStatistics->move(at + QPoint(500, 12));
 }
 
 void frmMain::pctHelpText_Click() {
     ShowMainScreen();
     pctHelpText->setVisible(false);
     if (pctRulesText != nullptr) pctRulesText->setVisible(false);
+    if (pctStatistics != nullptr) pctStatistics->setVisible(false);
 }
 
 // The about screen shows each version number as one digit picture.
@@ -208,6 +210,7 @@ void frmMain::showRulesPage() {
     }
     placeHelpScreen();
     pctRulesText->setVisible(true);
+    showStatisticsButton();
 }
 
 }  // namespace orbelix
