@@ -15,6 +15,9 @@ void frmMain::NewNumberedGame(uint32_t number) {
 
 void frmMain::ResumeGame(const KeptGame& kept) {
     game_.Resume(kept.game);
+    // Counted from here as a game of its own; one that had moves counts at once.
+    startGameRecord();
+    playingCounts_ = game_.score() > 0;
     pctOrbelix->setVisible(false);
     pctGameOver->setVisible(false);
     pctBoard->setVisible(true);
