@@ -289,9 +289,12 @@ class Monkey : public QObject {
         if (w.isVisible() && !closingModal_) {
             // The rules page exists once Help has been opened with the guide on.
             const auto* rules = w.findChild<PictureBox*>(QStringLiteral("pctRulesText"));
+            // And the statistics page once T has opened it.
+            const auto* statistics = w.findChild<PictureBox*>(QStringLiteral("pctStatsText"));
             const int screens = int(Control(w, "pctNew")->isVisible()) +
                                 int(Control(w, "pctHelpText")->isVisible()) +
                                 int(rules != nullptr && rules->isVisible()) +
+                                int(statistics != nullptr && statistics->isVisible()) +
                                 int(Control(w, "pctAboutText")->isVisible()) +
                                 int(QApplication::activeModalWidget() != nullptr);
             if (screens != 1) return fail(QStringLiteral("%1 screens showing").arg(screens));

@@ -8,8 +8,8 @@ work=$(mktemp -d)
 display=:$((60 + RANDOM % 30))
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill "$game" "$wm" "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
-export DISPLAY=$display XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state SDL_AUDIODRIVER=dummy
+trap 'kill "$game" "$wm" "$xvfb" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=xcb DISPLAY=$display XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state SDL_AUDIODRIVER=dummy
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
