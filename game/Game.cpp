@@ -20,6 +20,7 @@ void Game::New(const BoardGrid& board, int32_t score) {
 
 void Game::Start() {
     GameInProgress = true;
+    DealtBoard = Board;
     ColumnsInUse = Columns;
     for (int r = 1; r <= Rows; ++r)
         for (int c = 1; c <= Columns; ++c)

@@ -52,6 +52,7 @@ const Row Rows[] = {
     {AtMain, None, Qt::Key_Space, Mods::Exactly, KeyAction::PlayAtCursor},
     {AtMain, None, Qt::Key_S, Mods::Exactly, KeyAction::ToggleSymbols},
     {AtMain, None, Qt::Key_G, Mods::Exactly, KeyAction::ToggleGuide},
+    {AtMain, None, Qt::Key_H, Mods::Exactly, KeyAction::Hint},
     // Help and About close as a click on them does.
     {AtPage, None, Qt::Key_Return, Mods::Exactly, KeyAction::ClosePage},
     {AtPage, None, Qt::Key_Space, Mods::Exactly, KeyAction::ClosePage},
@@ -86,8 +87,7 @@ bool ModifiersMatch(const Row& row, Qt::KeyboardModifiers pressed) {
 
 KeyAction KeyMap::Lookup(KeyPlace place, QKeyCombination combination) {
     // The keypad's keys are their main-keyboard twins.
-    const Qt::KeyboardModifiers modifiers =
-        combination.keyboardModifiers() & ~Qt::KeypadModifier;
+    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers() & ~Qt::KeypadModifier;
     Qt::Key key = combination.key();
     if (key == Qt::Key_Enter) key = Qt::Key_Return;
     const unsigned at = 1u << static_cast<unsigned>(place);

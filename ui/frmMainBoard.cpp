@@ -63,6 +63,9 @@ void frmMain::showNewBoard() {
     DrawBallsOnBoard();
     ShowScore();
     pctBoard->Refresh();
+    overlay_->clearHint();
+    overlay_->setVerdict(QString());
+    hints_->newGame();
     overlay_->tell(tr("New game, %1 colours").arg(game_.colorCount()));
 }
 
@@ -70,14 +73,15 @@ void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF
     if (!game_.gameInProgress()) return;
     Cell cell;
     // The game's bands, or with the guide on the ball drawn at the pixel pressed.
-    const bool found =
-        overlay_->guide().on() ? overlay_->guide().aim(position, cell) : HitTest(game_.tables(), position, cell);
+    const bool found = overlay_->guide().on() ? overlay_->guide().aim(position, cell)
+                                              : HitTest(game_.tables(), position, cell);
     if (!found) return;
     RemoveGroup(cell.row, cell.column, cell.layer);
 }
 
 void frmMain::pctUndo_Click() {
     if (!game_.Undo()) return;
+    overlay_->clearHint();
     DrawBoard();
     ShowScore();
     overlay_->tell(tr("Undone, score %1").arg(game_.score()));
@@ -97,6 +101,7 @@ void frmMain::ShowScore() {
 void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
     ReturnFreedMemorySoon();
     if (game_.board()(column, row, layer) == 0) return;
+    overlay_->clearHint();
     inMove_ = true;
     pointer_.set(MousePointer::Hourglass);
 
@@ -114,6 +119,8 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
                 tr("Game over: no two balls of one colour touch within a layer. %n balls left",
                    nullptr, game_.board().ballCount());
     if (!news.isEmpty()) overlay_->tell(news, movesLeft);
+    // The verdict is searched meanwhile, on a thread of its own: the pause waits for nothing.
+    if (!movesLeft) hints_->gameEnded();
     if (!movesLeft) EndGame();
 
     inMove_ = false;

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "game/Game.h"
+#include "game/SearchRunner.h"
+#include "ui/BoardOverlay.h"
+
+namespace orbelix {
+
+// Hints and the verdict of a finished game, both searched off the window's thread and
+// handed back to it. A hint marks the group to remove next, puts the keyboard cursor on
+// it and says it; the verdict says how few balls the dealt board could have been left
+// with, and shows it over the final board while the guide is on.
+class BoardHints : public QObject {
+    Q_OBJECT
+
+  public:
+    // `takesMoves` tells whether a game is played on the main screen now, `finished`
+    // whether a finished game's board is on the main screen.
+    BoardHints(const Game& game, BoardOverlay& overlay, std::function<bool()> takesMoves,
+               std::function<bool()> finished);
+    ~BoardHints() override;
+
+    // Asks for a hint for the board as it is now. It shows when found, unless the board
+    // has changed meanwhile; a newer request replaces an older one.
+    void ask();
+    // A game starts: its hints are counted from 0, and what was searched for the last
+    // one is dropped.
+    void newGame();
+    // The game has just ended: the verdict is searched from the board it was dealt.
+    void gameEnded();
+
+    // Hints shown in the game in play.
+    int used() const { return used_; }
+    // The fewest balls the search left on the finished game's dealt board, once found.
+    std::optional<int> verdict() const { return verdict_; }
+
+  signals:
+    // A search's result has been taken (shown or dropped): for tests and measurements.
+    void hintHandled();
+
+  private:
+    void hintFound(uint64_t request, const SearchResult& result);
+    void verdictFound(uint64_t request, const SearchResult& result);
+
+    const Game& game_;
+    BoardOverlay& overlay_;
+    std::function<bool()> takesMoves_;
+    std::function<bool()> finished_;
+    int used_ = 0;
+    std::optional<int> verdict_;
+    int ballsLeft_ = 0;  // by the player, in the game the verdict is searched for
+    uint64_t hintRequest_ = 0;
+    uint64_t verdictRequest_ = 0;
+    BoardGrid asked_;  // the board the newest hint was asked for
+    // The rest of the last hint's line, and the board it starts from: the next search
+    // starts from it when the player followed the hint.
+    std::vector<Cell> rest_;
+    BoardGrid afterHint_;
+    // Last, so that their threads stop before anything they hand results to goes.
+    SearchRunner verdicts_;
+    SearchRunner hints_;
+};
+
+}  // namespace orbelix
