@@ -1,7 +1,6 @@
-// The search plays by the game's rules: every line it returns replays through Game to the
-// same boards, columns and score, the groups it lists are the game's, each once; a board
-// and a budget give one line; a cancelled search returns at once; the runner hands on
-// the newest result only and stops cleanly.
+// The search's lines replay through Game to the same boards, columns and score; its groups
+// are the game's, each once; it is deterministic and stops when cancelled; the runner hands
+// on the newest result only.
 #include <QtTest>
 #include <chrono>
 #include <ctime>
@@ -158,16 +157,15 @@ class TestSearch : public QObject {
         const BoardGrid board = Dealt(5, 9);
         std::atomic<int> stale{0};
         std::promise<std::pair<uint64_t, SearchResult>> delivered;
-        uint64_t newest = 0;
         {
             SearchRunner runner;
             runner.Start(board, Columns, Budget(1'000'000'000),
                          [&](uint64_t, const SearchResult&) { ++stale; });
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            newest = runner.Start(board, Columns, SearchBudget::Hint(),
-                                  [&](uint64_t number, const SearchResult& result) {
-                                      delivered.set_value({number, result});
-                                  });
+            const uint64_t newest = runner.Start(board, Columns, SearchBudget::Hint(),
+                                                 [&](uint64_t number, const SearchResult& result) {
+                                                     delivered.set_value({number, result});
+                                                 });
             auto future = delivered.get_future();
             QVERIFY(future.wait_for(std::chrono::seconds(10)) == std::future_status::ready);
             const auto [number, result] = future.get();

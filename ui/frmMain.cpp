@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "platform/Pause.h"
+#include "platform/SignalBridge.h"
 #include "ui/Pictures.h"
 #include "ui/Zoom.h"
 
@@ -237,6 +238,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A save stuck on a file system that does not answer must not keep the program up.
+    SignalBridge::EndWithinGrace();
     settings_.saveOnTheWayOut([this] { hide(); });
     event->accept();
 }
