@@ -82,6 +82,7 @@ void BoardHints::newGame() {
     verdictRequest_ = 0;
     used_ = 0;
     verdict_.reset();
+    endHandled_ = false;
     rest_.clear();
 }
 
@@ -89,6 +90,7 @@ void BoardHints::gameEnded() {
     hints_.Cancel();
     hintRequest_ = 0;
     ballsLeft_ = game_.board().ballCount();
+    endHandled_ = false;
     verdictRequest_ =
         verdicts_.Start(game_.dealtBoard(), Columns, SearchBudget::Verdict(),
                         [this](uint64_t request, const SearchResult& result) {
@@ -102,8 +104,19 @@ void BoardHints::verdictFound(uint64_t request, const SearchResult& result) {
     if (request != verdictRequest_) return;
     verdictRequest_ = 0;
     verdict_ = result.ballsLeft;
+    if (endHandled_) sayVerdict();
+}
+
+void BoardHints::endHandled() {
+    endHandled_ = true;
+    // After the words of the move that ended the game have been taken.
+    if (verdict_) QMetaObject::invokeMethod(this, &BoardHints::sayVerdict, Qt::QueuedConnection);
+}
+
+void BoardHints::sayVerdict() {
+    if (!verdict_ || !endHandled_) return;
     overlay_.setVerdict(
-        Tr("You left %1 balls. The search left %2.").arg(ballsLeft_).arg(result.ballsLeft));
+        Tr("You left %1 balls. The search left %2.").arg(ballsLeft_).arg(*verdict_));
 }
 
 }  // namespace orbelix

@@ -33,6 +33,9 @@ class BoardHints : public QObject {
     void newGame();
     // The game has just ended: the verdict is searched from the board it was dealt.
     void gameEnded();
+    // The end of the game has been handled (its pause, its table): the verdict is said
+    // from now on, once found, and never over the words of the end itself.
+    void endHandled();
 
     // Hints shown in the game in play.
     int used() const { return used_; }
@@ -46,6 +49,7 @@ class BoardHints : public QObject {
   private:
     void hintFound(uint64_t request, const SearchResult& result);
     void verdictFound(uint64_t request, const SearchResult& result);
+    void sayVerdict();
 
     const Game& game_;
     BoardOverlay& overlay_;
@@ -54,6 +58,7 @@ class BoardHints : public QObject {
     int used_ = 0;
     std::optional<int> verdict_;
     int ballsLeft_ = 0;  // by the player, in the game the verdict is searched for
+    bool endHandled_ = false;
     uint64_t hintRequest_ = 0;
     uint64_t verdictRequest_ = 0;
     BoardGrid asked_;  // the board the newest hint was asked for

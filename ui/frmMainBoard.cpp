@@ -118,8 +118,11 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
                    nullptr, game_.board().ballCount());
     if (!news.isEmpty()) overlay_->tell(news, movesLeft);
     // The verdict is searched meanwhile, on a thread of its own: the pause waits for nothing.
-    if (!movesLeft) hints_->gameEnded();
-    if (!movesLeft) EndGame();
+    if (!movesLeft) {
+        hints_->gameEnded();
+        EndGame();
+        hints_->endHandled();
+    }
 
     inMove_ = false;
     if (closePending_) close();
