@@ -27,6 +27,11 @@ const BoardGrid& BoardOf(const frmMain& window) {
 bool InProgress(const frmMain& window) {
     return window.game().gameInProgress();
 }
+// The verdict of a finished game is searched in the background: the steps after the end
+// wait for it, so that they record it said, whatever the machine's speed.
+void AwaitVerdict(const frmMain& window) {
+    for (int wait = 0; !window.verdict() && wait < 6000; ++wait) QTest::qWait(10);
+}
 
 QList<QString> lines;
 
@@ -183,6 +188,7 @@ void PlayToTheTable(frmMain& window) {
         PressOnBall(window, cell.column, cell.row, cell.layer);
         if (move % 10 == 0) Record(QStringLiteral("play-%1").arg(move));
     }
+    AwaitVerdict(window);
     Record(QStringLiteral("game-over"));
 
     WhenModal([](QWidget* modal) {
