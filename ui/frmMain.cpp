@@ -52,6 +52,9 @@ frmMain::frmMain(QWidget* parent)
     describeControls();
     connectControls();
     bindKeys();
+    closeRequests_ = std::make_unique<CloseRequests>(
+        *this, [] { return QApplication::activeModalWidget() != nullptr; },
+        [this] { RequestClose(); });
     Form_Load();
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "game/Game.h"
+#include "platform/CloseRequests.h"
 #include "platform/Sound.h"
 #include "scores/HighScoreTable.h"
 #include "scores/SettingsKeeper.h"
@@ -146,6 +147,8 @@ class frmMain : public QWidget {
     std::unique_ptr<BoardOverlay> overlay_;
     // Hands its results to the overlay, so it goes first.
     std::unique_ptr<BoardHints> hints_;
+    // The close box pressed while the high-score window blocks this one is still a close.
+    std::unique_ptr<CloseRequests> closeRequests_;
     bool inMove_ = false;
     bool closePending_ = false;
     bool painted_ = false;
