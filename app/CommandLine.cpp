@@ -1,7 +1,10 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cstdio>
+
+#include "game/BoardModel.h"
 
 namespace orbelix {
 namespace {
@@ -49,7 +52,10 @@ void DeclareOptions(QCommandLineParser& parser, bool showQtOptions) {
         "Enter or Space removes the group under it; S puts symbols on the balls;\n"
         "G switches the guide: the group under the pointer marked with its size and\n"
         "points, clicks on the ball drawn at the pointer, and the full rules on Help;\n"
-        "Ctrl+Plus, Ctrl+Minus and Ctrl+0 zoom."));
+        "Ctrl+Plus, Ctrl+Minus and Ctrl+0 zoom; Ctrl+C copies the board's number;\n"
+        "R switches between a plain start and always going on with the last game.\n"
+        "The game in progress is kept after every move in $XDG_STATE_HOME/Orbelix/\n"
+        "(~/.local/state/Orbelix/)."));
     // One dash or two, as every Qt program takes its options.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();
@@ -60,6 +66,15 @@ void DeclareOptions(QCommandLineParser& parser, bool showQtOptions) {
         QStringLiteral("zoom"),
         QStringLiteral("Shows the game N times as large (1 to 4), for this run."),
         QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("board"),
+        QStringLiteral("Starts with board N (1 to 999999999) at the colour count in effect;\n"
+                       "the same number always deals the same board."),
+        QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("resume"),
+        QStringLiteral("Goes on with the game that was in progress when the game last\n"
+                       "ended, Undo included; without one, starts as usual.")));
 
     for (const QtOption& qt : QtOptions) {
         QCommandLineOption option(QString::fromLatin1(qt.name), QString::fromLatin1(qt.description),
@@ -79,6 +94,23 @@ QString ReadOptionValues(const QCommandLineParser& parser, GameOptions& options)
             return QStringLiteral("--zoom takes a whole number from 1 to 4");
         options.zoom = zoom;
     }
+    if (parser.isSet(QStringLiteral("board"))) {
+        const QString text = parser.value(QStringLiteral("board"));
+        bool number = false;
+        const qulonglong board = text.toULongLong(&number);
+        // Digits only: no sign, no blanks, no other base.
+        const bool digits = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar ch) {
+            return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+        });
+        if (!number || !digits || board < MinBoardNumber || board > MaxBoardNumber)
+            return QStringLiteral("--board takes a whole number from %1 to %2")
+                .arg(MinBoardNumber)
+                .arg(MaxBoardNumber);
+        options.board = static_cast<uint32_t>(board);
+    }
+    options.resume = parser.isSet(QStringLiteral("resume"));
+    if (options.resume && options.board != 0)
+        return QStringLiteral("--board and --resume cannot be used together");
     return {};
 }
 

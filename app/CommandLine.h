@@ -2,13 +2,16 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
 namespace orbelix {
 
 // What the command line asks of the game. Each option the game takes has a member here,
 // filled in by ReadGameOptions.
 struct GameOptions {
-    int zoom = 0;  // --zoom N: the zoom for this run, 0 for the stored one
+    int zoom = 0;          // --zoom N: the zoom for this run, 0 for the stored one
+    uint32_t board = 0;    // --board N: the board to start with, 0 for none
+    bool resume = false;   // --resume: go on with the kept game
 };
 
 // The command line's answer: either go on and start the game, or print and exit.

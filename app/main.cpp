@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "app/FirstFrameReport.h"
+#include "app/StartOptions.h"
 #include "platform/Environment.h"
 #include "platform/SettingsFile.h"
 #include "platform/SignalBridge.h"
@@ -45,9 +46,7 @@ int main(int argc, char* argv[]) {
         return answer.print();
 
     orbelix::frmMain window;
-    if (options.zoom != 0 && !window.SetZoom(options.zoom, false))
-        std::fprintf(stderr, "orbelix: at zoom %d the window would not fit on the screen\n",
-                     options.zoom);
+    orbelix::StartAsAsked(window, options);
     // SIGTERM, SIGINT and SIGHUP close the window the normal way, so the settings are saved;
     // should the window not get to it, the change of the save under way is kept aside.
     orbelix::SignalBridge sessionEnd([&window] { window.RequestClose(); },

@@ -173,6 +173,7 @@ def main():
     build = args[0] if args else "build-bench"
     config = tempfile.mkdtemp(prefix="orbelix-bench-")
     env = dict(os.environ, ORBELIX_REPORT_FIRST_FRAME="1", XDG_CONFIG_HOME=config,
+               XDG_STATE_HOME=os.path.join(config, "state"),
                SDL_AUDIODRIVER="dummy", QT_QPA_PLATFORM="offscreen" if plan.smoke else "xcb")
     env.pop("QT_SCALE_FACTOR", None)
     xvfb = None

@@ -58,6 +58,25 @@ void FillRandom(BoardGrid& board, int16_t colorCount, UniformRandom& random) {
             }
 }
 
+uint32_t UniformRandom::nextBoardNumber() {
+    // 30 bits of each draw, and draws past the last number thrown away, so that every
+    // number is equally likely.
+    constexpr uint32_t span = 1u << 30;
+    static_assert(MaxBoardNumber < span);
+    for (;;) {
+        const uint32_t draw = static_cast<uint32_t>(engine_()) >> 2;
+        if (draw < MaxBoardNumber) return draw + 1;
+    }
+}
+
+BoardGrid DealNumbered(uint32_t number, int16_t colorCount) {
+    UniformRandom random;
+    random.seed(number);
+    BoardGrid board;
+    FillRandom(board, colorCount, random);
+    return board;
+}
+
 QString FormatScore(int32_t score) {
     const QString digits = QString::number(std::abs(static_cast<int64_t>(score)));
     const QString padded = digits.rightJustified(6, QLatin1Char('0'));

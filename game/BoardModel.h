@@ -53,11 +53,13 @@ struct Cell {
 // ends of each window. Returns false where no row or no column matches.
 bool HitTest(const PixelTables& tables, QPointF position, Cell& found);
 
-// A uniform generator of [0, 1) in single precision.
+// A uniform generator of [0, 1) in single precision, and of board numbers.
 class UniformRandom {
   public:
     void seed(uint32_t value) { engine_.seed(value); }
     float next() { return static_cast<float>(engine_() >> 8) * (1.0f / 16777216.0f); }
+    // A whole number drawn uniformly from 1..MaxBoardNumber.
+    uint32_t nextBoardNumber();
 
   private:
     std::mt19937 engine_;
@@ -65,6 +67,14 @@ class UniformRandom {
 
 // Fills every cell with an independent, uniformly drawn colour 1..colorCount.
 void FillRandom(BoardGrid& board, int16_t colorCount, UniformRandom& random);
+
+// Board numbers: every dealt board has one, 1..MaxBoardNumber, and the same number and
+// colour count give the same board on every machine and in every version. The generator
+// is std::mt19937 (fixed by the C++ standard) seeded with the number, drawn in the order
+// of FillRandom; changing either changes every numbered board.
+constexpr uint32_t MinBoardNumber = 1;
+constexpr uint32_t MaxBoardNumber = 999999999;
+BoardGrid DealNumbered(uint32_t number, int16_t colorCount);
 
 // The score as the game shows it: its digits, padded with zeros to at least six.
 QString FormatScore(int32_t score);

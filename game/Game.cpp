@@ -8,14 +8,53 @@ void Game::StepColorCount() {
 }
 
 void Game::New() {
-    FillRandom(Board, ColorCount, Random);
+    NewNumbered(Random.nextBoardNumber());
+}
+
+void Game::NewNumbered(uint32_t number) {
+    const bool replaced = GameInProgress;
+    Board = DealNumbered(number, ColorCount);
+    BoardNumber = number;
+    DealtColors = ColorCount;
     Start();
+    if (replaced) Tell(GameEvent::Abandoned);
+    Tell(GameEvent::Started);
 }
 
 void Game::New(const BoardGrid& board, int32_t score) {
+    const bool replaced = GameInProgress;
     Board = board;
+    BoardNumber = 0;
+    DealtColors = ColorCount;
     Start();
     Score = score;
+    if (replaced) Tell(GameEvent::Abandoned);
+    Tell(GameEvent::Started);
+}
+
+void Game::Resume(const GameState& state) {
+    Board = state.board;
+    BoardNumber = state.boardNumber;
+    DealtColors = state.colorCount;
+    Start();
+    ColumnsInUse = state.columnsInUse;
+    Score = state.score;
+    UndoBoard = state.undoBoard;
+    UndoScore = state.undoScore;
+    UndoColumnsInUse = state.undoColumnsInUse;
+    UndoAvailable = state.undoAvailable;
+    Tell(GameEvent::Resumed);
+}
+
+GameState Game::state() const {
+    return {Board,          UndoBoard,        Score,         UndoScore,  ColumnsInUse,
+            UndoColumnsInUse, UndoAvailable, DealtColors, BoardNumber};
+}
+
+void Game::End() {
+    const bool wasInProgress = GameInProgress;
+    GameInProgress = false;
+    if (wasInProgress) Tell(GameEvent::Finished);
 }
 
 void Game::Start() {

@@ -2,11 +2,33 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 #include "game/BoardModel.h"
 #include "game/Moves.h"
 
 namespace orbelix {
+
+// Everything a game in progress needs to go on exactly where it stood, Undo included:
+// what a kept game holds. The group of the last move and the pixel tables are not part
+// of it (the one is rebuilt by the next move, the others depend on nothing).
+struct GameState {
+    BoardGrid board;
+    BoardGrid undoBoard;
+    int32_t score = 0;
+    int32_t undoScore = 0;
+    int16_t columnsInUse = Columns;
+    int16_t undoColumnsInUse = Columns;
+    bool undoAvailable = false;
+    int16_t colorCount = MinColors;  // the colour count the board was dealt with
+    uint32_t boardNumber = 0;        // 0 for a board that was given, not dealt by number
+    bool operator==(const GameState&) const = default;
+};
+
+// What happens to a game, for whoever keeps count of games (statistics): a game is
+// Started by New (or a numbered deal), Resumed from a kept game, Finished when no move
+// is left, or Abandoned when New replaces it while it was still in progress.
+enum class GameEvent { Started, Resumed, Finished, Abandoned };
 
 // One game of the box of balls: the board, the undo copy, the pixel tables that hit
 // testing reads, the group of the last move, the score and what a move changes, all
@@ -23,12 +45,22 @@ class Game {
     void setColorCount(int16_t count) { ColorCount = count; }
     void StepColorCount();
 
-    // Deals a fresh board at random and starts a game on it: every column in use, the
-    // pixel tables filled, the score 0 and nothing to undo.
+    // Picks a board number at random and deals that board (NewNumbered).
     void New();
+    // Deals board `number` (MinBoardNumber..MaxBoardNumber) at the colour count in effect
+    // and starts a game on it: every column in use, the pixel tables filled, the score 0
+    // and nothing to undo.
+    void NewNumbered(uint32_t number);
     // Starts a game the same way on a board that is given (a prepared position), with
-    // the score given.
+    // the score given. It has no board number.
     void New(const BoardGrid& board, int32_t score);
+    // Goes on with a game in progress as it was kept: board, score, the one Undo step,
+    // its colour count and number. The colour count of the next New stays as it is.
+    void Resume(const GameState& state);
+    // The game as it stands, for keeping.
+    GameState state() const;
+    // Told of every GameEvent, after the game has changed (null for no one).
+    void setWatcher(std::function<void(GameEvent)> watcher) { Watcher = std::move(watcher); }
 
     // The move a click on a ball makes. The group of the ball at `cell` is collected; a
     // group of two or more is put aside for Undo and removed, `ballRemoved` running once
@@ -42,7 +74,7 @@ class Game {
     // Whether some ball still has a neighbour of its own colour within its layer.
     bool AnyMovesLeft() const;
     // The game is over: no more moves are taken.
-    void End() { GameInProgress = false; }
+    void End();
 
     // Whether slots 1..GroupCount of the last move's group hold this cell.
     bool InGroup(int16_t layer, int16_t row, int16_t column) const {
@@ -60,11 +92,18 @@ class Game {
     bool gameInProgress() const { return GameInProgress; }
     int16_t columnsInUse() const { return ColumnsInUse; }
     bool undoAvailable() const { return UndoAvailable; }
+    // The number of the board in play (0 before the first deal, or for a given board),
+    // and the colour count it was dealt with.
+    uint32_t boardNumber() const { return BoardNumber; }
+    int16_t dealtColors() const { return DealtColors; }
     // Whether a board has been dealt since the program started.
     bool dealt() const { return Tables.BallLeft[1][1] != 0; }
 
   private:
     void Start();
+    void Tell(GameEvent event) const {
+        if (Watcher) Watcher(event);
+    }
 
     BoardGrid Board;
     BoardGrid UndoBoard;
@@ -81,6 +120,9 @@ class Game {
     int16_t UndoColumnsInUse = 0;
     bool UndoAvailable = false;
     UniformRandom Random;
+    uint32_t BoardNumber = 0;
+    int16_t DealtColors = MinColors;
+    std::function<void(GameEvent)> Watcher;
 };
 
 }  // namespace orbelix

@@ -27,6 +27,8 @@ if(at LESS 0)
     message(FATAL_ERROR "${ORBELIX_ENTRY_SOURCE} has no line Exec=orbelix")
 endif()
 string(REPLACE "\nExec=orbelix\n" "\nExec=${exec}\n" entry "${entry}")
+# The action "Continue the last game" starts the same program.
+string(REPLACE "\nExec=orbelix --resume\n" "\nExec=${exec} --resume\n" entry "${entry}")
 file(WRITE "${ORBELIX_ENTRY_OUTPUT}" "${entry}")
 # file(INSTALL) puts DESTDIR in front by itself.
 file(INSTALL DESTINATION "${prefix}/${ORBELIX_ENTRY_DIR}" TYPE FILE FILES "${ORBELIX_ENTRY_OUTPUT}")

@@ -31,6 +31,7 @@ SettingsFile::Entries ChosenOptions(const Options& options) {
         {QStringLiteral("Zoom"), QString::number(options.Zoom)},
         {QStringLiteral("Symbols"), WriteStoredSound(options.Symbols)},
         {QStringLiteral("Guide"), WriteStoredSound(options.Guide)},
+        {QStringLiteral("AlwaysResume"), WriteStoredSound(options.AlwaysResume)},
     };
 }
 
@@ -54,6 +55,9 @@ Options SettingsStore::LoadSettings(HighScoreTable& table) {
     options.Symbols = ReadStoredSound(read(QStringLiteral("Symbols"), QStringLiteral("0")));
     // The guide's switch likewise.
     options.Guide = ReadStoredSound(read(QStringLiteral("Guide"), QStringLiteral("0")));
+    // Whether a plain start resumes the kept game, likewise.
+    options.AlwaysResume =
+        ReadStoredSound(read(QStringLiteral("AlwaysResume"), QStringLiteral("0")));
 
     StoredOptions.clear();
     for (const auto& [key, text] : GameOptions(options) + ChosenOptions(options))

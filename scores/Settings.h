@@ -17,6 +17,8 @@ struct Options {
     int16_t Zoom = 1;
     bool Symbols = false;
     bool Guide = false;
+    // Whether a plain start goes on with the kept game.
+    bool AlwaysResume = false;
 };
 
 enum class SaveResult {

@@ -19,6 +19,8 @@ namespace orbelix::testing {
 inline QTemporaryDir& UsePrivateSettings() {
     static QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+    // The game in progress is kept there too, away from the player's own.
+    qputenv("XDG_STATE_HOME", dir.filePath(QStringLiteral("state")).toLocal8Bit());
     return dir;
 }
 

@@ -14,7 +14,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # the quoting of the Exec key.
 exec_of() {
     local value
-    value=$(sed -n 's/^Exec=//p' "$1")
+    value=$(sed -n 's/^Exec=//p' "$1" | head -n 1)
     value=${value//\\\\/\\}
     if [[ $value == \"*\" ]]; then
         value=${value:1:${#value}-2}
@@ -32,6 +32,9 @@ check_entry() {  # ENTRY PROGRAM PATH-LIST
     [ -n "$resolved" ] && [ "$resolved" -ef "$2" ] \
         && echo "ok: Exec=$(sed -n 's/^Exec=//p' "$1") starts $2" \
         || fail "Exec=$(sed -n 's/^Exec=//p' "$1") does not start $2 (resolved: '${resolved}')"
+    # The action "Continue the last game" starts the same program with --resume.
+    grep -qxF "Exec=$(sed -n 's/^Exec=//p' "$1" | head -n 1) --resume" "$1" \
+        || fail "the entry's action does not start $2 with --resume"
 }
 
 # 1. A real install into a home-like prefix with awkward characters, bin/ layout.

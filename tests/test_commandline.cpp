@@ -51,6 +51,15 @@ class CommandLineTest : public QObject {
         QTest::newRow("--zoom 4, the largest") << "--zoom 4" << -1 << none << none;
         QTest::newRow("--zoom 5") << "--zoom 5" << 2 << none << "--zoom takes a whole number";
         QTest::newRow("--zoom 0") << "--zoom 0" << 2 << none << "--zoom takes a whole number";
+        QTest::newRow("--board 999999999, the last") << "--board 999999999" << -1 << none << none;
+        for (const char* bad : {"0", "1000000000", "-5", "+5", "4.2", "1e3", "0x10", "abc", "",
+                                "99999999999999999999"})
+            QTest::newRow(qPrintable(QStringLiteral("--board '%1'").arg(QLatin1String(bad))))
+                << QStringLiteral("--board=%1").arg(QLatin1String(bad)) << 2 << none
+                << "--board takes a whole number from 1 to 999999999";
+        QTest::newRow("--resume") << "--resume" << -1 << none << none;
+        QTest::newRow("--resume with --board")
+            << "--resume --board 7" << 2 << none << "cannot be used together";
         // A Qt option's value is not an argument of its own.
         QTest::newRow("value is no argument") << "-session file.txt" << -1 << none << none;
     }
@@ -94,22 +103,34 @@ class CommandLineTest : public QObject {
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<int>("zoom");
-        QTest::newRow("nothing left") << QString() << -1 << 0;
+        QTest::addColumn<uint>("board");
+        QTest::addColumn<bool>("resume");
+        QTest::newRow("nothing left") << QString() << -1 << 0 << 0u << false;
         QTest::newRow("X11 options left by another platform")
-            << "-display :1 -geometry 1x1 -sync" << -1 << 0;
-        QTest::newRow("unknown option") << "--bogus" << 2 << 0;
-        QTest::newRow("argument") << "x" << 2 << 0;
-        QTest::newRow("--zoom 1") << "--zoom 1" << -1 << 1;
-        QTest::newRow("--zoom 4") << "--zoom 4" << -1 << 4;
-        QTest::newRow("--zoom 5") << "--zoom 5" << 2 << 0;
+            << "-display :1 -geometry 1x1 -sync" << -1 << 0 << 0u << false;
+        QTest::newRow("unknown option") << "--bogus" << 2 << 0 << 0u << false;
+        QTest::newRow("argument") << "x" << 2 << 0 << 0u << false;
+        QTest::newRow("--zoom 1") << "--zoom 1" << -1 << 1 << 0u << false;
+        QTest::newRow("--zoom 4") << "--zoom 4" << -1 << 4 << 0u << false;
+        QTest::newRow("--zoom 5") << "--zoom 5" << 2 << 0 << 0u << false;
+        QTest::newRow("--board 1") << "--board 1" << -1 << 0 << 1u << false;
+        QTest::newRow("--board 424242 --zoom 2") << "--board 424242 --zoom 2" << -1 << 2 << 424242u
+                                                 << false;
+        QTest::newRow("--board 999999999") << "--board 999999999" << -1 << 0 << 999999999u << false;
+        QTest::newRow("--board 0") << "--board 0" << 2 << 0 << 0u << false;
+        QTest::newRow("--resume") << "--resume" << -1 << 0 << 0u << true;
     }
     void afterStart() {
         QFETCH(QString, line);
         QFETCH(int, exitCode);
         QFETCH(int, zoom);
+        QFETCH(uint, board);
+        QFETCH(bool, resume);
         GameOptions options;
         QCOMPARE(ReadGameOptions(Arguments(line), options).exitCode, exitCode);
         QCOMPARE(options.zoom, zoom);
+        QCOMPARE(options.board, board);
+        QCOMPARE(options.resume, resume);
     }
 };
 

@@ -30,6 +30,8 @@ QHash<QString, QString> StoredKeys(const QString& config) {
 QProcessEnvironment Environment(const QString& folder, const char* variable = "XDG_CONFIG_HOME") {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QString::fromLatin1(variable), folder);
+    // The players' games in progress are kept beside their settings, never in the home.
+    env.insert(QStringLiteral("XDG_STATE_HOME"), folder + QStringLiteral("/state"));
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
     return env;
 }

@@ -209,6 +209,9 @@ class KeyboardTest : public QObject {
         QTest::newRow("keys behind help") << "move Help S Ctrl+Z Ctrl+N L Down Enter";
         QTest::newRow("keys behind about") << "move About S Ctrl+Z Esc";
         QTest::newRow("the table, then keys") << "move HighScores Return Space";
+        QTest::newRow("keys behind statistics, Esc, Return, Space")
+            << "move T Ctrl+N L Down S Ctrl+Z Esc T Return T Space";
+        QTest::newRow("statistics closed by a click") << "move T click";
         QTest::newRow("Tab, then a click") << "move Tab Tab click";
     }
     void screensNeverHandKeysToTheMainScreen() {
@@ -223,8 +226,9 @@ class KeyboardTest : public QObject {
                 QueueClick(Control(*window, "pctBoard"), BallPoint(7, 7, 1));
             } else if (step == QLatin1String("click")) {  // the open page, else the black
                 QWidget* page = window.get();
-                for (const char* name : {"pctHelpText", "pctAboutText"})
-                    if (Control(*window, name)->isVisible()) page = Control(*window, name);
+                for (const char* name : {"pctHelpText", "pctAboutText", "pctStatsText"})
+                    if (auto* box = window->findChild<PictureBox*>(name); box && box->isVisible())
+                        page = box;
                 QueueClick(page, page == window.get() ? QPoint(600, 345) : QPoint(2, 2));
             } else if (QStringList{"Help", "About", "HighScores"}.contains(
                            step)) {  // a button by its name
@@ -309,11 +313,13 @@ class KeyboardTest : public QObject {
         QTest::addColumn<QString>("name");
         QTest::newRow("symbols") << int(Qt::Key_S) << QStringLiteral("Symbols");
         QTest::newRow("guide") << int(Qt::Key_G) << QStringLiteral("Guide");
+        QTest::newRow("always resume") << int(Qt::Key_R) << QStringLiteral("AlwaysResume");
     }
     void switchIsStoredOnlyOnceUsed() {
         QFETCH(int, key);
         QFETCH(QString, name);
         const auto on = [&] {
+            if (name == QLatin1String("AlwaysResume")) return window->alwaysResume();
             return name == QLatin1String("Guide") ? window->guide().on() : window->showSymbols();
         };
         window->close();

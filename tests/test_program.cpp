@@ -11,6 +11,7 @@ class ProgramTest : public QObject {
     static QProcessEnvironment Environment(const QString& config) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        env.insert(QStringLiteral("XDG_STATE_HOME"), config + QStringLiteral("/state"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
         env.insert(QStringLiteral("ORBELIX_REPORT_FIRST_FRAME"), QStringLiteral("1"));

@@ -294,6 +294,44 @@ class RulesTest : public QObject {
         QVERIFY(*std::max_element(seen.begin(), seen.end()) == colours);
     }
 
+    // Numbered boards are the same in every version: a board handed to a friend, or
+    // replayed a year later, must be dealt cell for cell as it was. Each row is the
+    // board's first 30 cells (row by row, column by column, front to back, as hex
+    // digits) and an FNV-1a hash of all 300.
+    void numberedBoardsNeverChange_data() {
+        QTest::addColumn<uint>("number");
+        QTest::addColumn<int>("colours");
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<uint>("hash");
+        QTest::newRow("1, 6") << 1u << 6 << QByteArray("365611261213233536463254236214")
+                              << 0x92dacbb6u;
+        QTest::newRow("1, 13") << 1u << 13 << QByteArray("6dad124d242636596d8c659736c317")
+                               << 0x9f67912au;
+        QTest::newRow("424242, 6") << 424242u << 6 << QByteArray("325123345312261114553225663521")
+                                   << 0x97c29720u;
+        QTest::newRow("424242, 13")
+            << 424242u << 13 << QByteArray("73a15768a7234d11289b643adc5b41") << 0xcbdfc29au;
+        QTest::newRow("999999999, 6")
+            << 999999999u << 6 << QByteArray("235434535453241166442313113162") << 0x9776173bu;
+        QTest::newRow("999999999, 13")
+            << 999999999u << 13 << QByteArray("36b877b798a64821cd8856272152d4") << 0x08545fdcu;
+    }
+    void numberedBoardsNeverChange() {
+        QFETCH(uint, number);
+        QFETCH(int, colours);
+        QFETCH(QByteArray, first);
+        QFETCH(uint, hash);
+        const BoardGrid board = DealNumbered(number, static_cast<int16_t>(colours));
+        QByteArray cells;
+        for (int r = 1; r <= Rows; ++r)
+            for (int c = 1; c <= Columns; ++c)
+                for (int l = 1; l <= Layers; ++l) cells += "0123456789abcd"[board(c, r, l)];
+        QCOMPARE(cells.left(30), first);
+        uint32_t fnv = 0x811c9dc5u;
+        for (char ch : cells) fnv = (fnv ^ static_cast<uint8_t>(ch)) * 0x01000193u;
+        QCOMPARE(fnv, hash);
+    }
+
     void scoreText_data() {
         QTest::addColumn<int>("score");
         QTest::addColumn<QString>("text");

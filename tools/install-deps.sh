@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-private-dev libgl-dev libsdl2-dev libxcb1-dev
-    xvfb xauth imagemagick xdotool x11-utils openbox
+    xvfb xauth imagemagick xdotool x11-utils openbox wmctrl
     python3-pil
     desktop-file-utils appstream
     weston qt6-wayland

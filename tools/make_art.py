@@ -101,10 +101,18 @@ PICTURES = [
     ("pctHelpText.png",    292, 172, "help",  ("Click on identical adjacent pieces to score points", "Ok"), M2, None),
     ("pctAboutText.png",   343, 123, "about", ("Orbelix", "by Orbelix developers", "Free software, MIT licence", "Version"), M2, None),
     ("pctRulesText.png",   620, 340, "rules", RULES_TEXT,               M2,  None),
+    ("pctStatistics.png",  104,  26, "label", ("Statistics",),             M2,  None),
 ]
 # Digits 0-9, then the decimal point as digit 10.
 PICTURES += [("imgDigit_%d.png" % i, 22, 28, "glyph", (str(i),), M2, None) for i in range(10)]
 PICTURES += [("imgDigit_10.png", 22, 28, "glyph", (".",), M2, None)]
+# The statistics page: its lettering, and the small figures the game sets into it
+# (0-9, then the decimal point as 10 and the dash of "none" as 11).
+PICTURES += [("pctStatsText.png", 640, 348, "stats", (), M2, None)]
+PICTURES += [("pctStatsBoard.png", 64, 28, "stats-board", (), (1, 1, 1, 1), None)]
+PICTURES += [("imgFigure_%d.png" % i, 12, 20, "figure", (str(i),), (1, 1, 1, 1), None) for i in range(10)]
+PICTURES += [("imgFigure_10.png", 6, 20, "figure", (".",), (1, 1, 1, 1), None)]
+PICTURES += [("imgFigure_11.png", 12, 20, "figure", ("-",), (1, 1, 1, 1), None)]
 # Alphabet: 0 is the "_" input cursor, 1..26 are A..Z.
 PICTURES += [("pctAlphabet_0.png", 22, 28, "glyph", ("_",), M2, None)]
 PICTURES += [("pctAlphabet_%d.png" % (i + 1), 22, 28, "glyph", (chr(65 + i),), M2, None) for i in range(26)]
@@ -164,6 +172,29 @@ GLYPH_FONT_PX = 25.0      # font size in pixels
 GLYPH_BASELINE = 21.75    # baseline row (pixels from the top of the cell)
 GLYPH_MARGIN = 2          # black pixels kept on every side of the cell
 GLYPH_DOT_DIAMETER = 4.5  # the decimal point
+GLYPH_METRICS = (GLYPH_FONT_PX, GLYPH_BASELINE, GLYPH_MARGIN, GLYPH_DOT_DIAMETER)
+# The small figures of the statistics page, in cells of their own (the same kinds of
+# metrics, in the same order).
+FIGURE_METRICS = (17.0, 15.75, 1, 3.25)
+
+# The statistics page: a title, the board in play at the top right, and a table with
+# one column per colour count and one row per figure.  The game sets the figures into
+# the cells, right-aligned, so it uses the same numbers (ui/StatisticsPage.cpp).
+STATS_TITLE = "Statistics"
+STATS_BOARD = "Board"
+STATS_CORNER = "Colors"
+STATS_ROWS = ("Played", "Finished", "Cleared", "Best", "Mean", "Median", "Hints",
+              "You left", "Search left")
+STATS_LABEL_LEFT = 18         # the row labels, flush left
+STATS_FIRST_COLUMN = 134      # left edge of the 6-colour column
+STATS_COLUMN_WIDTH = 61
+STATS_HEAD_TOP = 50           # the row of colour counts
+STATS_FIRST_ROW = 76          # top of the first figure row
+STATS_ROW_PITCH = 29
+STATS_BOARD_AT = (500, 36)     # "Board" ends here on this baseline; its number follows
+STATS_BOARD_BASELINE = 22      # the baseline in the picture of "Board", 64 x 28, set
+                               # with its right edge on STATS_BOARD_AT
+STATS_FIGURE_DROP = 5         # a figure cell's top, below the top of its row
 
 # Application icons: three balls stacked as a small pyramid.
 ICON_SIZES = [16, 22, 32, 48, 64, 128, 256]
@@ -374,17 +405,18 @@ def make_labels(entries, k=1):
 # Digit and letter cells
 # ---------------------------------------------------------------------------
 
-def glyph_image(ch, w, h, k=1):
-    m = GLYPH_MARGIN * k
-    fsize = int(round(GLYPH_FONT_PX * k * SS))
-    base = GLYPH_BASELINE * k * SS
+def glyph_image(ch, w, h, k=1, metrics=GLYPH_METRICS):
+    font_px, baseline, margin, dot = metrics
+    m = margin * k
+    fsize = int(round(font_px * k * SS))
+    base = baseline * k * SS
     # Cap height of the font, used for the gradient so that every cell is
     # coloured identically row by row.
-    cap_top = (GLYPH_BASELINE - 0.742 * GLYPH_FONT_PX) * k
+    cap_top = (baseline - 0.742 * font_px) * k
     w, h = w * k, h * k
     mask_ss = Image.new("L", (w * SS, h * SS), 0)
     if ch == ".":
-        d = GLYPH_DOT_DIAMETER * k * SS
+        d = dot * k * SS
         cx = w * SS / 2.0
         bottom = base + 0.6 * k * SS
         ImageDraw.Draw(mask_ss).ellipse((cx - d / 2, bottom - d, cx + d / 2, bottom), fill=255)
@@ -405,7 +437,7 @@ def glyph_image(ch, w, h, k=1):
         gx = int(round(w * SS / 2.0 - g.width / 2.0))
         mask_ss.paste(g, (gx, gy))
     mask = downscale(mask_ss)
-    return colourise(mask, cap_top, GLYPH_BASELINE * k), mask
+    return colourise(mask, cap_top, baseline * k), mask
 
 
 def slash_zero(g):
@@ -1007,6 +1039,70 @@ def make_rules(w, h, text, k=1):
     return Image.composite(colourise(sign, 0, h * k), out, sign)
 
 
+def stats_row_box(row, w):
+    """Row `row` of the statistics table (0 is the row of colour counts), at 1x."""
+    if row == 0:
+        return (STATS_LABEL_LEFT, STATS_HEAD_TOP, w - 14, STATS_FIRST_ROW - 2)
+    top = STATS_FIRST_ROW + (row - 1) * STATS_ROW_PITCH
+    return (STATS_LABEL_LEFT, top, w - 14, top + STATS_ROW_PITCH - 3)
+
+
+def stats_label_size(w, k):
+    """The SS font size of the statistics page's labels at scale k: the largest at which
+    the longest fits its column, and no larger than the figures call for."""
+    labels = (STATS_CORNER, STATS_BOARD) + STATS_ROWS
+    label_room = STATS_FIRST_COLUMN - STATS_LABEL_LEFT - 6
+    size = min(largest_size((t,), (0, 0, label_room, STATS_ROW_PITCH - 5)) for t in labels)
+    size = min(size, int(round(FIGURE_METRICS[0] * 1.12 * SS)))
+    ksize = size * k
+    while ksize > 4 and any(font(ksize).getlength(t) > label_room * k * SS for t in labels):
+        ksize -= 1
+    return ksize
+
+
+def make_stats_board(w, h, k=1):
+    """ "Board" at the labels' size, flush right, shown before the number of the board
+    in play (the game leaves it out when there is none)."""
+    ksize = stats_label_size(640, k)
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+    base = STATS_BOARD_BASELINE * k * SS
+    ImageDraw.Draw(mask_ss).text(((w - 5) * k * SS, base), STATS_BOARD, font=font(ksize), fill=255, anchor="rs")
+    return add_ink(Image.new("RGB", (w * k, h * k), BACKGROUND), downscale(mask_ss), (base - 0.742 * ksize) / SS, base / SS)
+
+
+def make_stats(w, h, k=1):
+    title_box = (14, 6, w - 14, 44)
+    out = Image.new("RGB", (w * k, h * k), BACKGROUND)
+    out = add_ink(out, frame_image(w, h, [(2, 10, 1.0)], k), 0, h * k)
+    tsize = largest_size((STATS_TITLE,), title_box)
+    mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+    top, bottom = draw_text_block(mask_ss, (STATS_TITLE,), scaled_size((STATS_TITLE,), tsize, title_box, k), sbox(title_box, k))
+    out = add_ink(out, downscale(mask_ss), top, bottom, TITLE_TOP, TITLE_BOTTOM)
+    out = add_ink(out, fading_rules(w, h, 46, 0, 150, k), 0, h * k)
+
+    # The labels share one size.
+    labels = (STATS_CORNER,) + STATS_ROWS
+    ksize = stats_label_size(w, k)
+    heads = tuple(str(c) for c in range(6, 14))
+    for row, text in enumerate(labels):
+        x0, y0, x1, y1 = stats_row_box(row, w)
+        base = (y1 - 5) * k * SS
+        mask_ss = Image.new("L", (w * k * SS, h * k * SS), 0)
+        d = ImageDraw.Draw(mask_ss)
+        d.text((x0 * k * SS, base), text, font=font(ksize), fill=255, anchor="ls")
+        if row == 0:
+            for n, head in enumerate(heads):
+                right = STATS_FIRST_COLUMN + (n + 1) * STATS_COLUMN_WIDTH - 6
+                d.text((right * k * SS, base), head, font=font(ksize), fill=255, anchor="rs")
+        out = add_ink(out, downscale(mask_ss), (base - 0.742 * ksize) / SS, base / SS)
+        if row == 0:
+            # A rule under the colour counts, across the figures' columns.
+            rule = Image.new("L", (w * k, h * k), 0)
+            ImageDraw.Draw(rule).rectangle(((STATS_FIRST_COLUMN + 4) * k, (y1 + 1) * k, (w - 18) * k, (y1 + 1) * k + k - 1), fill=160)
+            out = add_ink(out, rule, 0, h * k)
+    return out
+
+
 # ---------------------------------------------------------------------------
 # Icons
 # ---------------------------------------------------------------------------
@@ -1130,6 +1226,12 @@ def write_pictures(out_dir, k):
             images[name] = make_about(w, h, text, k)
         elif kind == "rules":
             images[name] = make_rules(w, h, text, k)
+        elif kind == "stats":
+            images[name] = make_stats(w, h, k)
+        elif kind == "stats-board":
+            images[name] = make_stats_board(w, h, k)
+        elif kind == "figure":
+            images[name] = glyph_image(text[0], w, h, k, FIGURE_METRICS)[0]
 
     if k == 1:
         # The balls must stay apart for every kind of colour vision; refuse to
@@ -1142,7 +1244,7 @@ def write_pictures(out_dir, k):
     for name, w, h, kind, text, margins, group in PICTURES:
         im = images[name]
         assert im.size == (w * k, h * k) and im.mode == "RGB", (name, k, im.size, im.mode)
-        if kind in ("label", "glyph", "help", "about", "rules"):
+        if kind in ("label", "glyph", "help", "about", "rules", "stats", "stats-board", "figure"):
             check_margins(name, im, margins, k)
         save_png(im, os.path.join(out_dir, scaled_name(name, k)))
 

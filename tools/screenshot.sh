@@ -24,7 +24,7 @@ xvfb_pid=$!
 export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
-XDG_CONFIG_HOME=$config QT_SCALE_FACTOR=$scale SDL_AUDIODRIVER=dummy "$game" >/dev/null 2>&1 &
+XDG_CONFIG_HOME=$config XDG_STATE_HOME=$config/state QT_SCALE_FACTOR=$scale SDL_AUDIODRIVER=dummy "$game" >/dev/null 2>&1 &
 game_pid=$!
 window=""
 for _ in $(seq 100); do

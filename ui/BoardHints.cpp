@@ -1,6 +1,7 @@
 #include "ui/BoardHints.h"
 
 #include <QCoreApplication>
+#include <utility>
 
 #include "game/Moves.h"
 
@@ -24,11 +25,12 @@ BoardGrid AfterMove(const BoardGrid& board, Cell cell) {
 }  // namespace
 
 BoardHints::BoardHints(const Game& game, BoardOverlay& overlay, std::function<bool()> takesMoves,
-                       std::function<bool()> finished)
+                       std::function<bool()> finished, std::function<void()> counted)
     : game_(game),
       overlay_(overlay),
       takesMoves_(std::move(takesMoves)),
-      finished_(std::move(finished)) {}
+      finished_(std::move(finished)),
+      counted_(std::move(counted)) {}
 
 BoardHints::~BoardHints() = default;
 
@@ -66,7 +68,7 @@ void BoardHints::hintFound(uint64_t request, const SearchResult& result) {
         if (result.line.empty()) {
             overlay_.tell(Tr("No move left"), false);
         } else {
-            ++used_;
+            counted_();
             afterHint_ = AfterMove(asked_, result.line.front());
             rest_.assign(result.line.begin() + 1, result.line.end());
             overlay_.showHint(result.line.front());
@@ -80,7 +82,7 @@ void BoardHints::newGame() {
     verdicts_.Cancel();
     hintRequest_ = 0;
     verdictRequest_ = 0;
-    used_ = 0;
+    keep_ = nullptr;
     verdict_.reset();
     endHandled_ = false;
     rest_.clear();
@@ -91,6 +93,7 @@ void BoardHints::gameEnded() {
     hintRequest_ = 0;
     ballsLeft_ = game_.board().ballCount();
     endHandled_ = false;
+    keep_ = nullptr;
     verdictRequest_ =
         verdicts_.Start(game_.dealtBoard(), Columns, SearchBudget::Verdict(),
                         [this](uint64_t request, const SearchResult& result) {
@@ -107,14 +110,16 @@ void BoardHints::verdictFound(uint64_t request, const SearchResult& result) {
     if (endHandled_) sayVerdict();
 }
 
-void BoardHints::endHandled() {
+void BoardHints::endHandled(std::function<void(int)> keep) {
     endHandled_ = true;
+    keep_ = std::move(keep);
     // After the words of the move that ended the game have been taken.
     if (verdict_) QMetaObject::invokeMethod(this, &BoardHints::sayVerdict, Qt::QueuedConnection);
 }
 
 void BoardHints::sayVerdict() {
     if (!verdict_ || !endHandled_) return;
+    if (keep_) std::exchange(keep_, nullptr)(*verdict_);
     overlay_.setVerdict(
         Tr("You left %1 balls. The search left %2.").arg(ballsLeft_).arg(*verdict_));
 }

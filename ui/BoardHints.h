@@ -20,25 +20,24 @@ class BoardHints : public QObject {
 
   public:
     // `takesMoves` tells whether a game is played on the main screen now, `finished`
-    // whether a finished game's board is on the main screen.
+    // whether a finished game's board is on the main screen; `counted` runs for each
+    // hint shown.
     BoardHints(const Game& game, BoardOverlay& overlay, std::function<bool()> takesMoves,
-               std::function<bool()> finished);
+               std::function<bool()> finished, std::function<void()> counted);
     ~BoardHints() override;
 
     // Asks for a hint for the board as it is now. It shows when found, unless the board
     // has changed meanwhile; a newer request replaces an older one.
     void ask();
-    // A game starts: its hints are counted from 0, and what was searched for the last
-    // one is dropped.
+    // A game starts: what was searched for the last one is dropped.
     void newGame();
     // The game has just ended: the verdict is searched from the board it was dealt.
     void gameEnded();
     // The end of the game has been handled (its pause, its table): the verdict is said
-    // from now on, once found, and never over the words of the end itself.
-    void endHandled();
+    // from now on, once found, and never over the words of the end itself; `keep` takes
+    // it then.
+    void endHandled(std::function<void(int ballsLeft)> keep);
 
-    // Hints shown in the game in play.
-    int used() const { return used_; }
     // The fewest balls the search left on the finished game's dealt board, once found.
     std::optional<int> verdict() const { return verdict_; }
 
@@ -55,7 +54,8 @@ class BoardHints : public QObject {
     BoardOverlay& overlay_;
     std::function<bool()> takesMoves_;
     std::function<bool()> finished_;
-    int used_ = 0;
+    std::function<void()> counted_;
+    std::function<void(int)> keep_;
     std::optional<int> verdict_;
     int ballsLeft_ = 0;  // by the player, in the game the verdict is searched for
     bool endHandled_ = false;

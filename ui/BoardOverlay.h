@@ -36,6 +36,8 @@ class BoardOverlay : public QObject {
     // Shows the cursor where it stands and says its cell, after `news` when given.
     void showCursor(const QString& news = QString());
     void hideCursor();
+    // Puts the cursor on a cell without showing it (a resumed game).
+    void placeCursor(Cell at) { cursor_.at = at; }
 
     // Says what just happened on the board: with the cursor shown and `withCell`, together
     // with its cell; else as a message.

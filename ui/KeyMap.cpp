@@ -53,7 +53,11 @@ const Row Rows[] = {
     {AtMain, None, Qt::Key_S, Mods::Exactly, KeyAction::ToggleSymbols},
     {AtMain, None, Qt::Key_G, Mods::Exactly, KeyAction::ToggleGuide},
     {AtMain, None, Qt::Key_H, Mods::Exactly, KeyAction::Hint},
-    // Help and About close as a click on them does.
+    {AtMain, None, Qt::Key_R, Mods::Exactly, KeyAction::ToggleAlwaysResume},
+    {AtMain, Ctrl, Qt::Key_C, Mods::Exactly, KeyAction::CopyBoard},
+    // The statistics page, from the main screen and from the rules page.
+    {AtMain | AtPage, None, Qt::Key_T, Mods::Exactly, KeyAction::ShowStatistics},
+    // Help, About and the statistics close as a click on them does.
     {AtPage, None, Qt::Key_Return, Mods::Exactly, KeyAction::ClosePage},
     {AtPage, None, Qt::Key_Space, Mods::Exactly, KeyAction::ClosePage},
     {AtPage, None, Qt::Key_Escape, Mods::Exactly, KeyAction::ClosePage},

@@ -11,7 +11,7 @@ namespace orbelix {
 // Where a key is pressed: the screen that is up, or a button that Tab has reached.
 enum class KeyPlace {
     Main,       // the main screen (board and buttons)
-    Page,       // Help or About in place of the main screen
+    Page,       // Help, About or the statistics in place of the main screen
     Table,      // the high-score window, no name being typed
     NameEntry,  // the high-score window while a name is typed
     Button,     // a picture button that has the keyboard
@@ -36,6 +36,9 @@ enum class KeyAction {
     ToggleSymbols,
     ToggleGuide,
     Hint,
+    ToggleAlwaysResume,
+    CopyBoard,
+    ShowStatistics,
     ClosePage,
     PressButton,
     ReadRowUp,

@@ -6,7 +6,7 @@ namespace orbelix {
 
 // The screens of the game: the main screen with the board and its buttons, and the
 // screens shown in its place.
-enum class Screen { Main, Help, About, HighScores };
+enum class Screen { Main, Help, About, HighScores, Statistics };
 
 // Which screen is up, and where keys go. The main window asks it, never the controls'
 // visibility: the main screen's keys act only while it is up. Every change of screen

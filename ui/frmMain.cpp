@@ -47,7 +47,8 @@ frmMain::frmMain(QWidget* parent)
         [this] { return game_.dealt() && screens_.mainIsUp(); });
     hints_ = std::make_unique<BoardHints>(
         game_, *overlay_, [this] { return boardTakesMoves(); },
-        [this] { return game_.dealt() && !game_.gameInProgress() && screens_.mainIsUp(); });
+        [this] { return game_.dealt() && !game_.gameInProgress() && screens_.mainIsUp(); },
+        [this] { CountHint(); });
     // Before any accessible name is set: that makes the controls' interfaces.
     describeControls();
     connectControls();
@@ -173,6 +174,7 @@ void frmMain::placeCentredPictures() {
     pctOrbelix->move(CentredOn(placement_.outerSize(), pctOrbelix->size()));
     if (screens_.current() == Screen::Help) placeHelpScreen();
     if (screens_.current() == Screen::About) placeAboutScreen();
+    if (screens_.current() == Screen::Statistics) placeStatisticsPage();
 }
 
 bool frmMain::event(QEvent* event) {
@@ -243,6 +245,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     // A save stuck on a file system that does not answer must not keep the program up.
     SignalBridge::EndWithinGrace();
+    keepGameAtClose();
+    recordGameAtClose();
     settings_.saveOnTheWayOut([this] { hide(); });
     event->accept();
 }

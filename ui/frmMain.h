@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -9,12 +10,15 @@
 #include "platform/CloseRequests.h"
 #include "platform/Sound.h"
 #include "scores/HighScoreTable.h"
+#include "scores/KeptGameFile.h"
 #include "scores/SettingsKeeper.h"
+#include "scores/StatisticsStore.h"
 #include "ui/BoardHints.h"
 #include "ui/BoardOverlay.h"
 #include "ui/KeyMap.h"
 #include "ui/PictureBox.h"
 #include "ui/Screens.h"
+#include "ui/StatisticsPage.h"
 #include "ui/WindowPlacement.h"
 
 namespace orbelix {
@@ -60,14 +64,37 @@ class frmMain : public QWidget {
     const SoundPlayer& sound() const { return sound_; }
     Screen currentScreen() const { return screens_.current(); }
     // Hints shown in the game in play, and the finished game's verdict once searched.
-    int hintsUsed() const { return hints_->used(); }
+    int hintsUsed() const { return playing_.hints; }
     std::optional<int> verdict() const { return hints_->verdict(); }
     BoardHints& hints() { return *hints_; }
+
+    // ---- Statistics. ----
+    // A hint was given in the game in play.
+    void CountHint();
+    // The record of the game in play, as the statistics will take it.
+    const GameRecord& gameRecord() const { return playing_; }
+    // A verdict that came after a game ended: `game` as gameRecord() gave it then.
+    void RecordVerdict(const GameRecord& game, int16_t ballsLeft);
 
     // ---- Prepared games (replays, tests, tours). ----
     void Seed(uint32_t seed) { game_.Seed(seed); }
     // Starts a game on the board given, with the score given, as New does on a dealt one.
     void NewGameOn(const BoardGrid& board, int32_t score = 0);
+
+    // ---- Numbered boards and the kept game. ----
+    // Deals board `number` at the colour count in effect, as New does.
+    void NewNumberedGame(uint32_t number);
+    // Goes on with a kept game, exactly as it was (Undo, the cursor included).
+    void ResumeGame(const KeptGame& kept);
+    // Resumes the kept game on disk, if there is a good one; a bad one is set aside with a
+    // message on stderr. With `sayWhenNone`, says on stderr that there was none.
+    bool ResumeKeptGame(bool sayWhenNone);
+    // Whether a plain start goes on with the kept game (switched by R, kept in the settings).
+    bool alwaysResume() const { return alwaysResume_; }
+    // Waits for the kept game's writes asked for so far (tests).
+    void FlushKeptGame() {
+        if (keeper_) keeper_->flush();
+    }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -116,6 +143,26 @@ class frmMain : public QWidget {
     void placeAboutScreen();
     void showRulesPage();
     void mouseUsed();
+    // The kept game (frmMainKept.cpp).
+    QString boardName() const;
+    // Asks for the game to be kept as it stands now (after a move, Undo, New), or for the
+    // kept game to go when this one is over; written on a thread of its own.
+    void keepGame();
+    // At close: keeps the game with the cursor where it stands, and waits for the write.
+    void keepGameAtClose();
+    void copyBoard();
+    void toggleAlwaysResume();
+    uint32_t boardInPlay() const;
+    void startGameRecord();
+    // Records the game in play, when a move was made in it.
+    void recordGame(bool finished, std::chrono::milliseconds patience = {});
+    void showStatisticsPage();
+    void placeStatisticsPage();
+    void hideStatisticsPage();
+    // The page's button on the rules page.
+    void showStatisticsButton();
+    // Records the game in play as the window closes, and any game still waiting.
+    void recordGameAtClose();
     // What a screen reader says of the main screen's keys, and of how to begin.
     QString mainScreenKeys() const;
     void sayHowToBegin();
@@ -132,6 +179,7 @@ class frmMain : public QWidget {
     PictureBox *pctSound = nullptr, *pctGameOver = nullptr, *pctNew = nullptr;
     PictureBox *pctHighScores = nullptr, *pctHelp = nullptr, *pctUndo = nullptr;
     PictureBox *pctAbout = nullptr, *pctExit = nullptr, *pctRulesText = nullptr;
+    PictureBox* pctStatistics = nullptr;  // on the rules page
 
     // ---- State, each piece with one owner. ----
     Game game_;
@@ -149,6 +197,13 @@ class frmMain : public QWidget {
     std::unique_ptr<BoardHints> hints_;
     // The close box pressed while the high-score window blocks this one is still a close.
     std::unique_ptr<CloseRequests> closeRequests_;
+    bool alwaysResume_ = false;
+    // Made on the first game kept, so that a start without a game never touches the file.
+    std::unique_ptr<KeptGameFile::Writer> keeper_;
+    StatisticsStore statistics_;
+    GameRecord playing_;
+    bool playingCounts_ = false;  // a move was made in the game in play
+    std::unique_ptr<StatisticsPage> statisticsPage_;
     bool inMove_ = false;
     bool closePending_ = false;
     bool painted_ = false;

@@ -44,11 +44,14 @@ void frmMain::DrawBallsOnBoard() {
 }
 
 void frmMain::pctNew_Click() {
+    // A game left for a new one counts as it stands.
+    if (game_.gameInProgress()) recordGame(false);
     game_.New();
     showNewBoard();
 }
 
 void frmMain::NewGameOn(const BoardGrid& board, int32_t score) {
+    if (game_.gameInProgress()) recordGame(false);
     game_.New(board, score);
     showNewBoard();
 }
@@ -66,7 +69,10 @@ void frmMain::showNewBoard() {
     overlay_->clearHint();
     overlay_->setVerdict(QString());
     hints_->newGame();
-    overlay_->tell(tr("New game, %1 colours").arg(game_.colorCount()));
+    startGameRecord();
+    overlay_->tell(game_.boardNumber() != 0 ? tr("New game, %1").arg(boardName())
+                                            : tr("New game, %1 colours").arg(game_.colorCount()));
+    keepGame();
 }
 
 void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
@@ -83,6 +89,7 @@ void frmMain::pctUndo_Click() {
     DrawBoard();
     ShowScore();
     overlay_->tell(tr("Undone, score %1").arg(game_.score()));
+    keepGame();
 }
 
 void frmMain::ShowScore() {
@@ -108,6 +115,7 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
                                     [this] { PlayBleep(QStringLiteral("Bleep.wav"), 1); });
     DrawBoard();
     if (n >= 2) ShowScore();
+    if (n >= 2) playingCounts_ = true;
     pointer_.set(MousePointer::Default);
     const bool movesLeft = AnyMovesLeft();
     // One utterance for the move, the end of the game included.
@@ -117,11 +125,16 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
                 tr("Game over: no two balls of one colour touch within a layer. %n balls left",
                    nullptr, game_.board().ballCount());
     if (!news.isEmpty()) overlay_->tell(news, movesLeft);
+    // Kept at once; a move that ends the game takes the kept game away.
+    if (n >= 2) keepGame();
     // The verdict is searched meanwhile, on a thread of its own: the pause waits for nothing.
     if (!movesLeft) {
         hints_->gameEnded();
         EndGame();
-        hints_->endHandled();
+        // The statistics keep it with the record of the game as it ended.
+        hints_->endHandled([this, ended = playing_](int ballsLeft) {
+            RecordVerdict(ended, static_cast<int16_t>(ballsLeft));
+        });
     }
 
     inMove_ = false;
@@ -136,6 +149,8 @@ bool frmMain::AnyMovesLeft() {
 }
 
 void frmMain::EndGame() {
+    // Counted before the pause: a program that goes during it has counted the game.
+    recordGame(true);
     // The board may have the keyboard: hidden, it would hand it to a button.
     screens_.takeKeys();
     pointer_.set(MousePointer::Hourglass);

@@ -32,10 +32,16 @@ void frmMain::bindKeys() {
     keys_.bind(KeyAction::Hint, [this] {
         if (screens_.mainIsUp()) hints_->ask();
     });
-    // The help and about pages close as a click on them does.
+    keys_.bind(KeyAction::ToggleAlwaysResume, [this] { toggleAlwaysResume(); });
+    keys_.bind(KeyAction::CopyBoard, [this] { copyBoard(); });
+    keys_.bind(KeyAction::ShowStatistics, [this] {
+        if (screens_.mainIsUp() || screens_.current() == Screen::Help) showStatisticsPage();
+    });
+    // The help, about and statistics pages close as a click on them does.
     keys_.bind(KeyAction::ClosePage, [this] {
         if (screens_.current() == Screen::Help) pctHelpText_Click();
         if (screens_.current() == Screen::About) pctAboutText_Click();
+        if (screens_.current() == Screen::Statistics) hideStatisticsPage();
     });
 }
 
@@ -105,8 +111,8 @@ QString frmMain::mainScreenKeys() const {
     return tr(
         "Keys of the main screen: Control N new game, arrows move the cursor over the "
         "board, L changes the layer, Return or Space removes the group under the "
-        "cursor, H hint, Control Z undo, S symbols, G guide, F1 help, Control Q exit. Escape "
-        "goes back.");
+        "cursor, H hint, Control Z undo, S symbols, G guide, T statistics, R always resume, "
+        "Control C copies the board's number, F1 help, Control Q exit. Escape goes back.");
 }
 
 void frmMain::sayHowToBegin() {

@@ -91,12 +91,14 @@ void frmMain::placeHelpScreen() {
     at.setX(std::min(at.x(), ClientWidth - pctRulesText->width()));
     at.setY(std::min(at.y(), ClientHeight - pctRulesText->height()));
     pctRulesText->move(at);
+    if (pctStatistics != nullptr) pctStatistics->move(at + QPoint(500, 12));
 }
 
 void frmMain::pctHelpText_Click() {
     ShowMainScreen();
     pctHelpText->setVisible(false);
     if (pctRulesText != nullptr) pctRulesText->setVisible(false);
+    if (pctStatistics != nullptr) pctStatistics->setVisible(false);
 }
 
 // The about screen shows each version number as one digit picture.
@@ -166,6 +168,7 @@ void frmMain::LoadSettings() {
     placement_.setStoredZoom(options.Zoom);
     overlay_->setSymbols(options.Symbols);
     overlay_->guide().setOn(options.Guide);
+    alwaysResume_ = options.AlwaysResume;
 }
 
 Options frmMain::currentOptions() const {
@@ -175,6 +178,7 @@ Options frmMain::currentOptions() const {
     options.Zoom = placement_.storedZoom();
     options.Symbols = overlay_->symbolsOn();
     options.Guide = overlay_->guide().on();
+    options.AlwaysResume = alwaysResume_;
     return options;
 }
 
@@ -206,6 +210,7 @@ void frmMain::showRulesPage() {
     }
     placeHelpScreen();
     pctRulesText->setVisible(true);
+    showStatisticsButton();
 }
 
 }  // namespace orbelix
