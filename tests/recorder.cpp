@@ -27,8 +27,7 @@ const BoardGrid& BoardOf(const frmMain& window) {
 bool InProgress(const frmMain& window) {
     return window.game().gameInProgress();
 }
-// The verdict of a finished game is searched in the background: the steps after the end
-// wait for it, so that they record it said, whatever the machine's speed.
+// The steps after a game's end wait for its verdict, searched in the background.
 void AwaitVerdict(const frmMain& window) {
     for (int wait = 0; !window.verdict() && wait < 6000; ++wait) QTest::qWait(10);
 }
