@@ -59,6 +59,7 @@ void Game::End() {
 
 void Game::Start() {
     GameInProgress = true;
+    DealtBoard = Board;
     ColumnsInUse = Columns;
     for (int r = 1; r <= Rows; ++r)
         for (int c = 1; c <= Columns; ++c)

@@ -83,6 +83,8 @@ class Game {
 
     const BoardGrid& board() const { return Board; }
     const BoardGrid& undoBoard() const { return UndoBoard; }
+    // The board the game in play started from, as New dealt or was given it.
+    const BoardGrid& dealtBoard() const { return DealtBoard; }
     const PixelTables& tables() const { return Tables; }
     const GroupList& group() const { return Group; }
     int32_t score() const { return Score; }
@@ -105,6 +107,7 @@ class Game {
 
     BoardGrid Board;
     BoardGrid UndoBoard;
+    BoardGrid DealtBoard;
     PixelTables Tables;  // BallLeft and BallTop
     GroupList Group;     // GroupRow, GroupColumn, GroupLayer and GroupCount
     int32_t Score = 0;

@@ -27,6 +27,10 @@ const BoardGrid& BoardOf(const frmMain& window) {
 bool InProgress(const frmMain& window) {
     return window.game().gameInProgress();
 }
+// The steps after a game's end wait for its verdict, searched in the background.
+void AwaitVerdict(const frmMain& window) {
+    for (int wait = 0; !window.verdict() && wait < 6000; ++wait) QTest::qWait(10);
+}
 
 QList<QString> lines;
 
@@ -183,6 +187,7 @@ void PlayToTheTable(frmMain& window) {
         PressOnBall(window, cell.column, cell.row, cell.layer);
         if (move % 10 == 0) Record(QStringLiteral("play-%1").arg(move));
     }
+    AwaitVerdict(window);
     Record(QStringLiteral("game-over"));
 
     WhenModal([](QWidget* modal) {

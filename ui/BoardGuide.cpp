@@ -103,9 +103,26 @@ bool BoardGuide::aim(QPointF logical, Cell& found) {
 }
 
 std::optional<Cell> BoardGuide::target() const {
-    if (!on_ || !takesMoves_() || !surface_->isVisible()) return std::nullopt;
-    if (cursor_.visible) return cursor_.at;
-    return pointer_;
+    if (!takesMoves_() || !surface_->isVisible()) return std::nullopt;
+    if (on_ && cursor_.visible) return cursor_.at;
+    if (on_ && pointer_) return pointer_;
+    // A hint lasts no longer than the board it was found for.
+    if (hint_ && hintBoard_ == game_.board()) return hint_;
+    return std::nullopt;
+}
+
+void BoardGuide::setHint(Cell cell) {
+    const QRegion before = shownArea();
+    hint_ = cell;
+    hintBoard_ = game_.board();
+    repaint(before + shownArea());
+}
+
+void BoardGuide::clearHint() {
+    if (!hint_) return;
+    const QRegion before = shownArea();
+    hint_.reset();
+    repaint(before + shownArea());
 }
 
 const BoardGuide::Shown* BoardGuide::current() const {
@@ -176,8 +193,7 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
                             .arg(shown.preview.size)
                             .arg(shown.preview.points)
                       : QCoreApplication::translate("Guide", "No move");
-    const QFontMetrics metrics(LabelFont());
-    const QSize size(metrics.horizontalAdvance(shown.text) + 10, metrics.height() + 4);
+    const QSize size = LabelSize(shown.text);
     const QRect stack =
         QRect(BallPlacement(target.column, target.row, 1), QSize(BallSize, BallSize))
             .united(
@@ -262,13 +278,22 @@ void BoardGuide::paint(QPainter& painter) const {
     for (const auto& [corner, mark] : shown->marks)
         painter.drawImage(QPointF(corner) / shown->scale, mark);
 
+    PaintLabel(painter, shown->label, shown->text);
+    painter.restore();
+}
+
+QSize BoardGuide::LabelSize(const QString& text) {
+    const QFontMetrics metrics(LabelFont());
+    return {metrics.horizontalAdvance(text) + 10, metrics.height() + 4};
+}
+
+void BoardGuide::PaintLabel(QPainter& painter, QRect area, const QString& text) {
     // A frame one logical pixel wide, filled so that it stays within the label at every scale.
-    painter.fillRect(shown->label, LabelFrame);
-    painter.fillRect(shown->label.adjusted(1, 1, -1, -1), Qt::black);
+    painter.fillRect(area, LabelFrame);
+    painter.fillRect(area.adjusted(1, 1, -1, -1), Qt::black);
     painter.setFont(LabelFont());
     painter.setPen(LabelInk);
-    painter.drawText(shown->label, Qt::AlignCenter, shown->text);
-    painter.restore();
+    painter.drawText(area, Qt::AlignCenter, text);
 }
 
 QRegion BoardGuide::shownArea() const {

@@ -56,6 +56,16 @@ class BoardGuide : public QObject {
     // Paints the preview; the painter speaks logical pixels of the surface.
     void paint(QPainter& painter) const;
 
+    // The hint: a cell whose group is marked as the guide marks it, whether the guide is
+    // on or not, while the board is the one it was set on, until clearHint.
+    void setHint(Cell cell);
+    void clearHint();
+    const std::optional<Cell>& hint() const { return hint_; }
+
+    // Words in the label's style: the size they take, and painting them in `area`.
+    static QSize LabelSize(const QString& text);
+    static void PaintLabel(QPainter& painter, QRect area, const QString& text);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -100,6 +110,8 @@ class BoardGuide : public QObject {
     bool on_ = false;
     std::optional<Cell> pointer_;    // the ball under the pointer
     std::optional<QPoint> pressed_;  // the device pixel of the press being handled
+    std::optional<Cell> hint_;
+    BoardGrid hintBoard_;
     mutable Shown shown_;
     mutable SpriteShapes shapes_;
     mutable int shapesScale_ = 0;

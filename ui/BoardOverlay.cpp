@@ -43,27 +43,55 @@ const SymbolSprites* BoardOverlay::symbols() const {
 }
 
 void BoardOverlay::showCursor(const QString& news) {
+    const QString cell = DescribeCell(game_.board(), cursor_.at);
+    // One utterance a key: what happened, then where the cursor stands now.
+    sayAtCursor(news.isEmpty() ? cell : news + QStringLiteral(". ") + cell);
+}
+
+void BoardOverlay::sayAtCursor(const QString& words) {
     cursor_.visible = true;
     surface_->update();
     if (!surface_->hasFocus()) surface_->setFocus(Qt::OtherFocusReason);
-    const QString cell = DescribeCell(game_.board(), cursor_.at);
-    surface_->setAccessibleName(Tr("Board: %1").arg(cell));
-    // One utterance a key: what happened, then where the cursor stands now.
-    Accessibility::SpeakCell(surface_,
-                             news.isEmpty() ? cell : news + QStringLiteral(". ") + cell,
-                             CellPlace(cursor_.at));
+    surface_->setAccessibleName(Tr("Board: %1").arg(DescribeCell(game_.board(), cursor_.at)));
+    Accessibility::SpeakCell(surface_, words, CellPlace(cursor_.at));
+    emit told(words);
+}
+
+void BoardOverlay::showHint(Cell cell) {
+    cursor_.at = cell;
+    guide_.setHint(cell);
+    sayAtCursor(Tr("Hint: %1").arg(DescribeCell(game_.board(), cell)));
 }
 
 void BoardOverlay::moveCursor(int columns, int rows) {
     if (!readable_()) return;
+    // The cursor moved away from the hint takes its marks with it.
+    guide_.clearHint();
     if (cursor_.visible) cursor_.move(columns, rows);
     showCursor();
 }
 
 void BoardOverlay::stepLayer() {
     if (!readable_()) return;
+    guide_.clearHint();
     if (cursor_.visible) cursor_.nextLayer();
     showCursor();
+}
+
+void BoardOverlay::setVerdict(const QString& words) {
+    if (words == verdict_) return;
+    verdict_ = words;
+    surface_->update();
+    if (!words.isEmpty()) tell(words, false);
+}
+
+QRect BoardOverlay::verdictArea() const {
+    // Centred below the lowest row of balls, on the grey of the surface.
+    const QSize size = BoardGuide::LabelSize(verdict_);
+    const int left = BallPlacement(1, 1, 1).x();
+    const int right = BallPlacement(Columns, 1, Layers).x() + BallSize;
+    const int top = BallPlacement(1, Rows, 1).y() + BallSize + 4;
+    return {QPoint((left + right - size.width()) / 2, top), size};
 }
 
 void BoardOverlay::hideCursor() {
@@ -79,6 +107,7 @@ void BoardOverlay::tell(const QString& news, bool withCell) {
         return;
     }
     Accessibility::SpeakMessage(surface_, news);
+    emit told(news);
 }
 
 bool BoardOverlay::eventFilter(QObject* watched, QEvent* event) {
@@ -96,6 +125,9 @@ bool BoardOverlay::eventFilter(QObject* watched, QEvent* event) {
 void BoardOverlay::paint(QPainter& painter) const {
     guide_.paint(painter);
     paintCursor(painter);
+    // The verdict stands over a finished board, for players who have the guide on.
+    if (guide_.on() && !verdict_.isEmpty() && game_.dealt() && !game_.gameInProgress())
+        BoardGuide::PaintLabel(painter, verdictArea(), verdict_);
 }
 
 void BoardOverlay::paintCursor(QPainter& painter) const {

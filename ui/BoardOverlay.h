@@ -51,18 +51,36 @@ class BoardOverlay : public QObject {
     BoardGuide& guide() { return guide_; }
     const BoardGuide& guide() const { return guide_; }
 
+    // A hint: its group marked as the guide marks it, the cursor on `cell`, and said.
+    void showHint(Cell cell);
+    // The hint's marks go (the next move, New, Undo, a click).
+    void clearHint() { guide_.clearHint(); }
+
+    // The finished game's verdict: shown over the final board while the guide is on (an
+    // empty text shows nothing), and said when it is set.
+    void setVerdict(const QString& words);
+    const QString& verdict() const { return verdict_; }
+    // Where the verdict stands on the surface, in logical pixels.
+    QRect verdictArea() const;
+
+  signals:
+    // Each time something is said about the board (a message or the cursor's cell).
+    void told(const QString& words);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void paint(QPainter& painter) const;
     void paintCursor(QPainter& painter) const;
+    void sayAtCursor(const QString& words);
 
     PictureBox* surface_;
     const Game& game_;
     std::function<bool()> readable_;
     BoardCursor cursor_;
     bool symbols_ = false;
+    QString verdict_;
     mutable SymbolSprites symbolPictures_;
     BoardGuide guide_;
 };

@@ -52,6 +52,7 @@ const Row Rows[] = {
     {AtMain, None, Qt::Key_Space, Mods::Exactly, KeyAction::PlayAtCursor},
     {AtMain, None, Qt::Key_S, Mods::Exactly, KeyAction::ToggleSymbols},
     {AtMain, None, Qt::Key_G, Mods::Exactly, KeyAction::ToggleGuide},
+    {AtMain, None, Qt::Key_H, Mods::Exactly, KeyAction::Hint},
     {AtMain, None, Qt::Key_R, Mods::Exactly, KeyAction::ToggleAlwaysResume},
     {AtMain, Ctrl, Qt::Key_C, Mods::Exactly, KeyAction::CopyBoard},
     // The statistics page, from the main screen and from the rules page.

@@ -35,6 +35,7 @@ enum class KeyAction {
     PlayAtCursor,
     ToggleSymbols,
     ToggleGuide,
+    Hint,
     ToggleAlwaysResume,
     CopyBoard,
     ShowStatistics,

@@ -45,6 +45,10 @@ frmMain::frmMain(QWidget* parent)
     overlay_ = std::make_unique<BoardOverlay>(
         pctBoard, game_, [this] { return sprites(); }, [this] { return boardTakesMoves(); },
         [this] { return game_.dealt() && screens_.mainIsUp(); });
+    hints_ = std::make_unique<BoardHints>(
+        game_, *overlay_, [this] { return boardTakesMoves(); },
+        [this] { return game_.dealt() && !game_.gameInProgress() && screens_.mainIsUp(); },
+        [this] { CountHint(); });
     // Before any accessible name is set: that makes the controls' interfaces.
     describeControls();
     connectControls();
@@ -212,6 +216,7 @@ void frmMain::mousePressEvent(QMouseEvent* event) {
 }
 
 void frmMain::mouseUsed() {
+    overlay_->clearHint();
     overlay_->hideCursor();
     // A click ends keyboard use: the button Tab reached gives up its focus and its frame.
     if (const auto* button = qobject_cast<const PictureBox*>(focusWidget());

@@ -13,6 +13,7 @@
 #include "scores/KeptGameFile.h"
 #include "scores/SettingsKeeper.h"
 #include "scores/StatisticsStore.h"
+#include "ui/BoardHints.h"
 #include "ui/BoardOverlay.h"
 #include "ui/KeyMap.h"
 #include "ui/PictureBox.h"
@@ -56,11 +57,16 @@ class frmMain : public QWidget {
     const BoardCursor& cursor() const { return overlay_->cursor(); }
     bool showSymbols() const { return overlay_->symbolsOn(); }
     const BoardGuide& guide() const { return overlay_->guide(); }
+    const BoardOverlay& overlay() const { return *overlay_; }
     WindowPlacement& placement() { return placement_; }
     int16_t storedZoom() const { return placement_.storedZoom(); }
     int saveCount() const { return settings_.saveCount(); }
     const SoundPlayer& sound() const { return sound_; }
     Screen currentScreen() const { return screens_.current(); }
+    // Hints shown in the game in play, and the finished game's verdict once searched.
+    int hintsUsed() const { return playing_.hints; }
+    std::optional<int> verdict() const { return hints_->verdict(); }
+    BoardHints& hints() { return *hints_; }
 
     // ---- Statistics. ----
     // A hint was given in the game in play.
@@ -187,6 +193,8 @@ class frmMain : public QWidget {
     // Made with the playing surface; goes before it, so that the surface's last events
     // reach nothing of a window that is going.
     std::unique_ptr<BoardOverlay> overlay_;
+    // Hands its results to the overlay, so it goes first.
+    std::unique_ptr<BoardHints> hints_;
     // The close box pressed while the high-score window blocks this one is still a close.
     std::unique_ptr<CloseRequests> closeRequests_;
     bool alwaysResume_ = false;

@@ -66,6 +66,9 @@ void frmMain::showNewBoard() {
     DrawBallsOnBoard();
     ShowScore();
     pctBoard->Refresh();
+    overlay_->clearHint();
+    overlay_->setVerdict(QString());
+    hints_->newGame();
     startGameRecord();
     overlay_->tell(game_.boardNumber() != 0 ? tr("New game, %1").arg(boardName())
                                             : tr("New game, %1 colours").arg(game_.colorCount()));
@@ -82,6 +85,7 @@ void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF
 
 void frmMain::pctUndo_Click() {
     if (!game_.Undo()) return;
+    overlay_->clearHint();
     DrawBoard();
     ShowScore();
     overlay_->tell(tr("Undone, score %1").arg(game_.score()));
@@ -102,6 +106,7 @@ void frmMain::ShowScore() {
 void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
     ReturnFreedMemorySoon();
     if (game_.board()(column, row, layer) == 0) return;
+    overlay_->clearHint();
     inMove_ = true;
     pointer_.set(MousePointer::Hourglass);
 
@@ -122,7 +127,15 @@ void frmMain::RemoveGroup(int16_t& row, int16_t& column, int16_t& layer) {
     if (!news.isEmpty()) overlay_->tell(news, movesLeft);
     // Kept at once; a move that ends the game takes the kept game away.
     if (n >= 2) keepGame();
-    if (!movesLeft) EndGame();
+    // The verdict is searched meanwhile, on a thread of its own: the pause waits for nothing.
+    if (!movesLeft) {
+        hints_->gameEnded();
+        EndGame();
+        // The statistics keep it with the record of the game as it ended.
+        hints_->endHandled([this, ended = playing_](int ballsLeft) {
+            RecordVerdict(ended, static_cast<int16_t>(ballsLeft));
+        });
+    }
 
     inMove_ = false;
     if (closePending_) close();

@@ -29,6 +29,9 @@ void frmMain::bindKeys() {
     keys_.bind(KeyAction::PlayAtCursor, [this] { playAtCursor(); });
     keys_.bind(KeyAction::ToggleSymbols, [this] { toggleSymbols(); });
     keys_.bind(KeyAction::ToggleGuide, [this] { toggleGuide(); });
+    keys_.bind(KeyAction::Hint, [this] {
+        if (screens_.mainIsUp()) hints_->ask();
+    });
     keys_.bind(KeyAction::ToggleAlwaysResume, [this] { toggleAlwaysResume(); });
     keys_.bind(KeyAction::CopyBoard, [this] { copyBoard(); });
     keys_.bind(KeyAction::ShowStatistics, [this] {
@@ -105,10 +108,11 @@ void frmMain::describeOptions() {
 }
 
 QString frmMain::mainScreenKeys() const {
-    return tr("Keys of the main screen: Control N new game, arrows move the cursor over the "
-              "board, L changes the layer, Return or Space removes the group under the "
-              "cursor, Control Z undo, S symbols, G guide, T statistics, R always resume, "
-              "Control C copies the board's number, F1 help, Control Q exit. Escape goes back.");
+    return tr(
+        "Keys of the main screen: Control N new game, arrows move the cursor over the "
+        "board, L changes the layer, Return or Space removes the group under the "
+        "cursor, H hint, Control Z undo, S symbols, G guide, T statistics, R always resume, "
+        "Control C copies the board's number, F1 help, Control Q exit. Escape goes back.");
 }
 
 void frmMain::sayHowToBegin() {
