@@ -34,6 +34,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -175,7 +176,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "frame_watch: needs an X display with DAMAGE, XFIXES and MIT-SHM\n");
         return 1;
     }
-    ScreenReader screen(display);
+    // Lets go of the shared memory before the display closes.
+    auto screenHolder = std::make_unique<ScreenReader>(display);
+    ScreenReader& screen = *screenHolder;
     if (!screen.ready()) {
         std::fprintf(stderr, "frame_watch: cannot share memory with the X server\n");
         return 1;
@@ -184,7 +187,19 @@ int main(int argc, char** argv) {
         XDamageCreate(display, DefaultRootWindow(display), XDamageReportNonEmpty);
     const XserverRegion parts = XFixesCreateRegion(display, nullptr, 0);
     XSync(display, False);
-    screen.readAll();  // the screen before the program
+    // The screen before the program, once still: a window of a program that has just
+    // ended may still be going away.
+    for (int still = 0; still < 1;) {
+        pollfd x{ConnectionNumber(display), POLLIN, 0};
+        still = poll(&x, 1, 200) == 0 ? 1 : 0;
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+        }
+        XDamageSubtract(display, damage, None, None);
+        XSync(display, False);
+    }
+    screen.readAll();
 
     const Clock::time_point start = Clock::now();
     int output = -1;
@@ -224,7 +239,8 @@ int main(int argc, char** argv) {
         // Taken before the read: whatever is drawn during it brings another report.
         XDamageSubtract(display, damage, None, parts);
         XRectangle changedPart{};
-        XFree(XFixesFetchRegionAndBounds(display, parts, nullptr, &changedPart));
+        int rectangles = 0;
+        XFree(XFixesFetchRegionAndBounds(display, parts, &rectangles, &changedPart));
         if (changedPart.width == 0 || !screen.read(changedPart)) continue;
         ++frames;
         if (firstChange < 0) firstChange = woke;
@@ -240,6 +256,8 @@ int main(int argc, char** argv) {
     XFixesDestroyRegion(display, parts);
     std::printf("first-frame %.1f first-change %.1f settled %.1f frames %d\n", firstFrame,
                 firstChange, settled, frames);
+    std::fflush(stdout);
+    screenHolder.reset();
     XCloseDisplay(display);
     return frames > 0 ? 0 : 1;
 }

@@ -25,7 +25,7 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
             xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
             nullptr),
         &std::free);
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 // A property of 32-bit values (cardinals, atoms, windows); empty when it is not set.
