@@ -3,10 +3,11 @@
 // (DAMAGE), the part changed is read back, and a read that differs from what the screen
 // showed before is a frame.
 //
-//     frame_watch [--quiet MS] [--timeout MS] [--save DIR] -- PROGRAM [ARGS...]
+//     frame_watch [--quiet MS] [--timeout MS] [--reported] [--save DIR] -- PROGRAM [ARGS...]
 //
 // Starts PROGRAM, watches until the screen has not changed for --quiet milliseconds
-// (after its first change), ends PROGRAM and prints one line:
+// (after its first change and, with --reported, after PROGRAM has reported its first
+// frame), ends PROGRAM and prints one line:
 //
 //     first-frame MS first-change MS settled MS frames N
 //
@@ -49,6 +50,7 @@ double MillisecondsSince(Clock::time_point start) {
 struct Options {
     int quietMs = 1000;
     int timeoutMs = 20000;
+    bool reported = false;
     std::string saveDir;
     char** program = nullptr;
 };
@@ -56,6 +58,10 @@ struct Options {
 bool ReadOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--reported") {
+            options.reported = true;
+            continue;
+        }
         if (arg == "--") {
             if (i + 1 < argc) options.program = argv + i + 1;
             break;
@@ -162,7 +168,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!ReadOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: frame_watch [--quiet MS] [--timeout MS] [--save DIR] -- PROGRAM "
+                     "usage: frame_watch [--quiet MS] [--timeout MS] [--reported] [--save DIR] -- PROGRAM "
                      "[ARGS...]\n");
         return 2;
     }
@@ -212,9 +218,13 @@ int main(int argc, char** argv) {
     for (;;) {
         const double now = MillisecondsSince(start);
         if (now >= options.timeoutMs) break;
-        if (settled >= 0 && now - settled >= options.quietMs) break;
+        if (settled >= 0 && now - settled >= options.quietMs &&
+            (firstFrame >= 0 || !options.reported))
+            break;
         pollfd watched[2] = {{ConnectionNumber(display), POLLIN, 0}, {output, POLLIN, 0}};
-        const double wait = settled >= 0 ? settled + options.quietMs - now : options.timeoutMs - now;
+        const double wait = settled >= 0 && (firstFrame >= 0 || !options.reported)
+                                ? settled + options.quietMs - now
+                                : options.timeoutMs - now;
         poll(watched, output >= 0 ? 2 : 1, static_cast<int>(wait) + 1);
         const double woke = MillisecondsSince(start);
         if (output >= 0 && (watched[1].revents & (POLLIN | POLLHUP)) != 0) {

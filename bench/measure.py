@@ -95,7 +95,7 @@ class Program:
         """(first frame, settled window) in seconds and the number of frames shown, at
         the given scale, as frame_watch saw them from outside the program."""
         env = dict(self.env, QT_SCALE_FACTOR=str(scale))
-        out = subprocess.run([watcher, "--quiet", "1000", "--"] + [self.path] + self.args,
+        out = subprocess.run([watcher, "--quiet", "1000", "--reported", "--"] + [self.path] + self.args,
                              env=env, capture_output=True, text=True, timeout=60).stdout.split()
         seen = dict(zip(out[0::2], out[1::2]))
         if float(seen.get("first-frame", -1)) < 0 or int(seen.get("frames", 0)) < 1:
