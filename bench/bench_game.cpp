@@ -1,7 +1,7 @@
 // Micro-benchmarks of the work a click does: the worst-case move (a one-colour board of
 // 298 balls) with its redraw, a full redraw, dealing a board, and 300 sound starts; and of
 // the guide at zoom 3: the pointer entering another ball, the group search, its marks
-// and the redraw of the area they cover.
+// and the redraw of the area they cover; and loading and saving a very large settings file.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -9,8 +9,11 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 
 #include "game/Game.h"
+#include "platform/SettingsFile.h"
+#include "scores/Settings.h"
 #include "ui/frmMain.h"
 
 using namespace orbelix;
@@ -150,6 +153,41 @@ void GuidePreviewOf298AtZoom3(benchmark::State& state) {
     GuidePreview(state, OneColourAndAPair(), {5, 5, 1}, {Rows, Columns, 1});
 }
 BENCHMARK(GuidePreviewOf298AtZoom3)->Unit(benchmark::kMicrosecond);
+
+// Loading and saving a settings file of 40,000 keys (just under the size limit), in a
+// folder of its own: each is one pass over the file.
+struct LargeSettings {
+    QTemporaryDir folder;
+    QByteArray kept = qgetenv("XDG_CONFIG_HOME");
+    LargeSettings() {
+        qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+        SettingsFile::Entries keys;
+        for (int n = 0; n < 40000; ++n)
+            keys.append({QStringLiteral("Key%1").arg(n), QString::number(n)});
+        SettingsFile::WriteAll(keys);
+    }
+    ~LargeSettings() { qputenv("XDG_CONFIG_HOME", kept); }
+};
+
+void LoadOf40000Keys(benchmark::State& state) {
+    const LargeSettings settings;
+    HighScoreTable table;
+    for (auto _ : state) SettingsStore().LoadSettings(table);
+}
+BENCHMARK(LoadOf40000Keys)->Unit(benchmark::kMicrosecond);
+
+void SaveOf40000Keys(benchmark::State& state) {
+    const LargeSettings settings;
+    HighScoreTable table;
+    SettingsStore store;
+    Options options = store.LoadSettings(table);
+    for (auto _ : state) {
+        options.Sound = !options.Sound;
+        if (store.SaveSettings(options, table) != SaveResult::Saved)
+            state.SkipWithError("not saved");
+    }
+}
+BENCHMARK(SaveOf40000Keys)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

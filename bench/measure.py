@@ -11,13 +11,16 @@ frames come from bench/frame_watch, which watches the screen from outside the pr
 (every change the X server reports, read back and compared with what was shown before)
 until it has been still for a second. The game must show its finished window at once:
 no more frames than the bare window. Memory is the resident set 2 s after start; idle
-CPU is the CPU
-time all threads use over 10 s of doing nothing, also with the guide switched on; the
-pause is the CPU time of the five-second end-of-game wait; the move, the guide's preview
-at zoom 3 and the sound starts come from the micro-benchmarks; the freeze is the longest
+CPU is the CPU time all threads use over 10 s of doing nothing, also with the guide
+switched on; the pause is the CPU time of the five-second end-of-game wait; the move,
+the guide's preview at zoom 3 and the sound starts come from the micro-benchmarks; the
+freeze is the longest
 time the game's window handles no events while another copy of the game holds the
 settings lock for the whole of a game that places a score, takes a name and closes the
-table (three saves), worst of three games.
+table (three saves), worst of three games. The search's figures come from bench_search
+over the numbered boards 1..100 at 6 and at 13 colours: the balls left by following the
+hints, by the largest group first, by random play and by the verdict's search, and the
+hint's time.
 
 --zoom N starts the game zoomed N times (the reference window stays as it is); above 1
 the memory target is the zoomed game's: bare Qt + 25 MB. The screen must be large
@@ -47,6 +50,7 @@ class Plan:
         self.idle_seconds = 0.2 if smoke else 10.0
         self.pause_args = ["20"] if smoke else []  # milliseconds in the pause's second
         self.micro_args = ["--benchmark_min_time=" + ("0.001" if smoke else "0.5")]
+        self.search_args = ["--boards", "1", "--hint", "200", "--verdict", "2000"] if smoke else []
 
 
 def cpu_seconds(pid):
@@ -156,6 +160,16 @@ def micro_benchmarks(build, plan):
     return results
 
 
+def search_figures(build, plan):
+    """bench_search's figures by colour count, or {} without the program."""
+    binary = os.path.join(build, "bench", "bench_search")
+    if not os.path.exists(binary):
+        return {}
+    out = subprocess.run([binary, "--json"] + plan.search_args,
+                         capture_output=True, text=True, check=True).stdout
+    return {row["colours"]: row for row in json.loads(out)}
+
+
 def freeze_while_locked(build, env, plan):
     """Milliseconds: the longest the game_player's window went without handling events
     while settings_tool held the lock, worst of the games played."""
@@ -232,6 +246,7 @@ def main():
         pause = float(subprocess.run(pause_probe, env=env,
                                      capture_output=True, text=True, check=True).stdout)
         micro = micro_benchmarks(build, plan)
+        search = search_figures(build, plan)
         freeze = freeze_while_locked(build, env, plan)
     finally:
         if xvfb:
@@ -244,6 +259,8 @@ def main():
     sounds = micro.get("ThreeHundredSoundStarts", float("nan"))
     preview = micro.get("GuidePreviewAtZoom3", float("nan"))
     preview_298 = micro.get("GuidePreviewOf298AtZoom3", float("nan"))
+    load_large = micro.get("LoadOf40000Keys", float("nan"))
+    save_large = micro.get("SaveOf40000Keys", float("nan"))
     rows = startup_table + [
         (f"resident memory 2 s after start (zoom {zoom})", f"{ref_mem:.1f} MB", f"{game_mem:.1f} MB",
          f"<= reference + {memory_margin:.0f} MB", game_mem <= ref_mem + memory_margin),
@@ -254,14 +271,34 @@ def main():
         ("guide preview at zoom 3, dealt board", "-", f"{preview:.3f} ms", "< 2 ms", preview < 2.0),
         ("guide preview at zoom 3, 298 balls", "-", f"{preview_298:.3f} ms", "< 2 ms", preview_298 < 2.0),
         ("300 sound starts", "-", f"{sounds:.3f} ms", "< 1 ms", sounds < 1.0),
+        ("loading settings of 40,000 keys", "-", f"{load_large:.1f} ms", "< 100 ms", load_large < 100.0),
+        ("saving settings of 40,000 keys", "-", f"{save_large:.1f} ms", "< 100 ms", save_large < 100.0),
         ("longest freeze while another copy holds the lock", "-", f"{freeze:.0f} ms", "< 100 ms",
          freeze < 100.0),
     ]
+    nan = float("nan")
+    six = search.get(6, {})
+    hints, random = six.get("hints", nan), six.get("random", nan)
+    rows += [
+        ("balls left following hints, 6 colours (mean)", f"random {random:.1f}", f"{hints:.2f}",
+         "<= random / 3", hints <= random / 3.0),
+        ("balls left by the verdict's search, 6 colours (mean)", f"hints {hints:.2f}",
+         f"{six.get('verdict', nan):.2f}", "< following hints", six.get("verdict", nan) < hints),
+    ]
+    for colours in (6, 13):
+        p95 = search.get(colours, {}).get("hint_p95_ms", nan)
+        rows.append((f"hint time p95, {colours} colours", "-", f"{p95:.1f} ms", "< 100 ms", p95 < 100.0))
     width = max(len(r[0]) for r in rows)
     print(f"{'measure':<{width}}  {'reference':>12}  {'orbelix':>12}  target")
     for name, ref, ours, target, _ in rows:
         print(f"{name:<{width}}  {ref:>12}  {ours:>12}  {target}")
     verdicts = [f"{name.split(' (')[0]}: {'PASS' if ok else 'FAIL'}" for name, _, _, _, ok in rows]
+    for colours, row in sorted(search.items()):
+        print(f"search, {colours} colours, {row['boards']} boards, balls left (mean): hints "
+              f"{row['hints']:.2f}, largest first {row['largest']:.2f}, random {row['random']:.2f}, "
+              f"verdict {row['verdict']:.2f} ({row['verdict_ms']:.0f} ms, {row['verdict_cpu_ms']:.0f} ms "
+              f"processor); hint ms: median {row['hint_median_ms']:.2f}, p95 {row['hint_p95_ms']:.2f}, "
+              f"worst {row['hint_worst_ms']:.2f} (processor p95 {row['hint_cpu_p95_ms']:.2f})")
     print("; ".join(verdicts))
     return 0 if plan.smoke or all(r[4] for r in rows) else 1
 

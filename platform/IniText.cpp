@@ -1,3 +1,4 @@
+#include <QHash>
 #include <QList>
 
 #include "platform/SettingsFile.h"
@@ -139,6 +140,7 @@ QString Escape(const QString& text) {
 
 Entries ParseIni(const QByteArray& text) {
     Entries entries;
+    QHash<QString, qsizetype> at;
     bool inSection = false;
     for (const QByteArray& rawLine : text.split('\n')) {
         const QString line = QString::fromUtf8(rawLine).trimmed();
@@ -153,12 +155,13 @@ Entries ParseIni(const QByteArray& text) {
         if (!inSection || eq <= 0) continue;
         const QString key = line.left(eq).trimmed();
         const QString value = FromTyped(Unescape(QStringView(line).mid(eq + 1)));
-        const auto same = std::find_if(entries.begin(), entries.end(),
-                                       [&key](const auto& e) { return e.first == key; });
-        if (same != entries.end())
-            same->second = value;
-        else
+        const auto same = at.constFind(key);
+        if (same != at.cend()) {
+            entries[*same].second = value;
+        } else {
+            at.insert(key, entries.size());
             entries.append({key, value});
+        }
     }
     return entries;
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QTimer>
 
 namespace orbelix::Pause {
@@ -36,8 +37,12 @@ HeldInput::~HeldInput() {
 }
 
 void HeldInput::TakeWaitingEvents() {
-    // What the window system has sent can take a pass to be read from its connection,
-    // one to become an event and one to reach its window.
+    // A round trip to the window system first: what it sent before (a close box clicked
+    // in the last moment) is then on the program's side of the connection, not on its
+    // way. It can take a pass to be read from there, one to become an event and one to
+    // reach its window.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
+        QGuiApplication::sync();
     for (int pass = 0; pass < 3; ++pass) QCoreApplication::processEvents();
 }
 

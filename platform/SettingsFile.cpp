@@ -6,11 +6,11 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/SafeFile.h"
 #include "platform/SettingsFileParts.h"
 
 namespace orbelix::SettingsFile {
@@ -23,80 +23,6 @@ QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-FileContents ReadBounded(const QString& path) {
-    FileContents result;
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        result.kind = errno == ENOENT ? Kind::Missing : Kind::Unreadable;
-        result.problem = SystemError(errno);
-        return result;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        result.kind = Kind::Special;
-        result.problem = QStringLiteral("not a regular file");
-    } else if (info.st_size > MaxFileSize) {
-        result.kind = Kind::TooLarge;
-        result.problem = QStringLiteral("larger than %1 bytes").arg(MaxFileSize);
-    } else {
-        result.kind = Kind::Regular;
-        result.bytes.resize(MaxFileSize + 1);
-        qsizetype total = 0;
-        while (total < result.bytes.size()) {
-            const ssize_t got = ::read(fd, result.bytes.data() + total,
-                                       static_cast<size_t>(result.bytes.size() - total));
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) {
-                result.kind = Kind::Unreadable;
-                result.problem = SystemError(errno);
-                break;
-            }
-            if (got == 0) break;
-            total += got;
-        }
-        result.bytes.truncate(total);
-        if (result.kind == Kind::Regular && total > MaxFileSize) {
-            result.kind = Kind::TooLarge;  // it grew while being read
-            result.problem = QStringLiteral("larger than %1 bytes").arg(MaxFileSize);
-        }
-    }
-    ::close(fd);
-    return result;
-}
-
-bool WriteAtomically(const QString& path, const QByteArray& bytes, QString& problem) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        problem = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        problem = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
-}
-
-Keys ToKeys(const Entries& entries) {
-    Keys values;
-    for (const auto& [key, text] : entries) values.insert(key, text);
-    return values;
-}
-
-void Apply(Entries& entries, const Entries& changes) {
-    for (const auto& change : changes) {
-        const auto same = std::find_if(entries.begin(), entries.end(), [&change](const auto& e) {
-            return e.first == change.first;
-        });
-        if (same != entries.end())
-            same->second = change.second;
-        else
-            entries.append(change);
-    }
-}
-
 namespace {
 
 // Where the data really lives: a symbolic link (dotfile managers keep the file elsewhere)
@@ -107,6 +33,59 @@ QString FinalTarget(const QString& path) {
         target = QFileInfo(target).symLinkTarget();
     return target;
 }
+
+}  // namespace
+
+FileContents ReadBounded(const QString& path, SafeFile::Trust trust) {
+    const QString target = trust == SafeFile::Trust::AnyRegular ? FinalTarget(path) : path;
+    SafeFile::Contents read = SafeFile::ReadChecked(target, MaxFileSize, trust);
+    FileContents result;
+    result.bytes = std::move(read.bytes);
+    result.problem = read.problem;
+    switch (read.kind) {
+        case SafeFile::Kind::Missing:
+            result.kind = Kind::Missing;
+            break;
+        case SafeFile::Kind::Regular:
+            result.kind = Kind::Regular;
+            break;
+        case SafeFile::Kind::TooLarge:
+            result.kind = Kind::TooLarge;
+            result.problem = QStringLiteral("larger than %1 bytes").arg(MaxFileSize);
+            break;
+        case SafeFile::Kind::Special:
+        case SafeFile::Kind::Foreign:
+            result.kind = Kind::Special;
+            break;
+        case SafeFile::Kind::Unreadable:
+            result.kind = Kind::Unreadable;
+            break;
+    }
+    return result;
+}
+
+Keys ToKeys(const Entries& entries) {
+    Keys values;
+    for (const auto& [key, text] : entries) values.insert(key, text);
+    return values;
+}
+
+void Apply(Entries& entries, const Entries& changes) {
+    QHash<QString, qsizetype> at;
+    at.reserve(entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) at.insert(entries[i].first, i);
+    for (const auto& change : changes) {
+        const auto same = at.constFind(change.first);
+        if (same != at.cend()) {
+            entries[*same].second = change.second;
+        } else {
+            at.insert(change.first, entries.size());
+            entries.append(change);
+        }
+    }
+}
+
+namespace {
 
 // Moves an oversized file out of the way so the game can start afresh beside it.
 void SetAside(const QString& path, const QString& why) {
@@ -121,13 +100,23 @@ void SetAside(const QString& path, const QString& why) {
                 .arg(path, why));
 }
 
+// The lock beside the file; in the state folder when the file's folder cannot take it
+// (a folder the player made read-only, the file in it still writable).
 QString LockPath(const QString& path) {
-    return path + QStringLiteral(".lock");
+    const QString folder = QFileInfo(path).absolutePath();
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0 || errno == ENOENT ||
+        SafeFile::StateFolder().isEmpty())
+        return path + QStringLiteral(".lock");
+    QString problem;
+    SafeFile::MakeFolder(SafeFile::StateFolder(), problem);
+    return SafeFile::StateFolder() + QLatin1Char('/') + QFileInfo(path).fileName() +
+           QStringLiteral(".lock");
 }
 
-// Whether the last save found the lock busy and said so; said again only after a save
-// has gone through.
+// Whether the last save found the lock busy, or failed, and said so; said again only
+// after a save has gone through.
 bool busySaid = false;
+bool failSaid = false;
 
 }  // namespace
 
@@ -144,14 +133,14 @@ QString Path() {
 Keys ReadAll() {
     const QString path = Path();
     if (path.isEmpty()) return {};
-    const FileContents file = ReadBounded(path);
+    const FileContents file = ReadBounded(path, SafeFile::Trust::AnyRegular);
     return file.kind == Kind::Regular ? ToKeys(ParseIni(file.bytes)) : Keys();
 }
 
 Keys Load(const Fold& fold) {
     const QString path = Path();
     if (path.isEmpty()) return {};
-    const FileContents file = ReadBounded(path);
+    const FileContents file = ReadBounded(path, SafeFile::Trust::AnyRegular);
     Entries entries;
     switch (file.kind) {
         case Kind::Regular:
@@ -175,11 +164,11 @@ Keys Load(const Fold& fold) {
 std::optional<Keys> ReadCurrent(const Fold& fold) {
     const QString path = Path();
     if (path.isEmpty()) return std::nullopt;
-    QLockFile lock(LockPath(path));
+    HeldLock lock;
     QString problem;
     if (QFileInfo(path).absoluteDir().exists())
         TakeLock(lock, LockPath(path), std::chrono::milliseconds::zero(), problem);
-    const FileContents file = ReadBounded(path);
+    const FileContents file = ReadBounded(path, SafeFile::Trust::AnyRegular);
     if (file.kind != Kind::Regular && file.kind != Kind::Missing) return std::nullopt;
     Entries entries = ParseIni(file.bytes);
     ApplySideFiles(entries, SideFiles(path), fold);
@@ -194,18 +183,20 @@ Outcome Update(const Merge& merge, const Fold& fold, std::chrono::milliseconds p
         return Outcome::Failed;
     }
     const auto fail = [&path](const QString& problem) {
-        Say(QStringLiteral("settings not saved to %1: %2").arg(path, problem));
+        if (!failSaid)
+            Say(QStringLiteral("settings not saved to %1: %2; kept until a save goes through")
+                    .arg(path, problem));
+        failSaid = true;
         return Outcome::Failed;
     };
 
     // The folder of the path holds the lock; the folder of a link's target gets the data.
     const QString target = FinalTarget(path);
-    for (const QString& folder : {QFileInfo(path).absolutePath(), QFileInfo(target).absolutePath()})
-        if (!QDir().mkpath(folder))
-            return fail(QStringLiteral("cannot make the folder %1").arg(folder));
-
-    QLockFile lock(LockPath(path));
     QString problem;
+    for (const QString& folder : {QFileInfo(path).absolutePath(), QFileInfo(target).absolutePath()})
+        if (!SafeFile::MakeFolder(folder, problem)) return fail(problem);
+
+    HeldLock lock;
     switch (TakeLock(lock, LockPath(path), patience, problem)) {
         case LockState::Taken:
             break;
@@ -219,7 +210,7 @@ Outcome Update(const Merge& merge, const Fold& fold, std::chrono::milliseconds p
             return fail(problem);
     }
 
-    FileContents file = ReadBounded(target);
+    FileContents file = ReadBounded(target, SafeFile::Trust::AnyRegular);
     switch (file.kind) {
         case Kind::Regular:
         case Kind::Missing:
@@ -240,11 +231,14 @@ Outcome Update(const Merge& merge, const Fold& fold, std::chrono::milliseconds p
     const QList<SideFile> sideFiles = fold ? SideFiles(path) : QList<SideFile>();
     ApplySideFiles(entries, sideFiles, fold);
     Apply(entries, merge(ToKeys(entries)));
-    if (!WriteAtomically(target, FormatIni(entries), problem)) return fail(problem);
-    // The side files' changes are in the file now. (A crash right here would apply them
-    // once more at the next save: an entry twice rather than none.)
+    if (!SafeFile::ReplaceChecked(target, FormatIni(entries), SafeFile::Trust::AnyRegular, true,
+                                  problem))
+        return fail(problem);
+    // The side files' changes are in the file now, with their marks: a crash right here
+    // leaves side files that the next save recognises and only removes.
     for (const SideFile& side : sideFiles) QFile::remove(side.path);
     busySaid = false;
+    failSaid = false;
     return Outcome::Saved;
 }
 

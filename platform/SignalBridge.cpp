@@ -16,6 +16,8 @@ int sockets[2] = {-1, -1};
 // [0] read by the watchdog, [1] written by the handler (the signal) and by the bridge
 // when it goes (a zero: stop watching).
 int watch[2] = {-1, -1};
+// What the watchdog is sent when the program closes without a signal.
+constexpr char Closing = 127;
 
 void HandleSignal(int signal) {
     const char byte = static_cast<char>(signal);
@@ -80,6 +82,11 @@ SignalBridge::~SignalBridge() {
     }
 }
 
+void SignalBridge::EndWithinGrace() {
+    if (watch[1] < 0) return;
+    [[maybe_unused]] const ssize_t written = ::write(watch[1], &Closing, 1);
+}
+
 void SignalBridge::readSignal() {
     char bytes[16];
     while (::read(sockets[1], bytes, sizeof bytes) > 0) {
@@ -100,7 +107,7 @@ void SignalBridge::Watch() {
         } while (next > 0);
         if (next == 0) return;  // the bridge is going: the program ends by itself
         if (lastResort_) lastResort_();
-        ::_exit(128 + signal);
+        ::_exit(signal == Closing ? 1 : 128 + signal);
     }
 }
 

@@ -16,12 +16,16 @@ namespace orbelix {
 //
 // Should the program still run `grace` after a signal (its main thread stuck, so the loop
 // never gets to it), `lastResort` runs on a thread of its own and the program ends with
-// the status 128 + the signal's number.
+// the status 128 + the signal's number (1 after a close).
 class SignalBridge : public QObject {
     Q_OBJECT
 
   public:
     static constexpr std::chrono::seconds Grace{5};
+
+    // The program is closing: it has `Grace` to end, as after a signal (a save stuck on a
+    // file system that does not answer must not keep it up). Nothing without a bridge.
+    static void EndWithinGrace();
 
     explicit SignalBridge(std::function<void()> onSignal,
                           std::function<void()> lastResort = nullptr, QObject* parent = nullptr);

@@ -6,11 +6,14 @@
 #include <qpa/qwindowsysteminterface.h>
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <vector>
 
 #include "platform/Pause.h"
 
@@ -58,6 +61,32 @@ inline void QueueCloseBox(QWidget* window) {
 inline void DeliverQueued() {
     QWindowSystemInterface::flushWindowSystemEvents();
     QCoreApplication::processEvents();
+}
+
+// A move of the pointer to a device pixel of a widget, or a click there, as the window
+// system hands them out.
+inline void SystemMouse(QWidget* widget, QPoint device, bool click = false) {
+    static ulong stamp = 0;
+    const QPointF local(QPointF(device) / widget->devicePixelRatioF());
+    using enum QEvent::Type;
+    for (QEvent::Type type :
+         click ? std::vector{MouseButtonPress, MouseButtonRelease} : std::vector{MouseMove})
+        QWindowSystemInterface::handleMouseEvent<Queued>(
+            widget->window()->windowHandle(), stamp += 10000,
+            widget->mapTo(widget->window(), local), widget->mapToGlobal(local),
+            type == MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, type);
+    DeliverQueued();
+}
+
+// What the window system holds of a widget: its window's backing store keeps whatever
+// was painted last, where a grab of the widget paints it afresh.
+inline QImage OnShow(QWidget* widget) {
+    QWidget* top = widget->window();
+    QCoreApplication::processEvents();
+    const QImage whole = top->screen()->grabWindow(top->winId()).toImage();
+    const double ratio = whole.devicePixelRatio();
+    return whole.convertToFormat(QImage::Format_RGB32)
+        .copy(QRect(widget->mapTo(top, QPoint()) * ratio, widget->size() * ratio));
 }
 
 // A pause clock that a test steps: each time the pause would sleep, a quarter of a

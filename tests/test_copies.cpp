@@ -313,6 +313,31 @@ class CopiesTest : public QObject {
         }
         qInfo("%d closes during the pause honoured", runs);
     }
+
+    // The display dies during the end-of-game pause of a game ended by a real click: the
+    // game's score is on disk all the same.
+    void aDisplayDyingInThePauseCostsNoScore() {
+        for (int run = 1; run <= 8; ++run) {
+            OwnDisplay display;
+            if (display.number == 0) QSKIP("no Xvfb, or no free display between :41 and :49");
+            QTemporaryDir config;
+            QProcessEnvironment env = Environment(config.path());
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(display.number));
+            QProcess game;
+            QProcess click;
+            Play(game, env, QStringLiteral("516 ZED closebox"));
+            const QList<QByteArray> where = NextLine(game).split(' ');  // click X Y WINDOW
+            Start(click, env, "xdotool",
+                  QStringLiteral("mousemove %1 %2 click 1").arg(where.value(1), where.value(2)));
+            QVERIFY(click.waitForFinished());
+            QThread::msleep(200 + 150 * run);  // the pause lasts two seconds
+            display.Kill();
+            QVERIFY(game.waitForFinished(20000));
+            QCOMPARE(StoredKeys(config.path()).value(QStringLiteral("HighScore1")),
+                     QStringLiteral(" 516"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(CopiesTest)

@@ -119,13 +119,23 @@ class CrashSafeTest : public QObject {
         QTest::newRow("dangling link") << "link" << QByteArray("a symbolic link to nothing");
         QTest::newRow("unreadable file") << "file" << QByteArray("cannot be read");
         QTest::newRow("read-only file") << "read-only" << QByteArray("cannot be read or written");
+        // Where a left-over lock is broken: a second file beside it, checked the same way.
+        QTest::newRow("FIFO where a lock is broken") << "FIFO" << QByteArray("rmlock was a FIFO");
+        QTest::newRow("folder where a lock is broken")
+            << "folder" << QByteArray("rmlock was a folder");
     }
     void aLockPathThatIsNoLockIsMovedAside() {
         QFETCH(QString, kind);
         QFETCH(QByteArray, said);
         QTemporaryDir dir;
-        const QString lock = dir.filePath(QStringLiteral("Orbelix/Orbelix.ini.lock"));
+        QString lock = dir.filePath(QStringLiteral("Orbelix/Orbelix.ini.lock"));
         QDir().mkpath(QFileInfo(lock).path());
+        QFile leftOver(lock);
+        if (said.startsWith("rmlock")) {  // a lock whose holder has ended, to be broken
+            QVERIFY(leftOver.open(QIODevice::WriteOnly) && leftOver.write("2147483646\n") > 0);
+            leftOver.close();
+            lock += QStringLiteral(".rmlock");
+        }
         if (kind == "FIFO") QCOMPARE(::mkfifo(QFile::encodeName(lock).constData(), 0600), 0);
         if (kind == "folder") QVERIFY(QDir().mkdir(lock));
         if (kind == "link") QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), lock));

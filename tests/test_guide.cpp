@@ -60,19 +60,8 @@ QPoint DevicePoint(int index, int scale) {
     return {index % (Extent.width() * scale), index / (Extent.width() * scale)};
 }
 
-// A move of the pointer to a device pixel of the board, or a click there, as the window
-// system hands them out.
-void SystemMouse(PictureBox* board, QPoint device, bool click = false) {
-    static ulong stamp = 0;
-    const QPointF local(QPointF(device) / board->devicePixelRatioF());
-    using enum QEvent::Type;
-    for (QEvent::Type type :
-         click ? std::vector{MouseButtonPress, MouseButtonRelease} : std::vector{MouseMove})
-        QWindowSystemInterface::handleMouseEvent<Queued>(
-            board->window()->windowHandle(), stamp += 10000, board->mapTo(board->window(), local),
-            board->mapToGlobal(local), type == MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-            Qt::LeftButton, type);
-    DeliverQueued();
+QPointF Logical(QPoint device, int scale) {
+    return QPointF(device.x() / scale, device.y() / scale);
 }
 
 // The board a move on `cell` leaves.
@@ -150,31 +139,138 @@ class GuideTest : public QObject {
         }
     }
 
-    // Clicks on random visible pixels of removable balls, through the window system: with
-    // the guide on, each removes the group under the pointer.
-    void clicksRemoveTheGroupUnderThePointer_data() { scales_data(); }
+    // Clicks through the window system, the guide on or off: on random visible pixels of
+    // removable balls, each removes the group under the pointer; in the gaps between the
+    // balls, the group of the game's bands.
+    void clicksRemoveTheGroupUnderThePointer_data() {
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<bool>("guide");
+        for (int zoom : {1, 2, 3})
+            for (bool guide : {false, true})
+                QTest::newRow(qPrintable(QStringLiteral("%1x, guide %2").arg(zoom).arg(guide)))
+                    << zoom << guide;
+    }
     void clicksRemoveTheGroupUnderThePointer() {
         QFETCH(int, zoom);
+        QFETCH(bool, guide);
         QVERIFY(window->SetZoom(zoom, false));
-        QTest::keyClick(window.get(), Qt::Key_G);
+        if (guide) QTest::keyClick(window.get(), Qt::Key_G);
         std::mt19937 random(zoom);
         int clicks = 0;
-        for (uint32_t seed = 10; clicks < 40; ++seed) {
+        for (uint32_t seed = 10; clicks < 80; ++seed) {
             StartGameWith(*window, SeededBoard(seed));
-            while (clicks < 40 && window->game().gameInProgress()) {
-                const BoardGrid before = window->game().board();
-                const std::vector<Cell> top = TopCells(before, zoom);
-                std::vector<int> removable;
-                for (int i = 0; i < int(top.size()); ++i)
-                    if (top[i].row != 0 && PreviewGroup(before, top[i]).isMove())
-                        removable.push_back(i);
-                const int pick = removable[random() % removable.size()];
-                const BoardGrid expected = AfterMove(*window, top[pick]);
+            while (clicks < 80 && window->game().gameInProgress()) {
+                const std::vector<Cell> top = TopCells(window->game().board(), zoom);
+                std::vector<std::pair<int, Cell>> removable;  // every other click in a gap
+                for (int i = 0; i < int(top.size()); ++i) {
+                    Cell cell = top[i];
+                    if ((cell.row == 0) != (clicks % 2 == 1) ||
+                        (cell.row == 0 && !HitTest(window->game().tables(),
+                                                   Logical(DevicePoint(i, zoom), zoom), cell)))
+                        continue;
+                    if (PreviewGroup(window->game().board(), cell).isMove())
+                        removable.emplace_back(i, cell);
+                }
+                const auto [pick, aimed] = removable[random() % removable.size()];
+                const BoardGrid expected = AfterMove(*window, aimed);
                 SystemMouse(board(), DevicePoint(pick, zoom), true);
-                QCOMPARE(window->game().board(), expected);
+                QVERIFY2(window->game().board() == expected, qPrintable(QString::number(clicks)));
                 ++clicks;
             }
         }
+    }
+
+    // Random pointer paths over the board with the guide on, ending on the grey surface
+    // between the balls, beside the board or off the window, or with a click: what is on
+    // show then is what a fresh window shows with the pointer resting at the same place.
+    void pathsLeaveNothingBehind_data() {
+        QTest::addColumn<int>("end");
+        QTest::newRow("rest on the surface") << 0;
+        QTest::newRow("leave the board") << 1;
+        QTest::newRow("click") << 2;
+    }
+    void pathsLeaveNothingBehind() {
+        QFETCH(int, end);
+        QTest::keyClick(window.get(), Qt::Key_G);
+        const double ratio = window->devicePixelRatioF();
+        const QRect device(QPoint(), board()->QWidget::size() * ratio);
+        const QRect onWindow(-board()->QWidget::pos() * ratio, window->QWidget::size() * ratio);
+        std::mt19937 random(end);
+        const auto within = [&random](QRect area) {
+            return area.topLeft() +
+                   QPoint(int(random() % area.width()), int(random() % area.height()));
+        };
+        for (int path = 0; path < 150; ++path) {
+            UniformRandom deal;
+            deal.seed(uint32_t(path));
+            BoardGrid dealt;
+            FillRandom(dealt, int16_t(3 + path % 4), deal);
+            StartGameWith(*window, dealt);
+            for (int step = int(random() % 5); step >= 0; --step)
+                SystemMouse(board(), within(device));
+            // A click ends a path over a ball of a group.
+            QPoint at;
+            Cell cell;
+            do at = within(end == 1 ? onWindow : device);
+            while (end == 1 ? device.contains(at)
+                            : window->guide().cellAt(at, cell) != (end == 2) ||
+                                  (end == 2 && !PreviewGroup(dealt, cell).isMove()));
+            const bool offWindow = end == 1 && random() % 3 == 0;
+            const auto finish = [&](frmMain& on, bool click) {
+                if (offWindow)
+                    QWindowSystemInterface::handleLeaveEvent<Queued>(on.windowHandle());
+                else
+                    SystemMouse(Control(on, "pctBoard"), at, click);
+                DeliverQueued();
+            };
+            finish(*window, end == 2);
+            const QImage seen = OnShow(board());
+            const std::unique_ptr<frmMain> fresh = OpenFreshWindow();
+            // A pixel aside: the window system drops a move to where the pointer already is.
+            fresh->QWidget::move(window->QWidget::pos() + QPoint(1, 1));
+            QTest::keyClick(fresh.get(), Qt::Key_G);
+            StartGameWith(*fresh, window->game().board());
+            finish(*fresh, false);
+            QVERIFY2(seen == OnShow(Control(*fresh, "pctBoard")),
+                     qPrintable(QString::number(path)));
+        }
+    }
+
+    // Wherever the guide looks, on every cell by the keyboard cursor, its label stands whole
+    // on the board, beside a group or over a board that is one group.
+    void labelWholeOnTheBoard_data() {
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<int>("colours");
+        for (int zoom : {1, 2, 3, 4})
+            for (int colours : {1, 6})
+                QTest::newRow(qPrintable(QStringLiteral("%1x, %2 colours").arg(zoom).arg(colours)))
+                    << zoom << colours;
+    }
+    void labelWholeOnTheBoard() {
+        QFETCH(int, zoom);
+        QFETCH(int, colours);
+        QVERIFY(window->SetZoom(zoom, false));
+        QTest::keyClick(window.get(), Qt::Key_G);
+        UniformRandom deal;
+        deal.seed(4);
+        BoardGrid dealt;
+        FillRandom(dealt, int16_t(colours), deal);
+        StartGameWith(*window, dealt);
+        QTest::keyClick(window.get(), Qt::Key_Right);  // shows the cursor on the first cell
+        QSet<int> seen;
+        for (int step = 0; step < CellCount; ++step) {  // along the rows, to and fro
+            const Cell at = window->cursor().at;
+            seen.insert((at.row * 16 + at.column) * 4 + at.layer);
+            QVERIFY2(board()->rect().contains(window->guide().labelArea()),
+                     qPrintable(QString::number(step)));
+            const bool back = step / Columns % 2, up = step / (Columns * Rows) % 2;
+            QTest::keyClick(window.get(), step % (Columns * Rows) == Columns * Rows - 1 ? Qt::Key_L
+                                          : step % Columns == Columns - 1
+                                              ? (up ? Qt::Key_Up : Qt::Key_Down)
+                                          : back ? Qt::Key_Left
+                                                 : Qt::Key_Right);
+        }
+        QCOMPARE(seen.size(), CellCount);
     }
 
     // With the guide off, moving the pointer over the board paints nothing. With it on,
@@ -225,7 +321,8 @@ class GuideTest : public QObject {
         int left = 0;
         while (left < width && !(top[middle * width + left] == front)) ++left;
         for (int x = left; x < left + 2 * zoom; ++x)
-            QCOMPARE(marked.pixel(x, middle), x < left + zoom ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+            QCOMPARE(marked.pixel(x, middle),
+                     x < left + zoom ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
 
         // Wherever in the group the pointer rests, the label hides none of its balls.
         for (const Cell& cell : preview.cells) {
@@ -255,12 +352,11 @@ class GuideTest : public QObject {
         QCOMPARE(window->guide().preview()->at, aimed);
         SystemMouse(board(), pixelOf(1), true);
         QCOMPARE(window->game().board(), expected);
-        QVERIFY(window->guide().preview() == nullptr);
-        // Moved on within the same ball, the pointer is told of the board as it is now.
-        SystemMouse(board(), pixelOf(2));
-        QVERIFY(window->guide().preview() != nullptr);
-        const GroupPreview now = *window->guide().preview();
-        QCOMPARE(now.size, PreviewGroup(expected, now.at).size);
+        // Without a move, the group now under the resting pointer is shown.
+        Cell under;
+        QVERIFY(window->guide().cellAt(pixelOf(1), under) && window->guide().preview());
+        QCOMPARE(window->guide().preview()->at, under);
+        QCOMPARE(window->guide().preview()->size, PreviewGroup(expected, under).size);
     }
 
     // With the guide on, Help shows the rules page, drawn at every scale from its own art
@@ -287,7 +383,10 @@ class GuideTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    UseLargeOffscreenScreen(3000, 1400);
+    // Run at the desktop scale that the test run sets.
+    UseLargeOffscreenScreen(3000, 1600);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
     GuideTest test;
     return QTest::qExec(&test, argc, argv);

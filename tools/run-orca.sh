@@ -17,6 +17,9 @@
 #
 # Environment knobs:
 #   KEY_DELAY=0.4        seconds between keys
+#   KEY_WAIT=0           >0: after each key, wait up to this many seconds for Orca to say
+#                        something and then for its log to go quiet (KEY_QUIET=0.3 s), before the
+#                        KEY_DELAY and the next key: each key comes after Orca has spoken
 #   SETTLE=1.0           the log must be quiet this long after the last key before stopping
 #   SETTLE_MAX=15        ... but stop after this many seconds anyway
 #   ORCA_KEY_ECHO=0      1: let Orca also echo the keys pressed ("Tab", "a", ...)
@@ -51,7 +54,7 @@ if [ "${_RUN_ORCA_INNER:-}" != 1 ]; then
         env -i PATH="$PATH" LANG=C.UTF-8 HOME="$work/home" \
             XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
             XDG_CACHE_HOME="$work/cache" RUN_ORCA_WORK="$work" _RUN_ORCA_INNER=1 \
-            KEY_DELAY="${KEY_DELAY:-0.4}" SETTLE="${SETTLE:-1.0}" SETTLE_MAX="${SETTLE_MAX:-15}" \
+            KEY_DELAY="${KEY_DELAY:-0.4}" KEY_WAIT="${KEY_WAIT:-0}" KEY_QUIET="${KEY_QUIET:-0.3}" SETTLE="${SETTLE:-1.0}" SETTLE_MAX="${SETTLE_MAX:-15}" \
             ORCA_KEY_ECHO="${ORCA_KEY_ECHO:-0}" ORCA_LOG="${ORCA_LOG:-}" APP_LOG="${APP_LOG:-}" \
             SHOW_ALL="${SHOW_ALL:-0}" ORCA_SPEECH_START="${ORCA_SPEECH_START:-0}" \
             dbus-run-session -- "$0" "$@" 2>&1 1>&3 3>&- 9>&- | { grep -v '^dbus-daemon\[' >&2 || true; }
@@ -198,26 +201,36 @@ t_app=$(elapsed "$t0")
 start_lines=$(spoken)
 
 # 5. Keys.
+# quiet_for SECONDS LIMIT: waits until the log has not grown for SECONDS, at most LIMIT.
+quiet_for() {
+    local deadline last=-1 size quiet_since
+    deadline=$(awk -v t="$2" -v n="$(now)" 'BEGIN { printf "%f", n + t }')
+    quiet_since=$(now)
+    while :; do
+        size=$(stat -c %s "$log")
+        if [ "$size" != "$last" ]; then last=$size; quiet_since=$(now); fi
+        awk -v q="$quiet_since" -v s="$1" -v n="$(now)" 'BEGIN { exit !(n - q >= s) }' && return 0
+        awk -v e="$deadline" -v n="$(now)" 'BEGIN { exit !(n > e) }' && return 1
+        sleep 0.05
+    done
+}
 for k in "${keys[@]}"; do
+    said_before=$(spoken)
     case "$k" in
         sleep:*) sleep "${k#sleep:}" ;;
         type:*) xdotool type --delay 80 -- "${k#type:}" ;;
         *) xdotool key -- "$k" ;;
     esac
+    if [ "$KEY_WAIT" != 0 ] && [ "${k%%:*}" != sleep ]; then
+        wait_for "$KEY_WAIT" eval '[ "$(spoken)" -gt "$said_before" ]' \
+            || echo "run-orca.sh: nothing spoken within ${KEY_WAIT}s after key $k" >&2
+        quiet_for "$KEY_QUIET" 3
+    fi
     sleep "$KEY_DELAY"
 done
 
 # 6. Let Orca finish: the log must stay the same size for SETTLE seconds.
-deadline=$(awk -v t="$SETTLE_MAX" -v n="$(now)" 'BEGIN { printf "%f", n + t }')
-last=-1
-quiet_since=$(now)
-while :; do
-    size=$(stat -c %s "$log")
-    if [ "$size" != "$last" ]; then last=$size; quiet_since=$(now); fi
-    awk -v q="$quiet_since" -v s="$SETTLE" -v n="$(now)" 'BEGIN { exit !(n - q >= s) }' && break
-    awk -v e="$deadline" -v n="$(now)" 'BEGIN { exit !(n > e) }' && break
-    sleep 0.1
-done
+quiet_for "$SETTLE" "$SETTLE_MAX"
 t_end=$(elapsed "$t0")
 kill "$app" 2>/dev/null
 # (The log came through a terminal: its lines end in CR LF.)

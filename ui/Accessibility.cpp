@@ -141,6 +141,7 @@ class SpokenControl : public QAccessibleWidget {
     SpokenControl(QWidget* w, QAccessible::Role role, int parts, int messageSlot)
         : QAccessibleWidget(w, role), slots_(parts, 0), messageSlot_(messageSlot) {}
     int messageSlot() const { return messageSlot_; }
+    int said() const { return said_; }
     ~SpokenControl() override {
         for (QAccessible::Id id : slots_ + retired_)
             if (id != 0) QAccessible::deleteAccessibleInterface(id);
@@ -149,6 +150,11 @@ class SpokenControl : public QAccessibleWidget {
     // Puts a new utterance in `slot` and tells assistive tools: as the control's focused
     // part, or shown as a notification.
     void say(int slot, QAccessible::Role role, const QString& words, QRect place) {
+        // Orca takes a newly focused part with the role, words and place of the part it
+        // already has for that part itself, and says nothing: a key that changes nothing,
+        // or the same news twice, would go unheard. Parts said one after another differ
+        // in width by a pixel, so no two in a row are ever the same to it.
+        if (++said_ % 2 == 1 && !place.isEmpty()) place.setWidth(place.width() - 1);
         put(slot, role, words, place);
         if (role == QAccessible::Notification) {
             QAccessibleEvent event(widget(), QAccessible::ObjectShow);
@@ -201,6 +207,7 @@ class SpokenControl : public QAccessibleWidget {
     QList<QAccessible::Id> retired_;
     int messageSlot_;
     int focusSlot_ = 0;
+    int said_ = 0;
 };
 
 // The board's parts: the cell under the keyboard cursor, and the last message.
@@ -298,6 +305,11 @@ void SpeakRow(QWidget* list, int row) {
     const HighScoreTable* table = TableOf(list);
     if (spoken == nullptr || table == nullptr || row < 1 || row > TableRows) return;
     spoken->say(row - 1, QAccessible::ListItem, TableRowText(*table, row), RowPlace(list, row));
+}
+
+int Said(QWidget* control) {
+    const SpokenControl* spoken = SpokenOf(control);
+    return spoken != nullptr ? spoken->said() : 0;
 }
 
 QString TableRowText(const HighScoreTable& table, int row) {

@@ -44,6 +44,9 @@ void SpeakCell(QWidget* board, const QString& words, QRect place);
 void SpeakMessage(QWidget* control, const QString& words);
 // Row 1..10 of the high-score table as it reads now, made the list's focused part.
 void SpeakRow(QWidget* list, int row);
+// How many things the control has said so far: words held back for a moment are dropped
+// when newer ones came first, which a screen reader would otherwise lose to them.
+int Said(QWidget* control);
 
 // The text of row 1..10 of the high-score table as read out ("1. ANN 560").
 QString TableRowText(const HighScoreTable& table, int row);

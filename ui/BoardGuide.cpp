@@ -32,6 +32,10 @@ QFont LabelFont() {
     return font;
 }
 
+int FloorDiv(int a, int b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
 QRegion ToWindow(const QRegion& logical) {
     QRegion window;
     for (const QRect& rect : logical) window += Zoom::ToWindow(rect);
@@ -86,11 +90,16 @@ bool BoardGuide::cellAt(QPoint device, Cell& found) const {
 
 bool BoardGuide::aim(QPointF logical, Cell& found) {
     const int scale = Zoom::EffectiveScale(surface_);
-    const QPoint device =
-        pressed_.value_or(QPoint(static_cast<int>(std::floor(logical.x() * scale)),
-                                 static_cast<int>(std::floor(logical.y() * scale))));
+    const QPoint pixel(static_cast<int>(std::floor(logical.x())),
+                       static_cast<int>(std::floor(logical.y())));
+    // The device pixel pressed, when the press being handled is the one recorded; else the
+    // first device pixel of the logical pixel.
+    QPoint device = pixel * scale;
+    if (pressed_ && QPoint(FloorDiv(pressed_->x(), scale), FloorDiv(pressed_->y(), scale)) == pixel)
+        device = *pressed_;
     pressed_.reset();
-    return cellAt(device, found);
+    // Where no sprite is drawn, in the gaps between the balls, the game's bands decide.
+    return cellAt(device, found) || HitTest(game_.tables(), logical, found);
 }
 
 std::optional<Cell> BoardGuide::target() const {
@@ -140,7 +149,6 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
     }
     const SpriteShapes& discs = shapes(scale);
     std::vector<Span> runs;
-    std::vector<QRect> boxes;
     for (const Cell& cell : marked) {
         const QPoint corner = BallPlacement(cell.column, cell.row, cell.layer);
         const QPoint deviceCorner = corner * scale;
@@ -158,9 +166,9 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
         }
         shown.marks.emplace_back(deviceCorner + mark->offset, mark->image);
         shown.members[index] = move ? 1 : 2;
-        boxes.emplace_back(corner, QSize(BallSize, BallSize));
+        // The squares overlap: the region is made of them one by one.
+        shown.area += QRect(corner, QSize(BallSize, BallSize));
     }
-    shown.area.setRects(boxes.data(), static_cast<int>(boxes.size()));
 
     // The size and points beside the stack of the ball looked at: to its right, else to
     // its left, above or below it, wherever they hide no marked ball and stay on the surface.
@@ -181,13 +189,22 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
         QRect(QPoint(stack.left() - LabelGap - size.width(), top), size),
         QRect(QPoint(stack.left(), stack.top() - LabelGap - size.height()), size),
         QRect(QPoint(stack.left(), stack.bottom() + 1 + LabelGap), size)};
+    // The first place that lies on the surface and hides no marked ball; else the first
+    // that does once moved onto the surface; else the first, moved onto the surface.
     const QRect surface(QPoint(), surface_->size());
-    shown.label = places[0];
-    for (const QRect& place : places)
-        if (surface.contains(place) && !shown.area.intersects(place)) {
-            shown.label = place;
-            break;
-        }
+    const auto onSurface = [&surface](QRect place) {
+        place.moveLeft(std::max(0, std::min(place.left(), surface.width() - place.width())));
+        place.moveTop(std::max(0, std::min(place.top(), surface.height() - place.height())));
+        return place;
+    };
+    const auto free = [&shown](const QRect& place) { return !shown.area.intersects(place); };
+    const auto fitting = std::ranges::find_if(
+        places, [&](const QRect& place) { return surface.contains(place) && free(place); });
+    const auto moved =
+        std::ranges::find_if(places, [&](const QRect& place) { return free(onSurface(place)); });
+    shown.label = fitting != std::end(places) ? *fitting
+                  : moved != std::end(places) ? onSurface(*moved)
+                                              : onSurface(places[0]);
     shown.area += shown.label;
 }
 
@@ -292,16 +309,25 @@ void BoardGuide::forgetPointer() {
 }
 
 bool BoardGuide::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != surface_ || !on_) return false;
+    if (watched != surface_) return false;
+    // Every press is aimed at the device pixel pressed, the guide on or off.
+    if (event->type() == QEvent::MouseButtonPress)
+        pressed_ = Zoom::ToDevice(static_cast<QMouseEvent*>(event)->position(), surface_);
+    if (!on_) return false;
     switch (event->type()) {
         case QEvent::MouseMove:
             pointAt(static_cast<QMouseEvent*>(event)->position());
             break;
         case QEvent::MouseButtonPress:
-            // A click takes the preview away; the move it makes aims at the pixel pressed.
+            // A click takes the preview away while its move is made.
             forgetPointer();
-            pressed_ = Zoom::ToDevice(static_cast<QMouseEvent*>(event)->position(), surface_);
             break;
+        case QEvent::MouseButtonRelease: {
+            // The move made, the group now under the resting pointer is shown.
+            const QPointF at = static_cast<QMouseEvent*>(event)->position();
+            if (QRectF(surface_->QWidget::rect()).contains(at)) pointAt(at);
+            break;
+        }
         case QEvent::Leave:
         case QEvent::Hide:
         case QEvent::Resize:

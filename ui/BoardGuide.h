@@ -22,12 +22,13 @@ namespace orbelix {
 // (or under the keyboard cursor while that shows) is marked on the visible part of each
 // of its balls, in every layer, with its size and points beside it; a lone ball or an
 // empty cell is marked as no move. The marks are painted over the shown board, never
-// into its back image. With the guide on, a press takes the ball drawn on top at the
-// pressed device pixel rather than the cell of the game's bands.
+// into its back image. On or off, it aims every press: the ball drawn on top at the
+// pressed device pixel is taken, and the cell of the game's bands only in the gaps.
 //
 // The guide follows the pointer through the surface's events: it asks for mouse moves
 // only while it is on, works only when the pointer enters another ball, and forgets the
-// pointer's ball when the pointer leaves, presses, or the surface is hidden or resized.
+// pointer's ball when the pointer leaves, presses, or the surface is hidden or resized;
+// when the button is let go over the surface it looks at the ball under it again.
 class BoardGuide : public QObject {
     Q_OBJECT
 
@@ -43,7 +44,8 @@ class BoardGuide : public QObject {
     // The cell whose sprite is drawn on top at a device pixel of the surface.
     bool cellAt(QPoint device, Cell& found) const;
     // The cell that a press at `logical` takes: the one drawn on top at the device pixel
-    // that was pressed.
+    // that was pressed, else the one the game's bands give. Its shapes are made on the
+    // first press.
     bool aim(QPointF logical, Cell& found);
 
     // The group previewed now, or null; and where its size and points stand, in logical

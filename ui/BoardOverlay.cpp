@@ -82,10 +82,11 @@ void BoardOverlay::tell(const QString& news, bool withCell) {
 }
 
 bool BoardOverlay::eventFilter(QObject* watched, QEvent* event) {
-    // Qt tells of the board's own focus after this; the cell comes once that is done.
+    // Qt tells of the board's own focus after this; the cell comes once that is done,
+    // unless the key that brought the focus back has said something newer (Undo, New).
     if (watched == surface_ && event->type() == QEvent::FocusIn && cursor_.visible)
-        QTimer::singleShot(0, this, [this] {
-            if (surface_->hasFocus() && cursor_.visible)
+        QTimer::singleShot(0, this, [this, said = Accessibility::Said(surface_)] {
+            if (surface_->hasFocus() && cursor_.visible && Accessibility::Said(surface_) == said)
                 Accessibility::SpeakCell(surface_, DescribeCell(game_.board(), cursor_.at),
                                          CellPlace(cursor_.at));
         });

@@ -7,7 +7,7 @@
 #include <chrono>
 
 #include "platform/Pause.h"
-
+#include "platform/SignalBridge.h"
 #include "ui/Pictures.h"
 #include "ui/Zoom.h"
 
@@ -49,6 +49,9 @@ frmMain::frmMain(QWidget* parent)
     describeControls();
     connectControls();
     bindKeys();
+    closeRequests_ = std::make_unique<CloseRequests>(
+        *this, [] { return QApplication::activeModalWidget() != nullptr; },
+        [this] { RequestClose(); });
     Form_Load();
 }
 
@@ -234,6 +237,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A save stuck on a file system that does not answer must not keep the program up.
+    SignalBridge::EndWithinGrace();
     settings_.saveOnTheWayOut([this] { hide(); });
     event->accept();
 }

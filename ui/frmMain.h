@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "game/Game.h"
+#include "platform/CloseRequests.h"
 #include "platform/Sound.h"
 #include "scores/HighScoreTable.h"
 #include "scores/SettingsKeeper.h"
@@ -138,6 +139,8 @@ class frmMain : public QWidget {
     // Made with the playing surface; goes before it, so that the surface's last events
     // reach nothing of a window that is going.
     std::unique_ptr<BoardOverlay> overlay_;
+    // The close box pressed while the high-score window blocks this one is still a close.
+    std::unique_ptr<CloseRequests> closeRequests_;
     bool inMove_ = false;
     bool closePending_ = false;
     bool painted_ = false;

@@ -69,10 +69,8 @@ void frmMain::showNewBoard() {
 void frmMain::pctBoard_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) {
     if (!game_.gameInProgress()) return;
     Cell cell;
-    // The game's bands, or with the guide on the ball drawn at the pixel pressed.
-    const bool found =
-        overlay_->guide().on() ? overlay_->guide().aim(position, cell) : HitTest(game_.tables(), position, cell);
-    if (!found) return;
+    // The ball drawn at the pixel pressed; in the gaps between balls, the game's bands.
+    if (!overlay_->guide().aim(position, cell)) return;
     RemoveGroup(cell.row, cell.column, cell.layer);
 }
 
@@ -135,15 +133,15 @@ void frmMain::EndGame() {
     pctBoard->Refresh();
     pctGameOver->setVisible(true);
     pctGameOver->Refresh();
+    // The score is placed and goes to disk as the game ends, before the pause: a display
+    // or session that dies during the pause or while the name is typed loses nothing.
+    table_.PlaceScore(game_.score());
+    if (table_.newEntryRow() != 0) SaveSettings();
     // Clicks and keys of the pause are held back and handed out after the move.
     const std::unique_ptr<Pause::HeldInput> held = Pause::Wait(5);
     pointer_.set(MousePointer::Default);
 
-    table_.PlaceScore(game_.score());
-    // A placed score goes to disk at once, before name entry: a display or session that
-    // dies while the name is typed does not lose the game.
     if (table_.newEntryRow() != 0) {
-        SaveSettings();
         // A close that has just come in is taken before the high-score window opens, which
         // would block it. The input held back is dropped: that window would block it too.
         held->TakeWaitingEvents();
