@@ -99,11 +99,12 @@ class Program:
         """(first frame, settled window) in seconds and the number of frames shown, at
         the given scale, as frame_watch saw them from outside the program."""
         env = dict(self.env, QT_SCALE_FACTOR=str(scale))
-        out = subprocess.run([watcher, "--quiet", "1000", "--reported", "--"] + [self.path] + self.args,
-                             env=env, capture_output=True, text=True, timeout=60).stdout.split()
+        run = subprocess.run([watcher, "--quiet", "1000", "--reported", "--"] + [self.path] + self.args,
+                             env=env, capture_output=True, text=True, timeout=60)
+        out = run.stdout.split()
         seen = dict(zip(out[0::2], out[1::2]))
         if float(seen.get("first-frame", -1)) < 0 or int(seen.get("frames", 0)) < 1:
-            raise RuntimeError(f"{self.path} showed no frame at scale {scale}: {out}")
+            raise RuntimeError(f"{self.path} showed no frame at scale {scale}: {out} {run.stderr}")
         return float(seen["first-frame"]) / 1000, float(seen["settled"]) / 1000, int(seen["frames"])
 
     def memory_and_idle(self, plan):
@@ -219,7 +220,12 @@ def main():
         env["DISPLAY"] = os.environ.get("ORBELIX_BENCH_DISPLAY", ":97")
         xvfb = subprocess.Popen(["Xvfb", env["DISPLAY"], "-screen", "0", "2800x1600x24", "-nolisten", "tcp"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(1.0)
+        socket = "/tmp/.X11-unix/X" + env["DISPLAY"].lstrip(":")
+        for _ in range(100):
+            if os.path.exists(socket):
+                break
+            time.sleep(0.1)
+        time.sleep(0.5)
         watcher = os.path.join(build, "bench", "frame_watch")
         if not os.path.exists(watcher):
             raise RuntimeError(f"{watcher} is missing: it needs libxdamage-dev and libxext-dev")
