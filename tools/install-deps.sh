@@ -15,7 +15,7 @@ packages=(
 # Extra groups, asked for by name: `install-deps.sh bench fuzz art`.
 for group in "$@"; do
     case "$group" in
-        bench) packages+=(libbenchmark-dev python3 procps valgrind) ;;
+        bench) packages+=(libbenchmark-dev python3 procps valgrind libx11-dev libxext-dev libxdamage-dev libxfixes-dev) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         art) packages+=(python3-pil fonts-kaushanscript) ;;
         package) packages+=(dpkg-dev file) ;;

@@ -6,6 +6,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "platform/WindowFrame.h"
 #include "ui/PictureBox.h"
 #include "ui/Zoom.h"
 #include "ui/frmHighScore.h"
@@ -46,7 +47,20 @@ QMargins WindowPlacement::frameMargins() const {
     if (!frameGiven_ && !assumedFrame && handle != nullptr &&
         (OnWayland() || QGuiApplication::platformName() == QLatin1String("xcb")))
         frameGiven_ = handle->isExposed() || !handle->frameMargins().isNull();
-    return frameGiven_ && handle != nullptr ? handle->frameMargins() : ExpectedFrame();
+    if (frameGiven_ && handle != nullptr) return handle->frameMargins();
+    return learnt_ && !assumedFrame ? *learnt_ : ExpectedFrame();
+}
+
+void WindowPlacement::learnFrame() {
+    if (asked_ || frameGiven_ || assumedFrame || window_.isVisible() ||
+        QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    asked_ = true;
+    window_.winId();
+    if (QWindow* handle = window_.windowHandle()) learnt_ = FrameBeforeShowing(*handle);
+    // The pictures were centred with the expected frame: they take the real one now,
+    // before the first frame is painted.
+    followFrame();
 }
 
 QSize WindowPlacement::outerSize() const {
@@ -55,6 +69,7 @@ QSize WindowPlacement::outerSize() const {
 
 void WindowPlacement::centreOnScreen() {
     if (OnWayland()) return;
+    learnFrame();
     const QScreen* screen =
         window_.screen() != nullptr ? window_.screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
@@ -66,11 +81,15 @@ void WindowPlacement::centreOnScreen() {
 
 void WindowPlacement::follow(const QEvent& event) {
     switch (event.type()) {
-        case QEvent::Paint:
         case QEvent::Show:
         case QEvent::Move:
-            // The frame arrives with a move or the first exposure; follow it once the
-            // event is handled, not in the middle of a paint.
+            // The frame arrives with a move: followed at once, so that a paint already
+            // waiting shows the pictures in their final places.
+            followFrame();
+            break;
+        case QEvent::Paint:
+            // Or with the first exposure: followed once the paint is done, not in its
+            // middle.
             if (frameMargins() != placedWith_)
                 QMetaObject::invokeMethod(
                     &window_, [this] { followFrame(); }, Qt::QueuedConnection);

@@ -29,7 +29,8 @@ class WindowPlacement {
     // keeps its size at every zoom, so the layout is the same at every zoom.
     QSize outerSize() const;
     // Puts the window in the middle of its screen by its outer size, except under
-    // Wayland, where the compositor places windows.
+    // Wayland, where the compositor places windows. Called before the window is first
+    // shown, it learns the frame first.
     void centreOnScreen();
     // The pictures centred on the outer size have just been placed with the frame of now.
     void placed() { placedWith_ = frameMargins(); }
@@ -51,6 +52,9 @@ class WindowPlacement {
     void zoomBy(int step);
 
   private:
+    // Before the window is first shown under X: asks what frame it will get, so that
+    // the first frame painted already has everything in its final place.
+    void learnFrame();
     void followFrame();
 
     QWidget& window_;
@@ -58,6 +62,8 @@ class WindowPlacement {
     std::function<void()> framed_;
     int16_t storedZoom_ = 1;
     mutable bool frameGiven_ = false;
+    bool asked_ = false;
+    std::optional<QMargins> learnt_;  // the frame the window manager said it will draw
     QMargins placedWith_;           // the frame the centred pictures were placed with
     bool centredOnScreen_ = false;  // placed by centreOnScreen, not yet framed
 };
