@@ -37,6 +37,8 @@ void Game::Resume(const GameState& state) {
     BoardNumber = state.boardNumber;
     DealtColors = state.colorCount;
     Start();
+    // A numbered board is dealt again, so that a resumed game is judged from its start.
+    if (BoardNumber != 0) DealtBoard = DealNumbered(BoardNumber, DealtColors);
     ColumnsInUse = state.columnsInUse;
     Score = state.score;
     UndoBoard = state.undoBoard;

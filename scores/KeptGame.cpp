@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "game/Moves.h"
+#include "scores/Statistics.h"
 
 namespace orbelix {
 namespace {
 
 constexpr char Heading[] = "Orbelix kept game";
-constexpr int32_t MaxScore = 2 * CellCount;
 constexpr char CellDigits[] = "0123456789abcd";
 
 QByteArray BoardText(const BoardGrid& board) {
@@ -108,6 +108,7 @@ QByteArray WriteKeptGame(const KeptGame& kept) {
     text += "cursor " + QByteArray::number(at.column) + ' ' + QByteArray::number(at.row) + ' ' +
             QByteArray::number(at.layer) + ' ' + (kept.cursor.visible ? "shown" : "hidden") +
             '\n';
+    text += "record " + kept.recordId + ' ' + QByteArray::number(kept.hints) + '\n';
     return text;
 }
 
@@ -123,7 +124,8 @@ std::optional<KeptGame> ReadKeptGame(const QByteArray& bytes, QString* problem) 
     const QByteArray first = bytes.left(firstBreak < 0 ? 0 : firstBreak);
     if (!first.startsWith(QByteArray(Heading) + ' '))
         return refuse(QStringLiteral("is not a kept game of this program"));
-    if (first != QByteArray(Heading) + ' ' + QByteArray::number(KeptGameVersion))
+    const bool withRecord = first == QByteArray(Heading) + ' ' + QByteArray::number(KeptGameVersion);
+    if (!withRecord && first != QByteArray(Heading) + " 1")
         return refuse(QStringLiteral("is of another version of the format (%1)")
                           .arg(QString::fromLatin1(first.mid(sizeof Heading).left(20))));
 
@@ -141,6 +143,7 @@ std::optional<KeptGame> ReadKeptGame(const QByteArray& bytes, QString* problem) 
     const auto undoColumns = in.number("undo-columns", 0, Columns);
     const auto undoBoard = in.board("undo-board", palette);
     const auto cursor = in.value("cursor");
+    const auto record = withRecord ? in.value("record") : std::optional<QByteArray>(" 0");
     if (!in.problem.isEmpty()) return refuse(in.problem);
     if (!in.atEnd()) return refuse(in.problem);
 
@@ -158,6 +161,16 @@ std::optional<KeptGame> ReadKeptGame(const QByteArray& bytes, QString* problem) 
         return refuse(QStringLiteral("has a 'cursor' that is no cell of the board"));
     kept.cursor.at = {part(1, Rows), part(0, Columns), part(2, Layers)};
     kept.cursor.visible = place[3] == "shown";
+
+    // The record: the statistics' name of the game and its hints so far.
+    const qsizetype gap = record->lastIndexOf(' ');
+    const QByteArray hints = record->mid(gap + 1);
+    kept.recordId = record->left(gap < 0 ? 0 : gap);
+    bool hintsRead = false;
+    kept.hints = hints.toInt(&hintsRead);
+    if (gap < 0 || !hintsRead || QByteArray::number(kept.hints) != hints || kept.hints < 0 ||
+        (withRecord && !RecordIdIsValid(kept.recordId)))
+        return refuse(QStringLiteral("has a 'record' that is not a game's name and hints"));
 
     g.boardNumber = static_cast<uint32_t>(*number);
     g.colorCount = static_cast<int16_t>(*colours);

@@ -27,14 +27,6 @@ std::optional<int64_t> Number(const QByteArray& text, int64_t low, int64_t high)
     return value;
 }
 
-bool IdIsValid(const QByteArray& id) {
-    if (id.isEmpty() || id.size() > MaxIdLength) return false;
-    return std::all_of(id.begin(), id.end(), [](char ch) {
-        return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') ||
-               ch == '-' || ch == '.' || ch == '_';
-    });
-}
-
 // "counted COLORS PLAYED FINISHED HINTS JUDGED SEARCHLEFT PLAYERLEFT SCORE:GAMES...".
 bool ReadCounted(const QList<QByteArray>& words, ColourFigures& figures, int& colors) {
     if (words.size() < 8) return false;
@@ -70,7 +62,7 @@ bool ReadCounted(const QList<QByteArray>& words, ColourFigures& figures, int& co
 
 // "game ID COLORS SCORE FINISHED HINTS VERDICT", the verdict "-" while unknown.
 bool ReadGame(const QList<QByteArray>& words, GameRecord& game) {
-    if (words.size() != 7 || !IdIsValid(words[1])) return false;
+    if (words.size() != 7 || !RecordIdIsValid(words[1])) return false;
     const auto colors = Number(words[2], MinColors, MaxColors);
     const auto score = Number(words[3], 0, MaxScore);
     const auto finished = Number(words[4], 0, 1);
@@ -132,6 +124,14 @@ void ColourFigures::add(const GameRecord& game) {
         searchLeft += game.verdict;
         playerLeft += game.ballsLeft();
     }
+}
+
+bool RecordIdIsValid(const QByteArray& id) {
+    if (id.isEmpty() || id.size() > MaxIdLength) return false;
+    return std::all_of(id.begin(), id.end(), [](char ch) {
+        return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') ||
+               ch == '-' || ch == '.' || ch == '_';
+    });
 }
 
 QString TenthsText(int64_t tenths) {

@@ -33,6 +33,9 @@ struct GameRecord {
     bool operator==(const GameRecord&) const = default;
 };
 
+// A game's name as records carry it: 1 to 64 letters, digits, '-', '.' or '_'.
+bool RecordIdIsValid(const QByteArray& id);
+
 // The figures of one colour count. Scores are kept as a count per score, so the mean and
 // the median are exact whatever the number of games.
 struct ColourFigures {

@@ -15,6 +15,7 @@
 #include "game/Moves.h"
 #include "scores/KeptGame.h"
 #include "scores/KeptGameFile.h"
+#include "scores/StatisticsStore.h"
 
 using namespace orbelix;
 using namespace orbelix::testing;
@@ -36,7 +37,7 @@ KeptGame PlayedGame() {
     };
     move();
     move();
-    KeptGame kept{game.state(), {}};
+    KeptGame kept{game.state(), {}, "424242-1765000000000-321", 3};
     kept.cursor.at = {4, 9, 3};
     kept.cursor.visible = true;
     return kept;
@@ -57,6 +58,11 @@ class KeptTest : public QObject {
         QVERIFY(read.has_value());
         QVERIFY(*read == kept);
         QCOMPARE(read->game.boardNumber, 424242u);
+        // A file of the first version, which had no record line, is read as it was.
+        QByteArray first = WriteKeptGame(kept);
+        first.replace("kept game 2\n", "kept game 1\n").chop(first.size() - first.indexOf("record "));
+        const std::optional<KeptGame> old = ReadKeptGame(first, nullptr);
+        QVERIFY(old && old->game == kept.game && old->recordId.isEmpty() && old->hints == 0);
         QCOMPARE(read->game.colorCount, int16_t{7});
         QVERIFY(read->game.undoAvailable && read->game.score > read->game.undoScore);
 
@@ -92,8 +98,9 @@ class KeptTest : public QObject {
                             const char* problem) {
             QTest::newRow(name) << QByteArray(key) << line << QString::fromLatin1(problem);
         };
-        row("another version", "Orbelix", "Orbelix kept game 2", "another version of the format (2)");
-        row("no heading", "Orbelix", "Orbelyx kept game 1", "not a kept game");
+        row("another version", "Orbelix", "Orbelix kept game 3", "another version of the format (3)");
+        row("version 1 with a record", "Orbelix", "Orbelix kept game 1", "past its last line");
+        row("no heading", "Orbelix", "Orbelyx kept game 2", "not a kept game");
         row("number past the last", "number", "number 1000000000", "'number'");
         row("signed number", "number", "number +424242", "'number'");
         row("leading zero", "score", "score 08", "'score'");
@@ -107,6 +114,10 @@ class KeptTest : public QObject {
         row("cursor off the board", "cursor", "cursor 9 4 4 shown", "'cursor'");
         row("cursor at column 0", "cursor", "cursor 0 4 3 shown", "'cursor'");
         row("cursor neither shown nor hidden", "cursor", "cursor 9 4 3 on", "'cursor'");
+        row("record without hints", "record", "record 424242-1-2", "'record'");
+        row("record without a name", "record", "record  3", "'record'");
+        row("record with a blank in its name", "record", "record 4 2 3", "'record'");
+        row("negative hints", "record", "record 4-2 -3", "'record'");
         row("a line after the last", "+", "x\n", "past its last line");
         row("no last line break", "-", "", "past its last line");
         row("lines swapped", "swap", "", "no 'colours'");
@@ -213,6 +224,7 @@ class KeptTest : public QObject {
         QVERIFY(window->game().score() > 0 && window->game().undoAvailable());
         const GameState played = window->game().state();
         window->close();
+        const int64_t counted = StatisticsStore().Load().figures(6).played;
 
         frmMain next;
         QVERIFY(!next.game().gameInProgress());  // a plain start shows the title
@@ -220,6 +232,11 @@ class KeptTest : public QObject {
         QVERIFY(next.game().state() == played);
         QVERIFY(next.cursor().visible);
         QCOMPARE(next.cursor().at, move);
+        QCOMPARE(next.game().dealtBoard(), DealNumbered(424242, 6));  // judged from its deal
+        // Closed again, it is still the one game in the statistics.
+        next.show();
+        next.close();
+        QCOMPARE(StatisticsStore().Load().figures(6).played, counted);
     }
 
     // With always-resume on, a plain start goes on with the kept game; without a kept

@@ -15,8 +15,11 @@ void frmMain::NewNumberedGame(uint32_t number) {
 
 void frmMain::ResumeGame(const KeptGame& kept) {
     game_.Resume(kept.game);
-    // Counted from here as a game of its own; one that had moves counts at once.
+    // The same game in the statistics as before the window closed, so that it counts
+    // once; a file without its record makes it a game of its own from here.
     startGameRecord();
+    if (!kept.recordId.isEmpty()) playing_.id = QString::fromLatin1(kept.recordId);
+    playing_.hints = kept.hints;
     playingCounts_ = game_.score() > 0;
     pctOrbelix->setVisible(false);
     pctGameOver->setVisible(false);
@@ -53,7 +56,7 @@ void frmMain::keepGame() {
     if (!keeper_) keeper_ = std::make_unique<KeptGameFile::Writer>();
     // A finished game leaves nothing to resume.
     if (game_.gameInProgress() && game_.AnyMovesLeft())
-        keeper_->keep({game_.state(), overlay_->cursor()});
+        keeper_->keep({game_.state(), overlay_->cursor(), playing_.id.toLatin1(), playing_.hints});
     else
         keeper_->forget();
 }
