@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QScopeGuard>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/CommandLine.h"
@@ -7,6 +9,7 @@
 #include "platform/Environment.h"
 #include "platform/SettingsFile.h"
 #include "platform/SignalBridge.h"
+#include "ui/Pictures.h"
 #include "ui/frmMain.h"
 
 namespace {
@@ -36,6 +39,12 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "orbelix: %s\n", qPrintable(problem));
         return 1;
     }
+    // The title screen's pictures are decoded while the window system is connected to; at
+    // the scale asked for in the environment, else at 1 (which every scale needs too). The
+    // decoding has ended before main returns, whichever way it does.
+    orbelix::frmMain::PrefetchFirstScreen(
+        std::max(1, qRound(qEnvironmentVariable("QT_SCALE_FACTOR").toDouble())));
+    const auto prefetched = qScopeGuard([] { orbelix::FinishPrefetch(); });
     QApplication app(argc, argv);
     orbelix::ReleaseDisplayProbe();
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.orbelix"));

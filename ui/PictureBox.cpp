@@ -47,7 +47,7 @@ void PictureBox::setGeometry(const QRect& place) {
     const QSize before = place_.size();
     place_ = place;
     QWidget::setGeometry(Zoom::ToWindow(place_));
-    if (back_.isNull() || before == place_.size()) return;
+    if (back_.isNull() || before == place_.size()) return;  // nothing drawn to keep
     // A surface keeps what was drawn on it when it grows or shrinks.
     QImage grown(place_.size() * scale_, QImage::Format_RGB32);
     grown.setDevicePixelRatio(scale_);
@@ -112,18 +112,29 @@ void PictureBox::fitToPicture() {
 }
 
 void PictureBox::makeSurface(QColor background) {
+    surface_ = true;
     background_ = background;
     steps_.clear();
     scale_ = Zoom::EffectiveScale(this);
-    if (back_.size() != place_.size() * scale_)
-        back_ = QImage(place_.size() * scale_, QImage::Format_RGB32);
+    back_ = QImage();
+}
+
+void PictureBox::makeBack() const {
+    if (!surface_ || !back_.isNull()) return;
+    back_ = QImage(place_.size() * scale_, QImage::Format_RGB32);
     back_.setDevicePixelRatio(scale_);
     back_.fill(background_);
 }
 
+const QImage& PictureBox::backImage() const {
+    makeBack();
+    return back_;
+}
+
 void PictureBox::Cls() {
-    if (back_.isNull()) return;
+    if (!surface_) return;
     steps_.clear();
+    if (back_.isNull()) return;
     matchScale();
     back_.fill(background_);
 }
@@ -187,8 +198,9 @@ void PictureBox::drawStep(const Step& step) {
 }
 
 void PictureBox::copyPicture(QPoint at, const QPixmap& picture) {
-    if (back_.isNull() || picture.isNull()) return;
+    if (!surface_ || picture.isNull()) return;
     matchScale();
+    makeBack();
     Step step{false, at, picture, rect()};
     if (step.covered().isEmpty()) return;
     drawStep(step);
@@ -197,8 +209,9 @@ void PictureBox::copyPicture(QPoint at, const QPixmap& picture) {
 }
 
 void PictureBox::drawSprites(const SpriteList& sprites) {
-    if (back_.isNull()) return;
+    if (!surface_) return;
     matchScale();
+    makeBack();
     // One painter for the whole batch: the board's 300 sprites are drawn at every move.
     QPainter painter(&back_);
     for (const auto& [at, sprite] : sprites) {
@@ -210,9 +223,13 @@ void PictureBox::drawSprites(const SpriteList& sprites) {
 }
 
 void PictureBox::matchScale() {
-    if (back_.isNull()) return;
+    if (!surface_) return;
     const int scale = Zoom::EffectiveScale(this);
-    if (scale != scale_) rebuild(scale);
+    if (scale == scale_) return;
+    if (back_.isNull())
+        scale_ = scale;  // nothing drawn yet: the back image is made at this scale when needed
+    else
+        rebuild(scale);
 }
 
 void PictureBox::rebuild(int scale) {
@@ -246,10 +263,13 @@ void PaintFrame(QPainter& painter, QRect area, int width, QColor colour) {
 void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF area(QWidget::rect());
-    if (!back_.isNull()) {
+    if (surface_) {
         matchScale();
         // The back image has as many pixels as the control has device pixels: 1:1.
-        painter.drawImage(area, back_, QRectF(back_.rect()));
+        if (back_.isNull())
+            painter.fillRect(area, background_);
+        else
+            painter.drawImage(area, back_, QRectF(back_.rect()));
         paintOverlay(painter);
         return;
     }

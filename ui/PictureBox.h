@@ -85,8 +85,10 @@ class PictureBox : public QWidget {
     // times that scale and its device pixel ratio is that scale (at scale 1, one pixel
     // per logical pixel). Everything drawn is kept as a short list of drawing steps, so
     // that the surface can be drawn again from its pictures when the scale changes.
+    // Until something is drawn on it, a surface has no back image and paints its
+    // background colour: a window that starts at a large scale fills no large image.
     void makeSurface(QColor background);
-    const QImage& backImage() const { return back_; }
+    const QImage& backImage() const;
     int surfaceScale() const { return scale_; }
     QColor backColor() const { return background_; }
     void Cls();  // fill the back image with the background colour
@@ -144,6 +146,8 @@ class PictureBox : public QWidget {
     // Makes the back image match the effective scale, drawing it again when it changed.
     void matchScale();
     void rebuild(int scale);
+    // Makes the back image, filled with the background, when the surface has none yet.
+    void makeBack() const;
 
     QRect place_;
     mutable QPixmap picture_;
@@ -153,7 +157,8 @@ class PictureBox : public QWidget {
     bool autoSize_ = false;
     bool border_ = false;
     bool pressed_ = false;
-    QImage back_;
+    bool surface_ = false;
+    mutable QImage back_;  // null until the surface is first drawn on
     QColor background_;
     int scale_ = 1;
     std::vector<Step> steps_;

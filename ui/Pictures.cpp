@@ -3,6 +3,9 @@
 #include <QHash>
 #include <QImage>
 #include <QImageReader>
+#include <QThread>
+#include <future>
+#include <mutex>
 
 namespace orbelix {
 namespace {
@@ -13,10 +16,36 @@ QHash<qint64, QString>& PictureNames() {
     return names;
 }
 
+QString ArtFile(const QString& name, int artScale) {
+    return artScale == 1 ? QStringLiteral(":/assets/%1.png").arg(name)
+                         : QStringLiteral(":/assets/%1@%2x.png").arg(name).arg(artScale);
+}
+
+// The pictures decoded ahead by PrefetchPictures, by file, until each is taken.
+struct Prefetched {
+    std::mutex lock;
+    QStringList files;  // what the decoding under way makes
+    std::future<QHash<QString, QImage>> decoding;
+    QHash<QString, QImage> ready;
+};
+
+Prefetched& Ahead() {
+    static Prefetched ahead;
+    return ahead;
+}
+
 QImage Decode(const QString& name, int artScale) {
-    const QString file = artScale == 1
-                             ? QStringLiteral(":/assets/%1.png").arg(name)
-                             : QStringLiteral(":/assets/%1@%2x.png").arg(name).arg(artScale);
+    const QString file = ArtFile(name, artScale);
+    Prefetched& ahead = Ahead();
+    {
+        std::lock_guard<std::mutex> hold(ahead.lock);
+        if (ahead.decoding.valid() && ahead.files.contains(file)) {
+            ahead.ready.insert(ahead.decoding.get());
+            ahead.files.clear();
+        }
+        if (const auto found = ahead.ready.constFind(file); found != ahead.ready.constEnd())
+            return ahead.ready.take(file);
+    }
     return QImage(file);
 }
 
@@ -79,6 +108,37 @@ QPixmap PictureAtScale(const QPixmap& picture, int scale) {
         found = shown.insert(key, pixmap);
     }
     return *found;
+}
+
+void FinishPrefetch() {
+    Prefetched& ahead = Ahead();
+    std::lock_guard<std::mutex> hold(ahead.lock);
+    if (!ahead.decoding.valid()) return;
+    ahead.ready.insert(ahead.decoding.get());
+    ahead.files.clear();
+}
+
+void PrefetchPictures(const QStringList& names, int scale) {
+    Prefetched& ahead = Ahead();
+    std::lock_guard<std::mutex> hold(ahead.lock);
+    if (ahead.decoding.valid()) return;  // one decoding ahead at a time
+    // Qt takes the first thread that uses it for the main thread, and the image readers'
+    // plugin loader belongs to the thread that makes it: both must be this one, even
+    // when called before the application object exists.
+    QThread::currentThread();
+    QImageReader::supportedImageFormats();
+    QStringList files;
+    const int art = ArtScaleFor(scale);
+    for (const QString& name : names) {
+        files << ArtFile(name, 1);
+        if (art > 1) files << ArtFile(name, art);
+    }
+    ahead.files = files;
+    ahead.decoding = std::async(std::launch::async, [files] {
+        QHash<QString, QImage> decoded;
+        for (const QString& file : files) decoded.insert(file, QImage(file));
+        return decoded;
+    });
 }
 
 }  // namespace orbelix

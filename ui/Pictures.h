@@ -27,4 +27,13 @@ int ArtScaleFor(int scale);
 // Art for a scale is decoded the first time it is needed.
 QPixmap PictureAtScale(const QPixmap& picture, int scale);
 
+// Starts decoding these pictures, at scale 1 and at the art scale for `scale`, on a
+// thread of their own: a window about to be shown has them ready by the time the window
+// system asks for its first paint, instead of decoding them in that paint. The pictures
+// are taken from there when first needed, waiting for the decoding if it has not ended.
+void PrefetchPictures(const QStringList& names, int scale);
+// Waits for that decoding to end, keeping what it made: called before the program's
+// static objects go, which the decoding thread may still be using.
+void FinishPrefetch();
+
 }  // namespace orbelix

@@ -29,7 +29,7 @@ frmMain::frmMain(QWidget* parent)
     // icons. The large ones would cost start-up time for nothing.
     QIcon icon;
     for (int size : {16, 32, 48, 64})
-        icon.addFile(QStringLiteral(":/assets/icons/orbelix-%1.png").arg(size), QSize(size, size));
+        icon.addPixmap(LoadPicture(QStringLiteral("icons/orbelix-%1").arg(size)));
     setWindowIcon(icon);
     // A fixed window with a close box only: no minimise, no maximise, no resizing.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -60,6 +60,17 @@ frmMain::frmMain(QWidget* parent)
 }
 
 frmMain::~frmMain() = default;
+
+void frmMain::PrefetchFirstScreen(int scale) {
+    // What the title screen shows, its sound and colour pictures, and the window's icons.
+    QStringList pictures{QStringLiteral("pctOrbelix"),  QStringLiteral("pctNew"),
+                         QStringLiteral("pctHighScores"), QStringLiteral("pctHelp"),
+                         QStringLiteral("pctUndo"),     QStringLiteral("pctAbout"),
+                         QStringLiteral("pctExit"),     QStringLiteral("pctSoundOn"),
+                         QStringLiteral("pctSoundOff"), QStringLiteral("pctColors_1")};
+    for (int size : {16, 32, 48, 64}) pictures << QStringLiteral("icons/orbelix-%1").arg(size);
+    PrefetchPictures(pictures, scale);
+}
 
 void frmMain::createControls() {
     const auto add = [this](const QString& name, QRect place, bool visible, bool autoSize,

@@ -35,6 +35,10 @@ class frmMain : public QWidget {
 
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
+    // Starts decoding the pictures of the first screen at this scale on a thread of their
+    // own, so that they are ready when the window is first painted; called before the
+    // application object is made, while it connects to the window system.
+    static void PrefetchFirstScreen(int scale);
 
     // ---- Routines the game calls from several places. ----
     void DrawBoard();
