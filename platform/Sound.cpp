@@ -124,7 +124,7 @@ bool ReadSmallFile(const std::string& path, long limit, std::vector<uint8_t>& by
 
 }  // namespace
 
-SoundPlayer::SoundPlayer(QObject* parent) : QObject(parent), fallback_(MakeFallback()) {
+SoundPlayer::SoundPlayer(QObject* parent) : QObject(parent) {
     quietTimer_.setSingleShot(true);
     connect(&quietTimer_, &QTimer::timeout, this, &SoundPlayer::closeWhenQuiet);
 }
@@ -239,7 +239,7 @@ SoundPlayer::Samples SoundPlayer::lookAt(const std::string& path, const std::str
             lastRefusal_ = Exists(there) ? there + ": not a regular file" : std::string();
             tellRefusal();
             lastWasFallback_ = true;
-            return fallback_;
+            return fallback();
         }
     }
     const int64_t modified =
@@ -255,7 +255,7 @@ SoundPlayer::Samples SoundPlayer::lookAt(const std::string& path, const std::str
     lastRefusal_ = cachedRefusal_;
     tellRefusal();
     lastWasFallback_ = !cached_;
-    return cached_ ? cached_ : fallback_;
+    return cached_ ? cached_ : fallback();
 }
 
 void SoundPlayer::tellRefusal() {
@@ -319,6 +319,12 @@ SoundPlayer::Samples SoundPlayer::Decode(const std::string& path, std::string& r
     sdl->FreeWAV(buffer);
     if (!result) refusal = "could not be converted";
     return result;
+}
+
+const SoundPlayer::Samples& SoundPlayer::fallback() {
+    // Made when first needed: most players' sound file is there.
+    if (!fallback_) fallback_ = MakeFallback();
+    return fallback_;
 }
 
 SoundPlayer::Samples SoundPlayer::MakeFallback() {

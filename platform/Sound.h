@@ -89,6 +89,7 @@ class SoundPlayer : public QObject {
     int64_t cachedSize_ = -1;
     Samples cached_;
     std::string cachedRefusal_;
+    const Samples& fallback();
     Samples fallback_;
 };
 

@@ -1,6 +1,8 @@
 #include "ui/Pictures.h"
 
+#include <QFile>
 #include <QHash>
+#include <QtEndian>
 #include <QImage>
 #include <QImageReader>
 #include <QThread>
@@ -70,7 +72,17 @@ QPixmap LoadPicture(const QString& name) {
 }
 
 QSize StorePictureSize(const QString& name) {
-    return QImageReader(QStringLiteral(":/assets/%1.png").arg(name)).size();
+    // Read from the PNG header (the signature, then the IHDR chunk with the width and the
+    // height as big-endian 32-bit numbers): no image reader is set up for every control.
+    QFile file(ArtFile(name, 1));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray head = file.read(24);
+    if (head.size() < 24 || !head.startsWith("\x89PNG\r\n\x1a\n") || head.mid(12, 4) != "IHDR")
+        return QImageReader(ArtFile(name, 1)).size();
+    const auto number = [&head](int at) {
+        return qFromBigEndian<quint32>(reinterpret_cast<const uchar*>(head.constData()) + at);
+    };
+    return QSize(static_cast<int>(number(16)), static_cast<int>(number(20)));
 }
 
 int ArtScaleFor(int scale) {
