@@ -23,15 +23,6 @@ using namespace orbelix;
 
 namespace {
 
-// Board number N, dealt as the game deals a numbered board.
-BoardGrid NumberedBoard(uint32_t number, int16_t colours) {
-    UniformRandom random;
-    random.seed(number);
-    BoardGrid board;
-    FillRandom(board, colours, random);
-    return board;
-}
-
 struct Options {
     int boards = 100;
     std::vector<int16_t> colours{6, 13};
@@ -141,7 +132,7 @@ int main(int argc, char** argv) {
         double hints = 0, largest = 0, random = 0, verdict = 0, verdictMs = 0, verdictCpu = 0;
         std::vector<double> times, cpu;
         for (int n = 1; n <= options.boards; ++n) {
-            const BoardGrid grid = NumberedBoard(static_cast<uint32_t>(n), colours);
+            const BoardGrid grid = DealNumbered(static_cast<uint32_t>(n), colours);
             const SearchBoard board(grid, Columns);
             hints += FollowHints(board, options.hint, times, cpu, options.seeded);
             largest += LargestFirst(board);

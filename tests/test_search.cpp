@@ -17,14 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-BoardGrid Dealt(uint32_t number, int16_t colours) {
-    UniformRandom random;
-    random.seed(number);
-    BoardGrid board;
-    FillRandom(board, colours, random);
-    return board;
-}
-
 SearchBudget Budget(int64_t moves) {
     SearchBudget budget;
     budget.moves = moves;
@@ -79,7 +71,7 @@ class TestSearch : public QObject {
   private slots:
     void linesReplayThroughTheGame() {
         for (uint32_t n = 1; n <= 1000; ++n) {
-            const BoardGrid board = Dealt(n, static_cast<int16_t>(MinColors + n % 8));
+            const BoardGrid board = DealNumbered(n, static_cast<int16_t>(MinColors + n % 8));
             Replay(board, Search(board, Columns, Budget(150)), n % 25 == 0);
             if (QTest::currentTestFailed()) QFAIL(qPrintable(QString("board %1").arg(n)));
         }
@@ -109,7 +101,7 @@ class TestSearch : public QObject {
     }
 
     void sameBoardAndBudgetSameLine() {
-        const BoardGrid board = Dealt(7, 13);
+        const BoardGrid board = DealNumbered(7, 13);
         const SearchResult first = Search(board, Columns, SearchBudget::Hint());
         const SearchResult second = Search(board, Columns, SearchBudget::Hint());
         QVERIFY(!first.line.empty());
@@ -120,7 +112,7 @@ class TestSearch : public QObject {
     // The line it starts from is kept unless a better one is found; an illegal move in it
     // cuts it short there.
     void knownLineIsNeverWorsened() {
-        const BoardGrid board = Dealt(3, 6);
+        const BoardGrid board = DealNumbered(3, 6);
         const SearchResult known = Search(board, Columns, Budget(20000));
         const SearchResult again = Search(board, Columns, Budget(100), nullptr, known.line);
         QVERIFY(again.ballsLeft <= known.ballsLeft);
@@ -131,7 +123,7 @@ class TestSearch : public QObject {
     }
 
     void cancelStopsPromptly() {
-        const BoardGrid board = Dealt(11, 6);
+        const BoardGrid board = DealNumbered(11, 6);
         std::atomic<bool> cancel{true};
         const SearchResult before = Search(board, Columns, Budget(1'000'000'000), &cancel);
         QVERIFY(before.cancelled);
@@ -154,7 +146,7 @@ class TestSearch : public QObject {
     }
 
     void runnerHandsOnTheNewestOnly() {
-        const BoardGrid board = Dealt(5, 9);
+        const BoardGrid board = DealNumbered(5, 9);
         std::atomic<int> stale{0};
         std::promise<std::pair<uint64_t, SearchResult>> delivered;
         {
@@ -189,7 +181,7 @@ class TestSearch : public QObject {
         const auto begin = Clock::now();
         {
             SearchRunner runner;
-            runner.Start(Dealt(2, 6), Columns, Budget(1'000'000'000),
+            runner.Start(DealNumbered(2, 6), Columns, Budget(1'000'000'000),
                          [](uint64_t, const SearchResult&) {});
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }

@@ -11,11 +11,12 @@ packages=(
     desktop-file-utils appstream
     weston qt6-wayland
     orca openbox dbus-daemon dbus-bin at-spi2-core
+    libx11-dev libxext-dev libxdamage-dev libxfixes-dev
 )
 # Extra groups, asked for by name: `install-deps.sh bench fuzz art`.
 for group in "$@"; do
     case "$group" in
-        bench) packages+=(libbenchmark-dev python3 procps valgrind libx11-dev libxext-dev libxdamage-dev libxfixes-dev) ;;
+        bench) packages+=(libbenchmark-dev python3 procps valgrind) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         art) packages+=(python3-pil fonts-kaushanscript) ;;
         package) packages+=(dpkg-dev file) ;;
