@@ -162,14 +162,15 @@ std::optional<KeptGame> ReadKeptGame(const QByteArray& bytes, QString* problem) 
     kept.cursor.at = {part(1, Rows), part(0, Columns), part(2, Layers)};
     kept.cursor.visible = place[3] == "shown";
 
-    // The record: the statistics' name of the game and its hints so far.
+    // The record: the statistics' name of the game (empty when read from version 1)
+    // and its hints so far.
     const qsizetype gap = record->lastIndexOf(' ');
     const QByteArray hints = record->mid(gap + 1);
     kept.recordId = record->left(gap < 0 ? 0 : gap);
     bool hintsRead = false;
     kept.hints = hints.toInt(&hintsRead);
     if (gap < 0 || !hintsRead || QByteArray::number(kept.hints) != hints || kept.hints < 0 ||
-        (withRecord && !RecordIdIsValid(kept.recordId)))
+        (!kept.recordId.isEmpty() && !RecordIdIsValid(kept.recordId)))
         return refuse(QStringLiteral("has a 'record' that is not a game's name and hints"));
 
     g.boardNumber = static_cast<uint32_t>(*number);

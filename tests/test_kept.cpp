@@ -115,7 +115,7 @@ class KeptTest : public QObject {
         row("cursor at column 0", "cursor", "cursor 0 4 3 shown", "'cursor'");
         row("cursor neither shown nor hidden", "cursor", "cursor 9 4 3 on", "'cursor'");
         row("record without hints", "record", "record 424242-1-2", "'record'");
-        row("record without a name", "record", "record  3", "'record'");
+        row("record with a slash in its name", "record", "record 4/2 3", "'record'");
         row("record with a blank in its name", "record", "record 4 2 3", "'record'");
         row("negative hints", "record", "record 4-2 -3", "'record'");
         row("a line after the last", "+", "x\n", "past its last line");

@@ -1,5 +1,6 @@
 // Fuzz target over the kept game's reader: any bytes are read or refused with a reason,
-// and whatever is read writes back to a file that reads as the same game.
+// and whatever is read writes back to a file that reads as the same game (the same
+// bytes for a file of the current version).
 #include <cstdint>
 #include <cstdlib>
 
@@ -26,6 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 if (g.board(c, r, l) > g.colorCount || g.undoBoard(c, r, l) > g.colorCount)
                     std::abort();
     const std::optional<KeptGame> again = ReadKeptGame(WriteKeptGame(*kept), nullptr);
-    if (!again || !(*again == *kept) || WriteKeptGame(*again) != bytes) std::abort();
+    if (!again || !(*again == *kept)) std::abort();
+    // A file of the current version is written back byte for byte; an older one is
+    // written in the current version.
+    const QByteArray current = "Orbelix kept game " + QByteArray::number(KeptGameVersion) + '\n';
+    if (bytes.startsWith(current) && WriteKeptGame(*again) != bytes) std::abort();
     return 0;
 }
