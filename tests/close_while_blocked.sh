@@ -13,7 +13,11 @@ export QT_QPA_PLATFORM=xcb DISPLAY=$display XDG_CONFIG_HOME=$work/config XDG_STA
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
-for _ in $(seq 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+# Ready once it announces what it supports (slow to come on a loaded machine).
+for _ in $(seq 300); do
+    xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && break
+    sleep 0.1
+done
 "$tour" endgame >/dev/null 2>&1 &
 game=$!
 waitfor() { for _ in $(seq 200); do xdotool search --name "$1" 2>/dev/null | head -1 | grep . && return; sleep 0.1; done; return 1; }
@@ -27,7 +31,7 @@ xdotool key Return
 waitfor '^High Scores$' >/dev/null || { echo "FAIL: the name window did not open"; exit 1; }
 sleep 1
 wmctrl -F -c Orbelix
-for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 300); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$game" 2>/dev/null; then echo "FAIL: the close was lost"; exit 1; fi
 grep -q '^HighScore1=" 4"' "$work/config/Orbelix/Orbelix.ini" || { echo "FAIL: score not kept"; exit 1; }
 echo "PASS: the close ended the game, its score kept"

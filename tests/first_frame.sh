@@ -31,7 +31,12 @@ done
 
 openbox >/dev/null 2>&1 &
 pids+=($!)
-sleep 1
+# Ready once it announces what it supports (slow to come on a loaded machine).
+for _ in $(seq 300); do
+    xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && break
+    sleep 0.1
+done
+sleep 0.5
 for scale in 1 3; do
     bare=$(frames "$build/bench/reference" "$scale")
     shown=$(frames "$build/orbelix" "$scale")
