@@ -9,14 +9,6 @@ using namespace orbelix::testing;
 
 namespace {
 
-BoardGrid Numbered(uint32_t number, int16_t colours) {
-    UniformRandom random;
-    random.seed(number);
-    BoardGrid board;
-    FillRandom(board, colours, random);
-    return board;
-}
-
 // The mean balls left by 20 games of uniformly random moves (a random group each time).
 double RandomPlayMean(const BoardGrid& dealt) {
     SearchRandom random(11);
@@ -52,7 +44,7 @@ class HintsTest : public QObject {
     void gameByHints() {
         QFETCH(uint32_t, number);
         QFETCH(int16_t, colours);
-        window->NewGameOn(Numbered(number, colours));
+        window->NewGameOn(DealNumbered(number, colours));
         QSignalSpy handled(&window->hints(), &BoardHints::hintHandled);
         QSignalSpy told(&window->overlay(), &BoardOverlay::told);
         const auto lastTold = [&told] { return told.last().at(0).toString(); };
@@ -88,7 +80,7 @@ class HintsTest : public QObject {
     // A hint found for a board that has changed since is dropped; one shown goes when the
     // cursor moves away, and a new game counts hints from 0.
     void hintForAnOldBoardIsDropped() {
-        const BoardGrid dealt = Numbered(7, 13);
+        const BoardGrid dealt = DealNumbered(7, 13);
         window->NewGameOn(dealt);
         QSignalSpy handled(&window->hints(), &BoardHints::hintHandled);
         QTest::keyClick(window.get(), Qt::Key_H);
