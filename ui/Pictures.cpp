@@ -134,17 +134,20 @@ void PrefetchPictures(const QStringList& names, int scale) {
     Prefetched& ahead = Ahead();
     std::lock_guard<std::mutex> hold(ahead.lock);
     if (ahead.decoding.valid()) return;  // one decoding ahead at a time
-    // Qt takes the first thread that uses it for the main thread, and the image readers'
-    // plugin loader belongs to the thread that makes it: both must be this one, even
-    // when called before the application object exists.
-    QThread::currentThread();
-    QImageReader::supportedImageFormats();
     QStringList files;
     const int art = ArtScaleFor(scale);
     for (const QString& name : names) {
         files << ArtFile(name, 1);
         if (art > 1) files << ArtFile(name, art);
     }
+    if (files.isEmpty()) return;
+    // Qt takes the first thread that uses it for the main thread, and the image readers'
+    // plugin loader belongs to the thread that makes it: both must be this one, even
+    // when called before the application object exists. Decoding the first picture here
+    // does both, without loading every image plugin as asking for the formats would.
+    QThread::currentThread();
+    const QString first = files.takeFirst();
+    ahead.ready.insert(first, QImage(first));
     ahead.files = files;
     ahead.decoding = std::async(std::launch::async, [files] {
         QHash<QString, QImage> decoded;

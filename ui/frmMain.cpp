@@ -62,13 +62,15 @@ frmMain::frmMain(QWidget* parent)
 frmMain::~frmMain() = default;
 
 void frmMain::PrefetchFirstScreen(int scale) {
-    // What the title screen shows, its sound and colour pictures, and the window's icons.
-    QStringList pictures{QStringLiteral("pctOrbelix"),  QStringLiteral("pctNew"),
-                         QStringLiteral("pctHighScores"), QStringLiteral("pctHelp"),
-                         QStringLiteral("pctUndo"),     QStringLiteral("pctAbout"),
-                         QStringLiteral("pctExit"),     QStringLiteral("pctSoundOn"),
-                         QStringLiteral("pctSoundOff"), QStringLiteral("pctColors_1")};
+    // The window's icons, then what the title screen shows, its sound and colour pictures.
+    // The first, the smallest, is decoded at once on this thread.
+    QStringList pictures;
     for (int size : {16, 32, 48, 64}) pictures << QStringLiteral("icons/orbelix-%1").arg(size);
+    pictures << QStringLiteral("pctOrbelix") << QStringLiteral("pctNew")
+             << QStringLiteral("pctHighScores") << QStringLiteral("pctHelp")
+             << QStringLiteral("pctUndo") << QStringLiteral("pctAbout") << QStringLiteral("pctExit")
+             << QStringLiteral("pctSoundOn") << QStringLiteral("pctSoundOff")
+             << QStringLiteral("pctColors_1");
     PrefetchPictures(pictures, scale);
 }
 
