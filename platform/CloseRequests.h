@@ -25,6 +25,12 @@ class CloseRequests : public QAbstractNativeEventFilter {
     QWidget& window_;
     std::function<bool()> blocked_;
     std::function<void()> close_;
+    // The atoms' names are sent to the X server at once and their numbers read back at
+    // the first client message, so that start-up does not wait for the answers.
+    bool resolveAtoms();
+    void* connection_ = nullptr;            // the X connection while the answers are due
+    uint32_t protocolsRequest_ = 0;         // the requests' sequence numbers
+    uint32_t deleteWindowRequest_ = 0;
     uint32_t protocols_ = 0;     // WM_PROTOCOLS
     uint32_t deleteWindow_ = 0;  // WM_DELETE_WINDOW
 };
