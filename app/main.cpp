@@ -45,8 +45,9 @@ int main(int argc, char* argv[]) {
     orbelix::frmMain::PrefetchFirstScreen(
         std::max(1, qRound(qEnvironmentVariable("QT_SCALE_FACTOR").toDouble())));
     const auto prefetched = qScopeGuard([] { orbelix::FinishPrefetch(); });
+    orbelix::WatchDisplayOpening();
     QApplication app(argc, argv);
-    orbelix::ReleaseDisplayProbe();
+    orbelix::DisplayOpened();
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.orbelix"));
     // The game's own options, from what QApplication left of the command line.
     orbelix::GameOptions options;

@@ -3,14 +3,17 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QList>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace orbelix {
 
@@ -25,10 +28,6 @@ void OpenStandardDescriptors() {
         }
     }
 }
-
-namespace {
-xcb_connection_t* displayProbe = nullptr;
-}  // namespace
 
 QString DisplayProblem(int argc, char* argv[]) {
     QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
@@ -46,25 +45,67 @@ QString DisplayProblem(int argc, char* argv[]) {
         qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") &&
         qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
         return QString();
-
-    const QString display = qEnvironmentVariable("DISPLAY");
-    if (display.isEmpty()) return QStringLiteral("no display to open: DISPLAY is not set");
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection) != 0) {
-        xcb_disconnect(connection);
-        return QStringLiteral("cannot open the display '%1'").arg(display);
-    }
-    // Kept open until Qt has its own connection: an X server whose last client leaves
-    // resets itself (Xvfb, a bare X session where the game is the first client), and a
-    // connection made during the reset is refused.
-    displayProbe = connection;
+    if (qEnvironmentVariable("DISPLAY").isEmpty())
+        return QStringLiteral("no display to open: DISPLAY is not set");
     return QString();
 }
 
-void ReleaseDisplayProbe() {
-    if (displayProbe == nullptr) return;
-    xcb_disconnect(displayProbe);
-    displayProbe = nullptr;
+namespace {
+
+// What Qt says while it opens the display. Its words about a platform that failed are
+// held back: followed by Qt's fatal error, they become one line of the program's own;
+// otherwise (another platform was taken) they are passed on once the display is open.
+struct HeldMessage {
+    QtMsgType type;
+    const char* category;  // Qt's categories are static strings
+    QString text;
+};
+QtMessageHandler nextHandler = nullptr;
+QList<HeldMessage>* heldMessages = nullptr;
+QString refusedDisplay;  // the display Qt said it could not connect to
+
+void Pass(QtMsgType type, const char* category, const QString& text) {
+    const QMessageLogContext context(nullptr, 0, nullptr, category);
+    nextHandler(type, context, text);
+}
+
+void WatchOpening(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    const QLatin1String category(context.category != nullptr ? context.category : "");
+    if (type == QtFatalMsg && !refusedDisplay.isNull()) {
+        std::fprintf(stderr, "orbelix: cannot open the display '%s'\n",
+                     qPrintable(refusedDisplay));
+        std::_Exit(1);
+    }
+    if (type != QtFatalMsg && category.startsWith(QLatin1String("qt.qpa."))) {
+        static const QString refusal = QStringLiteral("could not connect to display ");
+        if (category == QLatin1String("qt.qpa.xcb") && text.startsWith(refusal))
+            refusedDisplay = text.mid(refusal.size());
+        heldMessages->append({type, context.category, text});
+        return;
+    }
+    if (type == QtFatalMsg)
+        for (const HeldMessage& held : std::as_const(*heldMessages))
+            Pass(held.type, held.category, held.text);
+    nextHandler(type, context, text);
+}
+
+}  // namespace
+
+void WatchDisplayOpening() {
+    if (nextHandler != nullptr) return;
+    heldMessages = new QList<HeldMessage>;
+    nextHandler = qInstallMessageHandler(WatchOpening);
+}
+
+void DisplayOpened() {
+    if (nextHandler == nullptr) return;
+    qInstallMessageHandler(nextHandler);
+    for (const HeldMessage& held : std::as_const(*heldMessages))
+        Pass(held.type, held.category, held.text);
+    delete heldMessages;
+    heldMessages = nullptr;
+    nextHandler = nullptr;
+    refusedDisplay.clear();
 }
 
 void ReturnFreedMemorySoon() {

@@ -10,13 +10,16 @@ namespace orbelix {
 // file or connection opened later never lands there (Qt's warnings go to descriptor 2).
 void OpenStandardDescriptors();
 
-// Why the X display cannot be used ("" when it can, or when another platform than X
-// will be used, or when the command line only asks for help or the version, which need
-// no display). Qt itself would abort with a core dump instead.
-// The connection it opened to look stays open until ReleaseDisplayProbe, called once
-// QApplication has connected.
+// Why the X display cannot be used, as far as can be told without connecting to it
+// ("" when it can, or when another platform than X will be used, or when the command
+// line only asks for help or the version, which need no display).
 QString DisplayProblem(int argc, char* argv[]);
-void ReleaseDisplayProbe();
+
+// From WatchDisplayOpening until DisplayOpened, while QApplication connects: a display
+// that cannot be opened ends the program with one line and status 1, where Qt itself
+// would abort with a core dump. Looking costs no connection of its own.
+void WatchDisplayOpening();
+void DisplayOpened();
 
 // Hands memory the program has freed back to the system a moment after a burst of
 // input: a flood of clicks queues thousands of events whose memory the allocator would
