@@ -77,6 +77,20 @@ class DrawingTest : public QObject {
         QCOMPARE(LoadPicture(name).size(), size);
     }
 
+    // The game's own decoder gives every picture as Qt's reader does, format and pixels.
+    void ownDecoderMatchesQt() {
+        int pictures = 0;
+        for (QDirIterator it(QStringLiteral(":/assets"), {QStringLiteral("*.png")}, QDir::Files,
+                             QDirIterator::Subdirectories);
+             it.hasNext(); ++pictures) {
+            const QString file = it.next();
+            const QImage own = DecodeOwnPng(file), qt(file);
+            QVERIFY2(!own.isNull() && own.format() == qt.format() && own == qt, qPrintable(file));
+        }
+        QVERIFY(pictures > 300);
+        QVERIFY(DecodeOwnPng(QStringLiteral(":/assets/Bleep.wav")).isNull());
+    }
+
     void spritesHaveHardEdges() {
         for (int i = 0; i <= MaxColors; ++i) {
             const QImage sprite = LoadPicture(QStringLiteral("pctBall_%1").arg(i))

@@ -11,7 +11,7 @@ packages=(
     desktop-file-utils appstream
     weston qt6-wayland
     orca openbox dbus-daemon dbus-bin at-spi2-core
-    libx11-dev libxext-dev libxdamage-dev libxfixes-dev
+    libx11-dev libxext-dev libxdamage-dev libxfixes-dev libpng-dev
 )
 # Extra groups, asked for by name: `install-deps.sh bench fuzz art`.
 for group in "$@"; do

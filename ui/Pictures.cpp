@@ -5,9 +5,13 @@
 #include <QtEndian>
 #include <QImage>
 #include <QImageReader>
+#include <QLocale>
+#include <QResource>
 #include <QThread>
 #include <future>
 #include <mutex>
+
+#include <png.h>
 
 namespace orbelix {
 namespace {
@@ -36,6 +40,39 @@ Prefetched& Ahead() {
     return ahead;
 }
 
+}  // namespace
+
+QImage DecodeOwnPng(const QString& file) {
+    const QResource resource(file, QLocale::c());
+    const QByteArray data = resource.uncompressedData();
+    if (data.isEmpty()) return {};
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_memory(&png, data.constData(), static_cast<size_t>(data.size())) ==
+        0)
+        return {};
+    if ((png.format & PNG_FORMAT_FLAG_COLOR) == 0 ||
+        (png.format & (PNG_FORMAT_FLAG_COLORMAP | PNG_FORMAT_FLAG_LINEAR)) != 0) {
+        png_image_free(&png);
+        return {};
+    }
+    const bool alpha = (png.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+    // QImage's 32-bit pixels are 0xAARRGGBB words.
+    png.format = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
+    QImage image(static_cast<int>(png.width), static_cast<int>(png.height),
+                 alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (image.isNull()) {
+        png_image_free(&png);
+        return {};
+    }
+    if (png_image_finish_read(&png, nullptr, image.bits(),
+                              static_cast<png_int_32>(image.bytesPerLine()), nullptr) == 0)
+        return {};
+    return image;
+}
+
+namespace {
+
 QImage Decode(const QString& name, int artScale) {
     const QString file = ArtFile(name, artScale);
     Prefetched& ahead = Ahead();
@@ -48,6 +85,7 @@ QImage Decode(const QString& name, int artScale) {
         if (const auto found = ahead.ready.constFind(file); found != ahead.ready.constEnd())
             return ahead.ready.take(file);
     }
+    if (QImage image = DecodeOwnPng(file); !image.isNull()) return image;
     return QImage(file);
 }
 
@@ -140,18 +178,14 @@ void PrefetchPictures(const QStringList& names, int scale) {
         files << ArtFile(name, 1);
         if (art > 1) files << ArtFile(name, art);
     }
-    if (files.isEmpty()) return;
-    // Qt takes the first thread that uses it for the main thread, and the image readers'
-    // plugin loader belongs to the thread that makes it: both must be this one, even
-    // when called before the application object exists. Decoding the first picture here
-    // does both, without loading every image plugin as asking for the formats would.
+    // Qt takes the first thread that uses it for the main thread: this one, even when
+    // called before the application object exists.
     QThread::currentThread();
-    const QString first = files.takeFirst();
-    ahead.ready.insert(first, QImage(first));
     ahead.files = files;
     ahead.decoding = std::async(std::launch::async, [files] {
         QHash<QString, QImage> decoded;
-        for (const QString& file : files) decoded.insert(file, QImage(file));
+        for (const QString& file : files)
+            if (QImage image = DecodeOwnPng(file); !image.isNull()) decoded.insert(file, image);
         return decoded;
     });
 }

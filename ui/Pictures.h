@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 
@@ -9,6 +10,13 @@ namespace orbelix {
 // ("pctNew", "pctBall_3"). Each call gives a new picture object: two loads of one file
 // are different pictures, as two controls' design-time pictures are.
 QPixmap LoadPicture(const QString& name);
+
+// Decodes one of the program's own PNG files (":/assets/...") with libpng alone, as Qt's
+// reader would (8-bit RGB becomes RGB32, with alpha ARGB32), so that no Qt image reader
+// is made: their plugin loader scans every installed image plugin when first made, and
+// may only be made on the main thread. Null for what Qt's reader decodes otherwise (a
+// palette, grey levels, 16 bits) and for what cannot be read; Qt's reader takes those.
+QImage DecodeOwnPng(const QString& file);
 
 // The size of that picture, read from its file's header without decoding it.
 QSize StorePictureSize(const QString& name);

@@ -63,7 +63,6 @@ frmMain::~frmMain() = default;
 
 void frmMain::PrefetchFirstScreen(int scale) {
     // The window's icons, then what the title screen shows, its sound and colour pictures.
-    // The first, the smallest, is decoded at once on this thread.
     QStringList pictures;
     for (int size : {16, 32, 48, 64}) pictures << QStringLiteral("icons/orbelix-%1").arg(size);
     pictures << QStringLiteral("pctOrbelix") << QStringLiteral("pctNew")
