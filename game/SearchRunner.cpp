@@ -2,7 +2,7 @@
 
 namespace orbelix {
 
-SearchRunner::SearchRunner() : thread_([this] { Run(); }) {}
+SearchRunner::SearchRunner() = default;
 
 SearchRunner::~SearchRunner() {
     {
@@ -12,7 +12,7 @@ SearchRunner::~SearchRunner() {
         cancel_.store(true);
     }
     wake_.notify_one();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 uint64_t SearchRunner::Start(const BoardGrid& board, int16_t columnsInUse,
@@ -23,6 +23,9 @@ uint64_t SearchRunner::Start(const BoardGrid& board, int16_t columnsInUse,
         number = ++lastNumber_;
         waiting_ = Request{number, board, columnsInUse, budget, std::move(done), std::move(known)};
         cancel_.store(true);
+        // The thread starts with the first request: a game nobody asks a hint of, and
+        // the start-up of every game, go without it.
+        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     }
     wake_.notify_one();
     return number;

@@ -53,7 +53,7 @@ class SearchRunner {
     std::atomic<bool> cancel_{false};
     uint64_t lastNumber_ = 0;
     bool stopping_ = false;
-    std::thread thread_;  // last, so that it starts after the members it reads
+    std::thread thread_;  // from the first request on
 };
 
 }  // namespace orbelix
