@@ -166,6 +166,24 @@ class ProgramTest : public QObject {
         QVERIFY2(said.startsWith("orbelix: "), said.constData());
     }
 
+    // With another platform to fall back on, a display that refuses is no reason to stop:
+    // the game starts there, and Qt's words about the display are passed on.
+    void refusedDisplayWithAFallback() {
+        QTemporaryDir config;
+        QProcessEnvironment env = Environment(config.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb;offscreen"));
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral("not a display"));
+        QProcess game;
+        game.setProcessEnvironment(env);
+        game.start(QStringLiteral(ORBELIX_BINARY), {});
+        QVERIFY(game.waitForReadyRead(30000));
+        QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
+        ::kill(static_cast<pid_t>(game.processId()), SIGTERM);
+        QVERIFY(game.waitForFinished(30000));
+        QCOMPARE(game.exitCode(), 0);
+        QVERIFY(game.readAllStandardError().contains("could not connect to display"));
+    }
+
     // Started with stdin, stdout or stderr closed, the game puts /dev/null there, so no
     // file or connection of its own lands on them.
     void closedStandardDescriptors() {
