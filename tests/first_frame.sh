@@ -14,7 +14,7 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 exec {displayfd}>"$work/display"
-Xvfb -displayfd "$displayfd" -screen 0 2800x1600x24 -nolisten tcp 2>/dev/null &
+Xvfb -displayfd "$displayfd" -screen 0 2800x1600x24 -nolisten tcp -noreset 2>/dev/null &
 pids+=($!)
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display") XDG_CONFIG_HOME=$work XDG_STATE_HOME=$work \
