@@ -7,6 +7,7 @@
 #include "app/FirstFrameReport.h"
 #include "app/StartOptions.h"
 #include "platform/Environment.h"
+#include "platform/SessionBus.h"
 #include "platform/SettingsFile.h"
 #include "platform/SignalBridge.h"
 #include "ui/Pictures.h"
@@ -41,9 +42,11 @@ int main(int argc, char* argv[]) {
     }
     // The title screen's pictures are decoded while the window system is connected to; at
     // the scale asked for in the environment, else at 1 (which every scale needs too). The
-    // decoding has ended before main returns, whichever way it does.
+    // decoding has ended before main returns, whichever way it does. The same thread then
+    // connects to the session bus, for the accessibility bridge.
     orbelix::frmMain::PrefetchFirstScreen(
-        std::max(1, qRound(qEnvironmentVariable("QT_SCALE_FACTOR").toDouble())));
+        std::max(1, qRound(qEnvironmentVariable("QT_SCALE_FACTOR").toDouble())),
+        orbelix::SessionBusConnection(argc, argv));
     const auto prefetched = qScopeGuard([] { orbelix::FinishPrefetch(); });
     orbelix::WatchDisplayOpening();
     QApplication app(argc, argv);

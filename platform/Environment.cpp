@@ -29,17 +29,20 @@ void OpenStandardDescriptors() {
     }
 }
 
-QString DisplayProblem(int argc, char* argv[]) {
+QString AskedPlatform(int argc, char* argv[]) {
     QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            platform = QString::fromLocal8Bit(argv[i + 1]);
+    return platform;
+}
+
+QString DisplayProblem(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i)
         for (const char* answersAlone :
              {"-h", "--help", "-help", "--help-all", "-v", "--version", "-version"})
-            if (std::strcmp(arg, answersAlone) == 0) return QString();
-        if ((std::strcmp(arg, "-platform") == 0 || std::strcmp(arg, "--platform") == 0) &&
-            i + 1 < argc)
-            platform = QString::fromLocal8Bit(argv[i + 1]);
-    }
+            if (std::strcmp(argv[i], answersAlone) == 0) return QString();
+    const QString platform = AskedPlatform(argc, argv);
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb"))) return QString();
     if (platform.isEmpty() &&
         qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") &&
@@ -92,20 +95,21 @@ void WatchOpening(QtMsgType type, const QMessageLogContext& context, const QStri
 }  // namespace
 
 void WatchDisplayOpening() {
-    if (nextHandler != nullptr) return;
+    if (heldMessages != nullptr) return;
     heldMessages = new QList<HeldMessage>;
     nextHandler = qInstallMessageHandler(WatchOpening);
 }
 
 void DisplayOpened() {
-    if (nextHandler == nullptr) return;
+    if (heldMessages == nullptr) return;
     qInstallMessageHandler(nextHandler);
     for (const HeldMessage& held : std::as_const(*heldMessages))
         Pass(held.type, held.category, held.text);
     delete heldMessages;
     heldMessages = nullptr;
-    nextHandler = nullptr;
     refusedDisplay.clear();
+    // nextHandler stays: a thread of the start (the session bus's) may still be in
+    // WatchOpening with a message of its own, which goes on to it.
 }
 
 void ReturnFreedMemorySoon() {

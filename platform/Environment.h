@@ -10,6 +10,9 @@ namespace orbelix {
 // file or connection opened later never lands there (Qt's warnings go to descriptor 2).
 void OpenStandardDescriptors();
 
+// The platform plugins asked for, by -platform or QT_QPA_PLATFORM ("" for Qt's default).
+QString AskedPlatform(int argc, char* argv[]);
+
 // Why the X display cannot be used, as far as can be told without connecting to it
 // ("" when it can, or when another platform than X will be used, or when the command
 // line only asks for help or the version, which need no display).

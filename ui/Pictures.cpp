@@ -10,6 +10,7 @@
 #include <QThread>
 #include <future>
 #include <mutex>
+#include <thread>
 
 #include <png.h>
 
@@ -33,6 +34,7 @@ struct Prefetched {
     QStringList files;  // what the decoding under way makes
     std::future<QHash<QString, QImage>> decoding;
     QHash<QString, QImage> ready;
+    std::thread worker;
 };
 
 Prefetched& Ahead() {
@@ -162,16 +164,22 @@ QPixmap PictureAtScale(const QPixmap& picture, int scale) {
 
 void FinishPrefetch() {
     Prefetched& ahead = Ahead();
-    std::lock_guard<std::mutex> hold(ahead.lock);
-    if (!ahead.decoding.valid()) return;
-    ahead.ready.insert(ahead.decoding.get());
-    ahead.files.clear();
+    std::thread worker;
+    {
+        std::lock_guard<std::mutex> hold(ahead.lock);
+        if (ahead.decoding.valid()) ahead.ready.insert(ahead.decoding.get());
+        ahead.files.clear();
+        worker = std::move(ahead.worker);
+    }
+    if (worker.joinable()) worker.join();
 }
 
-void PrefetchPictures(const QStringList& names, int scale) {
+void PrefetchPictures(const QStringList& names, int scale, std::function<void()> afterwards) {
     Prefetched& ahead = Ahead();
     std::lock_guard<std::mutex> hold(ahead.lock);
-    if (ahead.decoding.valid()) return;  // one decoding ahead at a time
+    // One decoding ahead at a time; a finished thread is joined before the next.
+    if (ahead.decoding.valid()) return;
+    if (ahead.worker.joinable()) ahead.worker.join();
     QStringList files;
     const int art = ArtScaleFor(scale);
     for (const QString& name : names) {
@@ -182,11 +190,14 @@ void PrefetchPictures(const QStringList& names, int scale) {
     // called before the application object exists.
     QThread::currentThread();
     ahead.files = files;
-    ahead.decoding = std::async(std::launch::async, [files] {
+    std::promise<QHash<QString, QImage>> made;
+    ahead.decoding = made.get_future();
+    ahead.worker = std::thread([files, made = std::move(made), afterwards]() mutable {
         QHash<QString, QImage> decoded;
         for (const QString& file : files)
             if (QImage image = DecodeOwnPng(file); !image.isNull()) decoded.insert(file, image);
-        return decoded;
+        made.set_value(std::move(decoded));
+        if (afterwards) afterwards();
     });
 }
 

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QString>
+#include <functional>
 
 namespace orbelix {
 
@@ -39,9 +40,13 @@ QPixmap PictureAtScale(const QPixmap& picture, int scale);
 // thread of their own: a window about to be shown has them ready by the time the window
 // system asks for its first paint, instead of decoding them in that paint. The pictures
 // are taken from there when first needed, waiting for the decoding if it has not ended.
-void PrefetchPictures(const QStringList& names, int scale);
-// Waits for that decoding to end, keeping what it made: called before the program's
-// static objects go, which the decoding thread may still be using.
+// `afterwards`, when given, runs on that thread once the pictures are ready: more work
+// of the start that should not run beside the decoding (one helper thread, not two,
+// on a machine whose cores the window system also needs).
+void PrefetchPictures(const QStringList& names, int scale,
+                      std::function<void()> afterwards = {});
+// Waits for that thread to end, keeping what it made: called before the program's
+// static objects go, which the thread may still be using.
 void FinishPrefetch();
 
 }  // namespace orbelix

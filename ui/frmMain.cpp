@@ -61,7 +61,7 @@ frmMain::frmMain(QWidget* parent)
 
 frmMain::~frmMain() = default;
 
-void frmMain::PrefetchFirstScreen(int scale) {
+void frmMain::PrefetchFirstScreen(int scale, std::function<void()> afterwards) {
     // The window's icons, then what the title screen shows, its sound and colour pictures.
     QStringList pictures;
     for (int size : {16, 32, 48, 64}) pictures << QStringLiteral("icons/orbelix-%1").arg(size);
@@ -70,7 +70,7 @@ void frmMain::PrefetchFirstScreen(int scale) {
              << QStringLiteral("pctUndo") << QStringLiteral("pctAbout") << QStringLiteral("pctExit")
              << QStringLiteral("pctSoundOn") << QStringLiteral("pctSoundOff")
              << QStringLiteral("pctColors_1");
-    PrefetchPictures(pictures, scale);
+    PrefetchPictures(pictures, scale, std::move(afterwards));
 }
 
 void frmMain::createControls() {

@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "game/Game.h"
@@ -37,8 +38,9 @@ class frmMain : public QWidget {
     ~frmMain() override;
     // Starts decoding the pictures of the first screen at this scale on a thread of their
     // own, so that they are ready when the window is first painted; called before the
-    // application object is made, while it connects to the window system.
-    static void PrefetchFirstScreen(int scale);
+    // application object is made, while it connects to the window system. `afterwards`
+    // runs on that thread once they are decoded.
+    static void PrefetchFirstScreen(int scale, std::function<void()> afterwards = {});
 
     // ---- Routines the game calls from several places. ----
     void DrawBoard();

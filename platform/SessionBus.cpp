@@ -1,0 +1,22 @@
+#include "platform/SessionBus.h"
+
+#include <QDBusConnection>
+#include <QThread>
+
+#include "platform/Environment.h"
+
+namespace orbelix {
+
+std::function<void()> SessionBusConnection(int argc, char* argv[]) {
+    // X and Wayland have the bridge: by default, or as the first platform asked for.
+    const QString platform = AskedPlatform(argc, argv);
+    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")) &&
+        !platform.startsWith(QLatin1String("wayland")))
+        return {};
+    // Qt takes the first thread that uses it for the main thread: this one, not the
+    // connecting one.
+    QThread::currentThread();
+    return [] { QDBusConnection::sessionBus(); };
+}
+
+}  // namespace orbelix
