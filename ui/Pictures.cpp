@@ -11,6 +11,7 @@
 #include <future>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include <png.h>
 
@@ -155,7 +156,7 @@ QPixmap PictureAtScale(const QPixmap& picture, int scale) {
         } else {
             image = Enlarged(image, scale / art);
         }
-        QPixmap pixmap = QPixmap::fromImage(image);
+        QPixmap pixmap = QPixmap::fromImage(std::move(image));
         pixmap.setDevicePixelRatio(scale);
         found = shown.insert(key, pixmap);
     }
