@@ -5,7 +5,8 @@ prints one table with PASS or FAIL for each target.
     bench/measure.py BUILD_DIR [--smoke] [--zoom N]
 
 Start-up is measured at scales 1, 2 and 3 (QT_SCALE_FACTOR, for both programs) under the
-script's own Xvfb and session bus, 15 runs of each program taken in turns, medians: the first frame is
+script's own Xvfb and session bus, 25 runs of each program taken in turns (which one goes
+first changes from turn to turn), medians: the first frame is
 when the program reports its first painted frame; the settled window and the number of
 frames come from bench/frame_watch, which watches the screen from outside the program
 (every change the X server reports, read back and compared with what was shown before)
@@ -45,7 +46,7 @@ class Plan:
 
     def __init__(self, smoke):
         self.smoke = smoke
-        self.runs = 1 if smoke else 15
+        self.runs = 1 if smoke else 25
         self.settle_seconds = 0.2 if smoke else 2.0
         self.idle_seconds = 0.2 if smoke else 10.0
         self.pause_args = ["20"] if smoke else []  # milliseconds in the pause's second
@@ -126,8 +127,11 @@ def startups(programs, plan, watcher, scale):
     the machine weighs on all alike. Without a watcher (the smoke run), the first frame
     alone."""
     runs = [[] for _ in programs]
-    for _ in range(plan.runs):
-        for program, seen in zip(programs, runs):
+    for turn in range(plan.runs):
+        # Which program goes first changes from turn to turn: each is as often the one
+        # that starts right after the other's window went.
+        order = list(zip(programs, runs))
+        for program, seen in (order if turn % 2 == 0 else reversed(order)):
             if watcher:
                 seen.append(program.watched_start(watcher, scale))
             else:
