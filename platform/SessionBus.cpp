@@ -13,6 +13,9 @@ std::function<void()> SessionBusConnection(int argc, char* argv[]) {
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")) &&
         !platform.startsWith(QLatin1String("wayland")))
         return {};
+    // Without an address, libdbus would start a bus of its own (dbus-launch): that is
+    // left to the bridge, as it was.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return {};
     // Qt takes the first thread that uses it for the main thread: this one, not the
     // connecting one.
     QThread::currentThread();
