@@ -1,7 +1,6 @@
 #include "platform/SessionBus.h"
 
 #include <QDBusConnection>
-#include <QThread>
 
 #include "platform/Environment.h"
 
@@ -16,9 +15,6 @@ std::function<void()> SessionBusConnection(int argc, char* argv[]) {
     // Without an address, libdbus would start a bus of its own (dbus-launch): that is
     // left to the bridge, as it was.
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return {};
-    // Qt takes the first thread that uses it for the main thread: this one, not the
-    // connecting one.
-    QThread::currentThread();
     return [] { QDBusConnection::sessionBus(); };
 }
 

@@ -10,8 +10,8 @@ namespace orbelix {
 // connects to that bus the moment the window describes its first control, and waits for
 // it (5 to 9 ms of every start); made ahead, the connection overlaps the display's and
 // the bridge finds it ready: it is Qt's shared connection. Empty where there is no
-// bridge (other platforms) and where no bus address is given. Called on the main
-// thread, before QApplication.
+// bridge (other platforms) and where no bus address is given. Run by the thread that
+// PrefetchPictures starts, which has made the main thread Qt's own first.
 std::function<void()> SessionBusConnection(int argc, char* argv[]);
 
 }  // namespace orbelix
