@@ -3,7 +3,9 @@
 // the game's bands and the board's pixels stay as they are.
 #include <QSet>
 #include <algorithm>
+#include <map>
 #include <random>
+#include <tuple>
 
 #include "SystemInput.h"
 #include "ZoomSupport.h"
@@ -24,9 +26,11 @@ BoardGrid SeededBoard(uint32_t seed) {
     return board;
 }
 
-// The ball sprites' shapes at a scale, from the masks of the art.
-SpriteShapes Shapes(int scale) {
-    SpriteShapes shapes;
+// The ball sprites' shapes at a scale, from the masks of the art, read once per scale.
+const SpriteShapes& Shapes(int scale) {
+    static std::map<int, SpriteShapes> read;
+    if (const auto known = read.find(scale); known != read.end()) return known->second;
+    SpriteShapes& shapes = read[scale];
     const int side = BallSize * scale;
     for (int code = 0; code <= MaxColors; ++code) {
         const QImage art = ArtFile(QStringLiteral("pctBall_%1").arg(code), scale);
@@ -39,7 +43,7 @@ SpriteShapes Shapes(int scale) {
 // The cell drawn on top at each device pixel (row 0 where none): the masks blitted in the
 // game's order, rows, then columns, then back to front.
 std::vector<Cell> TopCells(const BoardGrid& board, int scale) {
-    const SpriteShapes shapes = Shapes(scale);
+    const SpriteShapes& shapes = Shapes(scale);
     const int side = BallSize * scale;
     const int width = Extent.width() * scale;
     std::vector<Cell> top(static_cast<size_t>(width * Extent.height() * scale));
@@ -48,10 +52,10 @@ std::vector<Cell> TopCells(const BoardGrid& board, int scale) {
             for (int l = Layers; l >= 1; --l) {
                 const QPoint at = BallPlacement(c, r, l) * scale;
                 for (int y = 0; y < side; ++y)
-                    for (int x = 0; x < side; ++x)
-                        if (shapes[board(c, r, l)].draws(x, y))
-                            top[(at.y() + y) * width + at.x() + x] = {int16_t(r), int16_t(c),
-                                                                      int16_t(l)};
+                    for (const Span run : shapes[board(c, r, l)].row(y))
+                        std::fill(top.begin() + (at.y() + y) * width + at.x() + run.begin,
+                                  top.begin() + (at.y() + y) * width + at.x() + run.end,
+                                  Cell{int16_t(r), int16_t(c), int16_t(l)});
             }
     return top;
 }
@@ -121,7 +125,7 @@ class GuideTest : public QObject {
             // And the part of each ball that the guide marks is the part drawn on top.
             std::vector<Cell> marked(top.size());
             int twice = 0;  // pixels that two balls claim
-            const SpriteShapes shapes = Shapes(zoom);
+            const SpriteShapes& shapes = Shapes(zoom);
             for (int r = 1; r <= Rows; ++r)
                 for (int c = 1; c <= Columns; ++c)
                     for (int l = 1; l <= Layers; ++l) {
@@ -161,17 +165,36 @@ class GuideTest : public QObject {
             StartGameWith(*window, SeededBoard(seed));
             while (clicks < 80 && window->game().gameInProgress()) {
                 const std::vector<Cell> top = TopCells(window->game().board(), zoom);
-                std::vector<std::pair<int, Cell>> removable;  // every other click in a gap
-                for (int i = 0; i < int(top.size()); ++i) {
+                // Every other click in a gap. A pixel is drawn at random from those of the
+                // click's kind until one takes a removable group: uniform over the pixels
+                // that do, without a group search at each of them.
+                const bool inGap = clicks % 2 == 1;
+                std::vector<int> kind;
+                for (int i = 0; i < int(top.size()); ++i)
+                    if ((top[i].row == 0) == inGap) kind.push_back(i);
+                std::map<std::tuple<int, int, int>, bool> moves;  // per cell, once
+                const auto removable = [&](Cell cell) {
+                    const auto key = std::make_tuple(cell.row, cell.column, cell.layer);
+                    const auto known = moves.find(key);
+                    if (known != moves.end()) return known->second;
+                    return moves[key] = PreviewGroup(window->game().board(), cell).isMove();
+                };
+                int pick = -1;
+                Cell aimed;
+                while (pick < 0) {
+                    QVERIFY(!kind.empty());
+                    const size_t at = random() % kind.size();
+                    const int i = kind[at];
                     Cell cell = top[i];
-                    if ((cell.row == 0) != (clicks % 2 == 1) ||
-                        (cell.row == 0 && !HitTest(window->game().tables(),
-                                                   Logical(DevicePoint(i, zoom), zoom), cell)))
-                        continue;
-                    if (PreviewGroup(window->game().board(), cell).isMove())
-                        removable.emplace_back(i, cell);
+                    if ((!inGap || HitTest(window->game().tables(),
+                                           Logical(DevicePoint(i, zoom), zoom), cell)) &&
+                        removable(cell)) {
+                        pick = i;
+                        aimed = cell;
+                    }
+                    kind[at] = kind.back();
+                    kind.pop_back();
                 }
-                const auto [pick, aimed] = removable[random() % removable.size()];
                 const BoardGrid expected = AfterMove(*window, aimed);
                 SystemMouse(board(), DevicePoint(pick, zoom), true);
                 QVERIFY2(window->game().board() == expected, qPrintable(QString::number(clicks)));
