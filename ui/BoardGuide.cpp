@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "ui/Pictures.h"
 #include "ui/Zoom.h"
@@ -34,6 +35,14 @@ QFont LabelFont() {
 
 int FloorDiv(int a, int b) {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// The union of overlapping rectangles, in halves: each union joins two regions of about the
+// same size, where adding one rectangle at a time would rework an ever larger region.
+QRegion UnionOf(std::span<const QRect> rects) {
+    if (rects.size() <= 1) return rects.empty() ? QRegion() : QRegion(rects.front());
+    const size_t half = rects.size() / 2;
+    return UnionOf(rects.first(half)) | UnionOf(rects.subspan(half));
 }
 
 QRegion ToWindow(const QRegion& logical) {
@@ -166,6 +175,7 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
     }
     const SpriteShapes& discs = shapes(scale);
     std::vector<Span> runs;
+    std::vector<QRect> squares;  // each marked ball's square, in logical pixels
     for (const Cell& cell : marked) {
         const QPoint corner = BallPlacement(cell.column, cell.row, cell.layer);
         const QPoint deviceCorner = corner * scale;
@@ -183,9 +193,9 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
         }
         shown.marks.emplace_back(deviceCorner + mark->offset, mark->image);
         shown.members[index] = move ? 1 : 2;
-        // The squares overlap: the region is made of them one by one.
-        shown.area += QRect(corner, QSize(BallSize, BallSize));
+        squares.emplace_back(corner, QSize(BallSize, BallSize));
     }
+    shown.area = UnionOf(squares);
 
     // The size and points beside the stack of the ball looked at: to its right, else to
     // its left, above or below it, wherever they hide no marked ball and stay on the surface.
@@ -275,9 +285,14 @@ void BoardGuide::paint(QPainter& painter) const {
     if (shown == nullptr) return;
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // The marks are made at the surface's device resolution and drawn in their own pixels:
+    // wherever the desktop's scale is whole, the transform multiplies out to a plain move,
+    // and the raster engine blends them as they are instead of through its scaler.
+    painter.scale(1.0 / shown->scale, 1.0 / shown->scale);
     for (const auto& [corner, mark] : shown->marks)
-        painter.drawImage(QPointF(corner) / shown->scale, mark);
-
+        painter.drawImage(QRectF(corner, mark.size()), mark, QRectF(mark.rect()));
+    painter.restore();
+    painter.save();
     PaintLabel(painter, shown->label, shown->text);
     painter.restore();
 }

@@ -113,6 +113,8 @@ void PictureBox::fitToPicture() {
 
 void PictureBox::makeSurface(QColor background) {
     surface_ = true;
+    // The surface paints every pixel of its area, so nothing beneath it is painted first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     background_ = background;
     steps_.clear();
     scale_ = Zoom::EffectiveScale(this);
@@ -260,16 +262,24 @@ void PaintFrame(QPainter& painter, QRect area, int width, QColor colour) {
 
 }  // namespace
 
-void PictureBox::paintEvent(QPaintEvent*) {
+void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRectF area(QWidget::rect());
     if (surface_) {
         matchScale();
         // The back image has as many pixels as the control has device pixels: 1:1.
-        if (back_.isNull())
+        const double ratio = back_.isNull() ? 0.0 : back_.width() / area.width();
+        if (back_.isNull()) {
             painter.fillRect(area, background_);
-        else
+        } else if (ratio == devicePixelRatioF()) {
+            // Only the parts to repaint are copied, each on this thread: Qt would share out
+            // the copy of a large image among its pool's threads and wait for the slowest.
+            for (const QRect& part : event->region())
+                painter.drawImage(QRectF(part), back_,
+                                  QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio));
+        } else {
             painter.drawImage(area, back_, QRectF(back_.rect()));
+        }
         paintOverlay(painter);
         return;
     }
