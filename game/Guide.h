@@ -41,6 +41,7 @@ class SpriteShape {
     int side() const { return side_; }
     std::span<const Span> row(int y) const;
     bool draws(int x, int y) const;
+    bool operator==(const SpriteShape&) const = default;
 
   private:
     int side_ = 0;

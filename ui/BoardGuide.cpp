@@ -87,9 +87,35 @@ const SpriteShapes& BoardGuide::shapes(int scale) const {
                 return (sprite.pixel(side + x, y) & 0xFFFFFF) == 0;
             });
         }
+        for (int code = 0; code <= MaxColors; ++code) {
+            int same = 0;
+            while (!(shapes_[same] == shapes_[code])) ++same;
+            shapeClass_[code] = static_cast<uint8_t>(same);
+        }
         shapesScale_ = scale;
+        cellMarks_.clear();
     }
     return shapes_;
+}
+
+QByteArray BoardGuide::neighbourhood(Cell cell, bool move) const {
+    // A ball's visible part follows from its place, its sprite's shape and the shapes of
+    // the sprites around it that can cover it (the rows and columns next to it, every
+    // layer): those, by shape class, with the kind of mark, are the key.
+    const BoardGrid& board = game_.board();
+    QByteArray key;
+    key.reserve(4 + 27);
+    key += static_cast<char>(cell.row);
+    key += static_cast<char>(cell.column);
+    key += static_cast<char>(cell.layer);
+    key += move ? 'm' : 'n';
+    for (int r = cell.row - 1; r <= cell.row + 1; ++r)
+        for (int c = cell.column - 1; c <= cell.column + 1; ++c)
+            for (int l = 1; l <= Layers; ++l) {
+                const bool on = r >= 1 && r <= Rows && c >= 1 && c <= Columns;
+                key += static_cast<char>(on ? shapeClass_[board(c, r, l)] : 0xFF);
+            }
+    return key;
 }
 
 bool BoardGuide::cellAt(QPoint device, Cell& found) const {
@@ -167,21 +193,20 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
 
     const bool move = shown.preview.isMove();
     const std::vector<Cell> marked = move ? shown.preview.cells : std::vector<Cell>{target};
-    // Each ball's mark is made once for a board and scale, whatever group it is seen in.
-    if (!(marksBoard_ == board) || marksScale_ != scale) {
-        marksBoard_ = board;
-        marksScale_ = scale;
-        cellMarks_.assign(2 * CellCount, std::nullopt);
-    }
     const SpriteShapes& discs = shapes(scale);
+    // Each ball's mark is made once for its neighbourhood, whatever group it is seen in.
+    // Shapes of sprites that differ by colour could make the neighbourhoods many: the
+    // store is emptied when it grows past what one scale's plain board ever needs.
+    if (cellMarks_.size() > 8 * CellCount) cellMarks_.clear();
     std::vector<Span> runs;
     std::vector<QRect> squares;  // each marked ball's square, in logical pixels
     for (const Cell& cell : marked) {
         const QPoint corner = BallPlacement(cell.column, cell.row, cell.layer);
         const QPoint deviceCorner = corner * scale;
         const int index = ((cell.column - 1) * Rows + cell.row - 1) * Layers + cell.layer - 1;
-        std::optional<Mark>& mark = cellMarks_[2 * index + (move ? 0 : 1)];
-        if (!mark) {
+        const QByteArray around = neighbourhood(cell, move);
+        auto mark = cellMarks_.find(around);
+        if (mark == cellMarks_.end()) {
             // The runs of the visible part, each row's after a {-1, row} marker, relative
             // to the corner: the key of the ball's mark.
             runs.clear();
@@ -189,7 +214,7 @@ void BoardGuide::make(Shown& shown, Cell target, int scale) const {
                 runs.push_back({-1, y - deviceCorner.y()});
                 runs.push_back({run.begin - deviceCorner.x(), run.end - deviceCorner.x()});
             });
-            mark = markFor(runs, scale, move);
+            mark = cellMarks_.insert(around, markFor(runs, scale, move));
         }
         shown.marks.emplace_back(deviceCorner + mark->offset, mark->image);
         shown.members[index] = move ? 1 : 2;

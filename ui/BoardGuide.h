@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QObject>
 #include <QRegion>
+#include <array>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -113,15 +114,18 @@ class BoardGuide : public QObject {
     std::optional<Cell> hint_;
     BoardGrid hintBoard_;
     mutable Shown shown_;
+    QByteArray neighbourhood(Cell cell, bool move) const;
+
     mutable SpriteShapes shapes_;
     mutable int shapesScale_ = 0;
+    // Per colour code, the lowest code whose sprite has the same shape.
+    mutable std::array<uint8_t, MaxColors + 1> shapeClass_{};
     // Marks by the shape of a ball's visible part, its scale and kind: a board shows
     // only a few different shapes.
     mutable QHash<QByteArray, Mark> marks_;
-    // And by cell (a group's mark, then a no-move mark), for the board and scale below.
-    mutable std::vector<std::optional<Mark>> cellMarks_;
-    mutable BoardGrid marksBoard_;
-    mutable int marksScale_ = 0;
+    // And by what decides that shape (see neighbourhood()), at the scale of shapes_: after
+    // a move, every ball whose neighbours kept their shapes keeps its mark.
+    mutable QHash<QByteArray, Mark> cellMarks_;
 };
 
 }  // namespace orbelix
