@@ -271,9 +271,10 @@ void PictureBox::paintEvent(QPaintEvent* event) {
         const double ratio = back_.isNull() ? 0.0 : back_.width() / area.width();
         if (back_.isNull()) {
             painter.fillRect(area, background_);
-        } else if (ratio == devicePixelRatioF()) {
-            // Only the parts to repaint are copied, each on this thread: Qt would share out
-            // the copy of a large image among its pool's threads and wait for the slowest.
+        } else if (ratio == devicePixelRatioF() && event->region().rectCount() > 1) {
+            // An area of many parts (the guide's marked balls) is copied part by part, each
+            // on this thread: under a clip of many parts, Qt would share out the copy of the
+            // whole image among its pool's threads and wait for the slowest.
             for (const QRect& part : event->region())
                 painter.drawImage(QRectF(part), back_,
                                   QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio));
