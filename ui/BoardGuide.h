@@ -97,6 +97,7 @@ class BoardGuide : public QObject {
     };
     Mark markFor(const std::vector<Span>& runs, int scale, bool move) const;
     const SpriteShapes& shapes(int scale) const;
+    QByteArray neighbourhood(Cell cell, bool move) const;
     QRegion shownArea() const;
     void pointAt(QPointF position);
     void forgetPointer();
@@ -114,8 +115,6 @@ class BoardGuide : public QObject {
     std::optional<Cell> hint_;
     BoardGrid hintBoard_;
     mutable Shown shown_;
-    QByteArray neighbourhood(Cell cell, bool move) const;
-
     mutable SpriteShapes shapes_;
     mutable int shapesScale_ = 0;
     // Per colour code, the lowest code whose sprite has the same shape.
