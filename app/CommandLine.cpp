@@ -153,6 +153,9 @@ int CommandLineAnswer::print() const {
 }
 
 CommandLineAnswer AnswerBeforeStart(const QStringList& arguments) {
+    // The program's name alone, as every start from a menu: nothing to parse, so no parser
+    // of some thirty options is built on the way to the first frame.
+    if (arguments.size() <= 1) return {};
     QCommandLineParser parser;
     DeclareOptions(parser, false);
     // Help and version are answered even beside options that are wrong.
@@ -176,6 +179,10 @@ CommandLineAnswer AnswerBeforeStart(const QStringList& arguments) {
 }
 
 CommandLineAnswer ReadGameOptions(const QStringList& arguments, GameOptions& options) {
+    if (arguments.size() <= 1) {
+        options.resume = false;
+        return {};
+    }
     QCommandLineParser parser;
     DeclareOptions(parser, false);
     return Check(parser, arguments, options);
