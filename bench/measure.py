@@ -157,7 +157,7 @@ def startup_rows(runs, scale):
                         (1, f"start-up to settled window, scale {scale}")):
         ratio = paired_ratio(reference, game, which)
         rows.append((what, f"{statistics.median(r[which] for r in reference) * 1000:.1f} ms",
-                     f"{statistics.median(g[which] for g in game) * 1000:.1f} ms ({ratio:.2f}x)",
+                     f"{statistics.median(g[which] for g in game) * 1000:.1f} ms ({ratio:.3f}x)",
                      "<= 1.05 x reference", ratio <= 1.05))
     ref_frames, frames = max(r[2] for r in reference), max(g[2] for g in game)
     rows.append((f"frames shown at start, scale {scale} (most of any run)", f"{ref_frames}",
