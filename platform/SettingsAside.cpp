@@ -36,8 +36,13 @@ constexpr qsizetype MarksRemembered = 256;
 // one only when something not of ours has been put in its place.
 QString SidePath(const QString& path, bool anew = false) {
     static QString* const suffix = new QString;
-    if (suffix->isEmpty() || anew)
-        *suffix = QStringLiteral("%1-%2").arg(::getpid()).arg(QDateTime::currentMSecsSinceEpoch());
+    static qint64 made = 0;
+    if (suffix->isEmpty() || anew) {
+        // A new name is never the one it replaces, even within the same millisecond: the
+        // same name would meet the same thing in its way, and the change would be lost.
+        made = std::max(QDateTime::currentMSecsSinceEpoch(), made + 1);
+        *suffix = QStringLiteral("%1-%2").arg(::getpid()).arg(made);
+    }
     return path + SideInfix + *suffix;
 }
 
