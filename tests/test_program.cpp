@@ -174,6 +174,30 @@ class ProgramTest : public QObject {
         QVERIFY2(said.startsWith("orbelix: "), said.constData());
     }
 
+    // The X server going away under a running game (a session that ends without telling
+    // its programs): the game ends with Qt's status 1, not a crash, and its settings saved.
+    void aDyingXServerEndsTheGameCleanly() {
+        QTemporaryDir config;
+        QProcess server;
+        server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!server.waitForReadyRead(20000)) QSKIP("no Xvfb to run the game on");
+        QProcessEnvironment env = Environment(config.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + server.readLine().trimmed());
+        QProcess game;
+        game.setProcessEnvironment(env);
+        game.start(QStringLiteral(ORBELIX_BINARY), {});
+        QVERIFY(game.waitForReadyRead(30000));
+        QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
+        server.kill();
+        QVERIFY(server.waitForFinished(20000));
+        QVERIFY(game.waitForFinished(30000));
+        QCOMPARE(game.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(game.exitCode(), 1);
+        QVERIFY(QFile::exists(config.filePath(QStringLiteral("Orbelix/Orbelix.ini"))));
+    }
+
     // With another platform to fall back on, a display that refuses is no reason to stop:
     // the game starts there, and Qt's words about the display are passed on.
     void refusedDisplayWithAFallback() {

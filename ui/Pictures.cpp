@@ -39,8 +39,10 @@ struct Prefetched {
 };
 
 Prefetched& Ahead() {
-    static Prefetched ahead;
-    return ahead;
+    // Never destroyed: when Qt ends the program with exit() (its X server gone), a finished
+    // worker not yet joined would end it with std::terminate instead.
+    static Prefetched* const ahead = new Prefetched;
+    return *ahead;
 }
 
 }  // namespace
