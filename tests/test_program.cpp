@@ -190,7 +190,7 @@ class ProgramTest : public QObject {
         game.start(QStringLiteral(ORBELIX_BINARY), {});
         QVERIFY(game.waitForReadyRead(30000));
         QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
-        server.kill();
+        server.terminate();  // the server removes its socket and lock file as it goes
         QVERIFY(server.waitForFinished(20000));
         QVERIFY(game.waitForFinished(30000));
         QCOMPARE(game.exitStatus(), QProcess::NormalExit);
