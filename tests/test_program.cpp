@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <functional>
 
 class ProgramTest : public QObject {
     Q_OBJECT
@@ -18,18 +19,23 @@ class ProgramTest : public QObject {
         return env;
     }
 
-    // Starts the game, waits for its first frame and ends it with SIGTERM: true when it
-    // got there and ended with status 0. What it wrote on stderr goes to `said`.
-    static bool RunToFirstFrame(const QProcessEnvironment& env, QByteArray& said) {
+    // Starts the game, waits for its first frame and ends it (with SIGTERM unless told
+    // otherwise): true when it got there and ended normally with `status`. What it wrote
+    // on stderr goes to `said`.
+    static bool RunToFirstFrame(
+        const QProcessEnvironment& env, QByteArray& said,
+        const std::function<void(QProcess&)>& end =
+            [](QProcess& game) { ::kill(static_cast<pid_t>(game.processId()), SIGTERM); },
+        int status = 0) {
         QProcess game;
         game.setProcessEnvironment(env);
         game.start(QStringLiteral(ORBELIX_BINARY), {});
         if (!game.waitForReadyRead(30000) || game.readLine().trimmed() != "first-frame")
             return false;
-        ::kill(static_cast<pid_t>(game.processId()), SIGTERM);
+        end(game);
         if (!game.waitForFinished(30000)) return false;
         said = game.readAllStandardError();
-        return game.exitStatus() == QProcess::NormalExit && game.exitCode() == 0;
+        return game.exitStatus() == QProcess::NormalExit && game.exitCode() == status;
     }
 
   private slots:
@@ -185,16 +191,10 @@ class ProgramTest : public QObject {
         QProcessEnvironment env = Environment(config.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + server.readLine().trimmed());
-        QProcess game;
-        game.setProcessEnvironment(env);
-        game.start(QStringLiteral(ORBELIX_BINARY), {});
-        QVERIFY(game.waitForReadyRead(30000));
-        QCOMPARE(game.readLine().trimmed(), QByteArray("first-frame"));
-        server.terminate();  // the server removes its socket and lock file as it goes
-        QVERIFY(server.waitForFinished(20000));
-        QVERIFY(game.waitForFinished(30000));
-        QCOMPARE(game.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(game.exitCode(), 1);
+        QByteArray said;
+        // SIGTERM: the server removes its socket and lock file as it goes.
+        const auto endServer = [&server](QProcess&) { server.terminate(); };
+        QVERIFY2(RunToFirstFrame(env, said, endServer, 1), said.constData());
         QVERIFY(QFile::exists(config.filePath(QStringLiteral("Orbelix/Orbelix.ini"))));
     }
 
